@@ -1,0 +1,28 @@
+#pragma once
+// Logging to the standard streams, the fatal path and assertions.
+#include <cstdarg>
+
+// Formats to standard output, then writes "\n" and flushes.
+void debug(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Formats to standard output without a line end and without flushing.
+void debug_(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void vdebug(const char* fmt, va_list args);
+
+// Ends the process: message to stderr, message box, orderly shutdown, exit 100.
+[[noreturn]] void fatal(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Logs "ERROR: %s" and shows the modal error box (skipped when headless).
+void error_message(const char* text);
+
+// The program's title, used for the error box caption "%s - FATAL ERROR".
+void set_program_title(const char* title);
+const char* get_program_title();
+
+// The orderly shutdown that fatal() runs before exiting; each program installs
+// its own. It runs at most once even if it fails fatally itself.
+using ShutdownHook = void (*)();
+void set_fatal_shutdown_hook(ShutdownHook hook);
+
+#define G_ASSERT(cond)                                                   \
+  do {                                                                   \
+    if (!(cond)) fatal("%s(%d): failed ASSERT(%s)", __FILE__, __LINE__, #cond); \
+  } while (0)
