@@ -1,0 +1,64 @@
+#pragma once
+// The input event queue, per-step key flags and the mouse.
+#include <cstdint>
+
+struct SDL_Window;
+
+enum InputEventType { EV_KEY_DOWN = 1, EV_KEY_UP = 2, EV_BUTTON_DOWN = 3, EV_BUTTON_UP = 4, EV_MOUSE_MOVE = 5, EV_WHEEL = 6 };
+
+// Modifier bits of InputEvent::flags.
+enum : int {
+  IF_SHIFT = 0x1,
+  IF_CTRL = 0x2,
+  IF_ALT = 0x4,
+  IF_CAPSLOCK = 0x8,
+  IF_SCROLLLOCK = 0x10,
+  IF_NUMLOCK = 0x20,
+  IF_REPEAT = 0x40,  // key down: auto-repeat; button down: double click
+  IF_LBUTTON = 0x80,
+  IF_RBUTTON = 0x100,
+  IF_MBUTTON = 0x200,
+};
+
+struct InputEvent {
+  int type;
+  int key;
+  int flags;
+  int ch;
+  int wheel;
+  float x, y;
+};
+static_assert(sizeof(InputEvent) == 28, "seven 32-bit fields");
+
+// Snapshot of the keyboard and mouse buttons taken when an event is queued:
+// held[vk] and toggled[vk] over the virtual-key numbering.
+struct KeyboardState {
+  bool held[256];
+  bool toggled[256];
+};
+// Reads the live state from SDL; tests install their own reader.
+using KeyboardStateReader = void (*)(KeyboardState& out);
+void set_keyboard_state_reader(KeyboardStateReader reader);
+void read_keyboard_state(KeyboardState& out);
+
+void init_input(SDL_Window* window);
+// For wheel events `scan` carries the signed notch count.
+void push_input_event(int type, int key, int scan, int flags, float x, float y);
+bool getEvent(InputEvent* ev);
+void getMousePos(float* x, float* y);
+void setMousePos(float x, float y);
+int getMouseWheel();
+bool isMouseOver();
+bool getKeyState(int vk);
+bool keyDown(int vk);
+bool keyUp(int vk);
+const char* getKeyName(int vk);
+int getKey();
+int getChar();
+void clear_input_step();
+void update_mouse_over();
+bool is_mouse_captured();
+
+// The character a key produces with the given Shift and Caps Lock state on a
+// US layout, 0 for none.
+int vk_to_ascii(int vk, bool shift, bool caps);
