@@ -1,0 +1,135 @@
+// read_settings: stored values first, then command-line overrides.
+#include "app/settings.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/globals.h"
+#include "app/log.h"
+#include "app/platform.h"
+
+AutomationOptions automation;
+
+namespace {
+void read_stored_settings() {
+  int flags = 0;
+  if (get_config_int("flags", flags)) {
+    start_fullscreen = flags & 1;
+    use_ppaa = flags & 2;
+    use_vsync = flags & 4;
+    use_obj_shadows = flags & 8;
+  }
+  int shadows = 0;
+  if (get_config_int("land_shadows", shadows)) land_shadow_quality = shadows;
+  char quality[32];
+  if (get_config_str("gfx_quality", quality, sizeof(quality))) {
+    for (int i = 0; gfx_quality_name[i]; i++)
+      if (strcasecmp(quality, gfx_quality_name[i]) == 0) {
+        gfx_quality = i;
+        break;
+      }
+  }
+}
+
+void apply_argument(const char* a) {
+  if (!std::strcmp(a, "-720")) req_width = 1280, req_height = 720;
+  else if (!std::strcmp(a, "-360")) req_width = 640, req_height = 360;
+  else if (!std::strcmp(a, "-aa")) use_ppaa = true;
+  else if (!std::strcmp(a, "-noaa")) use_ppaa = false;
+  else if (!std::strcmp(a, "-vs")) use_vsync = true;
+  else if (!std::strcmp(a, "-novs")) use_vsync = false;
+  else if (!std::strcmp(a, "-fullscr")) start_fullscreen = true;
+  else if (!std::strcmp(a, "-win")) start_fullscreen = false;
+  else if (!std::strcmp(a, "-gfx-high")) gfx_quality = 1;
+  else if (!std::strcmp(a, "-gfx-low")) gfx_quality = 0;
+  else if (!std::strcmp(a, "-dev")) dev_mode = true;
+}
+
+bool parse_u64(const char* s, uint64_t& out) {
+  if (!s || !*s || *s == '-') return false;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long v = std::strtoull(s, &end, 10);
+  if (errno || *end) return false;
+  out = v;
+  return true;
+}
+
+bool parse_floats(const char* s, float* out, int n) {
+  for (int i = 0; i < n; i++) {
+    char* end = nullptr;
+    out[i] = std::strtof(s, &end);
+    if (end == s) return false;
+    if (i + 1 < n && *end != ',') return false;
+    s = end + (i + 1 < n ? 1 : 0);
+    if (i + 1 == n && *end) return false;
+  }
+  return true;
+}
+}  // namespace
+
+void parse_automation_options(int argc, const char* const* argv, AutomationOptions& o) {
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!std::strcmp(a, "-help") || !std::strcmp(a, "--help")) {
+      o.help = true;
+    } else if (!std::strcmp(a, "-seed") && v) {
+      if (parse_u64(v, o.seed)) o.has_seed = true;
+      else debug("ignoring bad -seed value '%s'", v);
+      i++;
+    } else if (!std::strcmp(a, "-steps") && v) {
+      uint64_t n = 0;
+      if (parse_u64(v, n) && n < 0x7fffffff) o.steps = int(n);
+      else debug("ignoring bad -steps value '%s'", v);
+      i++;
+    } else if (!std::strcmp(a, "-shot") && v) {
+      o.shot_file = v;
+      i++;
+    } else if (!std::strcmp(a, "-cam") && v) {
+      float c[5];
+      if (parse_floats(v, c, 5)) {
+        std::memcpy(o.cam, c, sizeof(c));
+        o.has_cam = true;
+      } else {
+        debug("ignoring bad -cam value '%s' (expected X,Y,Z,YAW,PITCH)", v);
+      }
+      i++;
+    } else if (!std::strcmp(a, "-sun") && v) {
+      float deg;
+      if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
+      else debug("ignoring bad -sun value '%s'", v);
+      i++;
+    }
+  }
+}
+
+void read_settings(int argc, const char* const* argv) {
+  start_fullscreen = false;
+  req_width = req_height = 0;
+  use_vsync = true;
+  use_ppaa = false;
+  read_stored_settings();
+  for (int i = 1; i < argc; i++) apply_argument(argv[i]);
+  parse_automation_options(argc, argv, automation);
+}
+
+const char* command_line_help() {
+  return "Usage: game [options]\n"
+         "  -720 / -360        windowed at 1280x720 / 640x360 (default: maximised window)\n"
+         "  -fullscr / -win    full screen / window\n"
+         "  -aa / -noaa        post-process anti-aliasing on / off\n"
+         "  -vs / -novs        vertical sync on / off\n"
+         "  -gfx-high / -gfx-low  graphics quality\n"
+         "  -seed N            seed of the first world (unsigned 64-bit decimal)\n"
+         "  -steps N           quit after N simulation steps\n"
+         "  -shot FILE         save the last drawn frame as PNG before quitting\n"
+         "  -dev               start in developer mode (free-fly camera)\n"
+         "  -cam X,Y,Z,YAW,PITCH  initial camera position and angles (radians)\n"
+         "  -sun DEG           initial sun elevation in degrees\n"
+         "  -help              print this text and exit\n"
+         "Unknown options are ignored.\n";
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Start-up settings: the stored values and the command line.
+#include <cstdint>
+#include <string>
+
+// Options for reproducible and unattended runs.
+struct AutomationOptions {
+  bool has_seed = false;
+  uint64_t seed = 0;
+  int steps = 0;          // quit after this many simulation steps; 0 = never
+  std::string shot_file;  // PNG of the last frame written before quitting
+  bool has_cam = false;
+  float cam[5] = {0, 0, 0, 0, 0};  // x, y, z, yaw, pitch
+  bool has_sun = false;
+  float sun_elevation_deg = 0;
+  bool help = false;
+};
+extern AutomationOptions automation;
+
+// Reads the stored settings, then the command line (argv[0] is the program).
+void read_settings(int argc, const char* const* argv);
+// Parses only the automation options; unknown arguments are ignored.
+void parse_automation_options(int argc, const char* const* argv, AutomationOptions& out);
+const char* command_line_help();
