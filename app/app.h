@@ -1,0 +1,9 @@
+#pragma once
+// The game's per-step update and per-frame render, and subsystem start-up
+// and shutdown in their fixed order.
+void app_init();
+void app_close();
+void app_update(float dt);
+void app_render(float t);
+// The once-a-second checks for changed shaders, module and scripts.
+void app_hot_reload_checks();

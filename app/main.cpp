@@ -1,0 +1,103 @@
+// The game's entry point: start-up in order, the main loop, shutdown.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/device_calls.h"
+#include "app/globals.h"
+#include "app/input.h"
+#include "app/log.h"
+#include "app/main_loop.h"
+#include "app/messages.h"
+#include "app/platform.h"
+#include "app/settings.h"
+#include "app/window.h"
+
+namespace {
+// Drives the loop with the real clock, window, device and game.
+struct GameLoopHost : MainLoopHost {
+  int steps_done = 0;
+  bool final_frame = false;  // the last frame before an automated quit
+
+  int64_t now() override { return get_ref_time(); }
+  int64_t ticksPerSecond() override { return get_ref_time_freq(); }
+  void drainMessages() override { drain_message_queue(); }
+  void update(float dt) override {
+    app_update(dt);
+    if (automation.steps > 0 && ++steps_done >= automation.steps) {
+      if (automation.shot_file.empty())
+        quit_requested = true;
+      else
+        final_frame = true;
+    }
+  }
+  void clearInputStep() override { clear_input_step(); }
+  bool renderFrame(float t) override {
+    bool drawn = render_d3d_frame(t);
+    if (drawn && final_frame) {
+      if (save_backbuffer_png(automation.shot_file.c_str()))
+        debug("saved screenshot '%s'", automation.shot_file.c_str());
+      else
+        debug("can't save screenshot '%s'", automation.shot_file.c_str());
+      quit_requested = true;
+    }
+    return drawn;
+  }
+  void present() override { present_frame(); }
+  bool checkDevice() override { return check_d3d_device(); }
+  void sleepMsec(int ms) override { SDL_Delay(Uint32(ms > 0 ? ms : 0)); }
+  int gpuActivity() override {
+    int p = -1;
+    return query_gpu_activity(p) ? p : -1;
+  }
+  void hotReloadChecks() override { app_hot_reload_checks(); }
+  bool quitRequested() override { return quit_requested; }
+};
+
+bool systems_up = false;
+
+void shutdown_game() {
+  if (!systems_up) return;
+  systems_up = false;
+  debug("closing...");
+  app_close();
+  stop_gpu_probe();
+  close_d3d();
+  clear_input_step();
+  debug("closed all systems");
+  destroy_main_window();
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  set_program_title(WINDOW_TITLE);
+  AutomationOptions early;
+  parse_automation_options(argc, argv, early);
+  if (early.help) {
+    std::fputs(command_line_help(), stdout);
+    return 0;
+  }
+  if (!get_exe_path(app_path, sizeof(app_path))) app_path[0] = 0;
+  debug("app path: '%s'", app_path);
+  init_ref_time();
+  game_rnd_seed = uint64_t(get_ref_time());
+  int64_t start_time = get_ref_time();
+  set_update_rate(20, 5);
+
+  read_settings(argc, argv);
+  if (automation.has_seed) game_rnd_seed = automation.seed;
+  set_fatal_shutdown_hook(shutdown_game);
+  if (!create_main_window()) return 1;
+  systems_up = true;
+  init_input(main_window());
+  init_d3d(main_window(), req_width, req_height);
+  start_gpu_probe();
+  app_init();
+  debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
+
+  GameLoopHost host;
+  run_main_loop(host);
+  shutdown_game();
+  return 0;
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test headless:
+# first the whole suite in the optimised build, then the unit tests again in a
+# debug build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -uo pipefail
+cd "$(dirname "$0")"
+./tools/deps.sh || exit 1
+
+JOBS=$(nproc)
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+# Rendering tests and game runs need a display: use a private virtual one.
+export TOLVANE_NO_MSGBOX=1
+XVFB_PID=""
+if command -v Xvfb >/dev/null; then
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    sleep 1
+    break
+  done
+fi
+cleanup() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; }
+trap cleanup EXIT
+
+status=0
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${LAUNCHER[@]}" >/dev/null || exit 1
+cmake --build build -j "$JOBS" || exit 1
+(cd build && ctest --output-on-failure -j "$JOBS" --timeout 600) || status=1
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON -DTOLVANE_BUILD_BENCH=OFF "${LAUNCHER[@]}" >/dev/null || exit 1
+cmake --build build-asan -j "$JOBS" || exit 1
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$JOBS" -L unit --timeout 600) || status=1
+
+exit $status
