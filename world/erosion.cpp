@@ -42,25 +42,37 @@ inline float ipow(float b, int n) {
   return r;
 }
 
+// Colours are handled as four lanes in the byte order of a D3dColor:
+// blue, green, red, alpha.
+struct LaneReaction {
+  float rate[4];
+  int order[4];
+};
+
 struct Eroder {
   const ErosionParams& p;
-  explicit Eroder(const ErosionParams& params) : p(params) {}
+  simd::F4 negBlend;
+  DynArray<LaneReaction> reactions;
+
+  explicit Eroder(const ErosionParams& params) : p(params), negBlend(simd::set1(-params.depositBlend)) {
+    for (const ErosionReaction& r : params.reactions) {
+      LaneReaction l = {{r.rate.z, r.rate.y, r.rate.x, r.rate.w}, {r.order[2], r.order[1], r.order[0], r.order[3]}};
+      reactions.push_back(l);
+    }
+  }
 
   // Runs the colour reactions on col within the time budget (at most 10 rounds).
   void react(float col[4]) const {
     float T = p.reactionTime;
-    const ErosionReaction* rs = p.reactions.data;
-    int nr = p.reactions.count;
+    const LaneReaction* rs = reactions.data;
+    int nr = reactions.count;
     for (int it = 0; it < 10 && T > 0.0f; it++) {
       float R[4] = {0, 0, 0, 0};
       for (int k = 0; k < nr; k++) {
         float prod = 1.0f;
         for (int ch = 0; ch < 4; ch++)
           if (rs[k].order[ch] > 0) prod *= ipow(col[ch], rs[k].order[ch]);
-        R[0] += rs[k].rate.x * prod;
-        R[1] += rs[k].rate.y * prod;
-        R[2] += rs[k].rate.z * prod;
-        R[3] += rs[k].rate.w * prod;
+        for (int ch = 0; ch < 4; ch++) R[ch] += rs[k].rate[ch] * prod;
       }
       float t = T;
       for (int ch = 0; ch < 4; ch++)
@@ -77,62 +89,84 @@ struct Eroder {
     }
   }
 
-  void deposit(int i, float a, const float cc[4]) const {
+  // One deposit of a with blend factor f = 1 - e^(-a * depositBlend).
+  void deposit(int i, float a, float f, simd::F4 cc) const {
+    using namespace simd;
     hmap[i] += a;
     Surface& sf = surface[i];
     if (sf.surfaceType != ST_GRASS) {
       sf.coverColor = D3dColor(0u);
       sf.surfaceType = 0;
     }
-    uint32_t gc = sf.groundColor.u;
-    float col[4] = {byte_to_unit[(gc >> 16) & 255], byte_to_unit[(gc >> 8) & 255], byte_to_unit[gc & 255],
-                    byte_to_unit[gc >> 24]};
-    float f = 1.0f - std::exp(-a * p.depositBlend);
-    for (int ch = 0; ch < 4; ch++) col[ch] = col[ch] + f * (cc[ch] - col[ch]);
-    if (p.reactions.count) react(col);
-    sf.groundColor = D3dColor(pack_color(col[0], col[1], col[2], col[3]));
+    F4 col = unpack_bytes(sf.groundColor.u);
+    col = col + set1(f) * (cc - col);
+    if (reactions.count) {
+      alignas(16) float c[4];
+      store(c, col);
+      react(c);
+      col = load(c);
+    }
+    sf.groundColor = D3dColor(pack_bytes(col));
   }
 
-  void depositBilinear(int ix, int iz, float fx, float fz, float a, const float cc[4]) const {
-    deposit(cell(ix, iz), a * (1.0f - fx) * (1.0f - fz), cc);
-    deposit(cell(ix + 1, iz), a * fx * (1.0f - fz), cc);
-    deposit(cell(ix, iz + 1), a * (1.0f - fx) * fz, cc);
-    deposit(cell(ix + 1, iz + 1), a * fx * fz, cc);
+  simd::F4 blendFactors(simd::F4 a) const { return simd::set1(1.0f) - simd::exp(a * negBlend); }
+
+  void depositBilinear(int ix, int iz, float fx, float fz, float a, simd::F4 cc) const {
+    using namespace simd;
+    float gx = 1.0f - fx, gz = 1.0f - fz;
+    alignas(16) float av[4], fv[4];
+    F4 amounts = set1(a) * set(gx, fx, gx, fx) * set(gz, gz, fz, fz);
+    store(av, amounts);
+    store(fv, blendFactors(amounts));
+    int x0 = ix & HMAP_MASK, x1 = (ix + 1) & HMAP_MASK;
+    int r0 = (iz & HMAP_MASK) << HMAP_SIZE_SHIFT, r1 = ((iz + 1) & HMAP_MASK) << HMAP_SIZE_SHIFT;
+    deposit(r0 | x0, av[0], fv[0], cc);
+    deposit(r0 | x1, av[1], fv[1], cc);
+    deposit(r1 | x0, av[2], fv[2], cc);
+    deposit(r1 | x1, av[3], fv[3], cc);
   }
 
   // Removes e from the disc of radius 2 around (x, z), taking up the colour
   // of the eroded ground into cc.
-  void erode(int ix, int iz, float x, float z, float e, float s, float cc[4]) const {
+  void erode(int ix, int iz, float x, float z, float e, float s, simd::F4& cc) const {
     using namespace simd;
     F4 dcol = set(float(ix - 1), float(ix), float(ix + 1), float(ix + 2)) - set1(x);
     F4 dcol2 = dcol * dcol;
     F4 ve = set1(e), vs = set1(s), one = set1(1.0f), quarter = set1(0.25f), twopi = set1(TWO_PI);
+    bool inside = ix >= 1 && ix <= HMAP_SIZE - 3;
     for (int r = 0; r < 4; r++) {
       int row = iz - 1 + r;
       float drow = float(row) - z;
       F4 k = one - (dcol2 + set1(drow * drow)) * quarter;
-      int live = movemask(cmpgt(k, zero()) ) ;
+      F4 liveMask = cmpgt(k, zero());
+      int live = movemask(liveMask);
       if (!live) continue;
-      alignas(16) float av[4], rv[4];
-      F4 a = (k * ve) / twopi;
-      store(av, a);
-      store(rv, vs / (a + vs));
-      int rowBase = (row & HMAP_MASK) << HMAP_SIZE_SHIFT;
+      F4 a = ((k * ve) / twopi) & liveMask;
+      // Dead lanes (and a cell with nothing carried and nothing removed)
+      // take r = 1, which leaves cc bit-identical: 1 * cc + 0 * colour.
+      F4 ratio = select(liveMask & cmpgt(a + vs, zero()), vs / (a + vs), one);
+      alignas(16) float rv[4];
+      store(rv, ratio);
+      float* hrow = hmap + ((row & HMAP_MASK) << HMAP_SIZE_SHIFT);
+      Surface* srow = surface + ((row & HMAP_MASK) << HMAP_SIZE_SHIFT);
+      if (inside) {
+        // Dead lanes subtract +0, which leaves any height bit-identical.
+        storeu(hrow + ix - 1, loadu(hrow + ix - 1) - a);
+      } else {
+        alignas(16) float av[4];
+        store(av, a);
+        for (int c = 0; c < 4; c++) hrow[(ix - 1 + c) & HMAP_MASK] -= av[c];
+      }
       for (int c = 0; c < 4; c++) {
-        if (!(live & (1 << c))) continue;
-        int i = rowBase | ((ix - 1 + c) & HMAP_MASK);
-        hmap[i] -= av[c];
-        Surface& sf = surface[i];
-        sf.coverColor = D3dColor(0u);
-        sf.surfaceType = 0;
-        // Nothing carried and nothing removed: the colour stays as it was.
-        if (!(av[c] + s > 0.0f)) continue;
-        float rr = rv[c], ir = 1.0f - rr;
-        uint32_t gc = sf.groundColor.u;
-        cc[0] = rr * cc[0] + ir * byte_to_unit[(gc >> 16) & 255];
-        cc[1] = rr * cc[1] + ir * byte_to_unit[(gc >> 8) & 255];
-        cc[2] = rr * cc[2] + ir * byte_to_unit[gc & 255];
-        cc[3] = rr * cc[3] + ir * byte_to_unit[gc >> 24];
+        Surface& sf = srow[(ix - 1 + c) & HMAP_MASK];
+        bool on = (live >> c) & 1;
+        uint32_t* words = reinterpret_cast<uint32_t*>(&sf);
+        // Cover colour and surface type cleared on live cells only.
+        uint32_t keep = on ? 0u : ~0u;
+        words[1] &= keep;
+        words[2] &= keep | ~0xF0u;
+        F4 rr = set1(rv[c]);
+        cc = rr * cc + (one - rr) * unpack_bytes(sf.groundColor.u);
       }
     }
   }
@@ -160,8 +194,9 @@ inline float bilinear(const Corners& c, float fx, float fz) {
 }  // namespace
 
 void depositSediment(int cell, float a, const vec4f& cc, const ErosionParams& params) {
-  const float c[4] = {cc.x, cc.y, cc.z, cc.w};
-  Eroder(params).deposit(cell & (HMAP_CELLS - 1), a, c);
+  Eroder er(params);
+  float f = simd::lane(er.blendFactors(simd::set1(a)), 0);
+  er.deposit(cell & (HMAP_CELLS - 1), a, f, simd::set(cc.z, cc.y, cc.x, cc.w));
 }
 
 void genDropletErosion(unsigned numDroplets, ErosionParams& params) {
@@ -181,7 +216,7 @@ void genDropletErosion(unsigned numDroplets, ErosionParams& params) {
     Corners c = read_corners(ix, iz);
     float h = c.h00;
     float w = 1.0f, s = 0.0f, v = 0.0f, dx = 0.0f, dz = 0.0f;
-    float cc[4] = {0, 0, 0, 0};
+    simd::F4 cc = simd::zero();
     int steps = 0;
     bool ended = false;
 

@@ -57,6 +57,29 @@ inline float lane(F4 a, int i) {
 // Transposes four rows of four lanes.
 inline void transpose(F4& a, F4& b, F4& c, F4& d) { _MM_TRANSPOSE4_PS(a.v, b.v, c.v, d.v); }
 
+// Lanes rounded to the nearest integer (ties to even), then 2^lane as floats
+// for lanes in -126..127.
+inline F4 round_lanes(F4 a) { return {_mm_cvtepi32_ps(_mm_cvtps_epi32(a.v))}; }
+inline F4 pow2_lanes(F4 n) {
+  __m128i e = _mm_slli_epi32(_mm_add_epi32(_mm_cvtps_epi32(n.v), _mm_set1_epi32(127)), 23);
+  return {_mm_castsi128_ps(e)};
+}
+// The four bytes of a colour as lanes (byte 0 in lane 0), each divided by 255.
+inline F4 unpack_bytes(uint32_t c) {
+  __m128i v = _mm_cvtsi32_si128(int(c));
+  v = _mm_unpacklo_epi8(v, _mm_setzero_si128());
+  v = _mm_unpacklo_epi16(v, _mm_setzero_si128());
+  return {_mm_div_ps(_mm_cvtepi32_ps(v), _mm_set1_ps(255.0f))};
+}
+// Lanes clamped to 0..1 (NaN to 0), scaled by 255, rounded and packed as bytes.
+inline uint32_t pack_bytes(F4 a) {
+  __m128 c = _mm_min_ps(_mm_max_ps(a.v, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+  __m128i i = _mm_cvtps_epi32(_mm_mul_ps(c, _mm_set1_ps(255.0f)));
+  i = _mm_packs_epi32(i, i);
+  i = _mm_packus_epi16(i, i);
+  return uint32_t(_mm_cvtsi128_si32(i));
+}
+
 #else
 
 struct F4 {
@@ -131,6 +154,30 @@ inline int movemask(F4 a) {
   return m;
 }
 inline float lane(F4 a, int i) { return a.v[i]; }
+inline F4 round_lanes(F4 a) {
+  F4 r;
+  for (int i = 0; i < 4; i++) r.v[i] = float(std::lrintf(a.v[i]));
+  return r;
+}
+inline F4 pow2_lanes(F4 n) {
+  F4 r;
+  for (int i = 0; i < 4; i++) r.v[i] = detail::from_bits(uint32_t(std::lrintf(n.v[i]) + 127) << 23);
+  return r;
+}
+inline F4 unpack_bytes(uint32_t c) {
+  F4 r;
+  for (int i = 0; i < 4; i++) r.v[i] = float((c >> (8 * i)) & 255) / 255.0f;
+  return r;
+}
+inline uint32_t pack_bytes(F4 a) {
+  uint32_t r = 0;
+  for (int i = 0; i < 4; i++) {
+    float x = a.v[i] > 0.0f ? a.v[i] : 0.0f;
+    x = x < 1.0f ? x : 1.0f;
+    r |= uint32_t(std::lrintf(x * 255.0f)) << (8 * i);
+  }
+  return r;
+}
 inline void transpose(F4& a, F4& b, F4& c, F4& d) {
   F4 r[4] = {a, b, c, d};
   for (int i = 0; i < 4; i++)
@@ -146,6 +193,25 @@ inline void transpose(F4& a, F4& b, F4& c, F4& d) {
 
 inline F4 sign_mask() { return set1(-0.0f); }
 inline F4 abs(F4 a) { return andnot(sign_mask(), a); }
+
+// e^x to within about one unit in the last place, built only from the lane
+// operations above so that both paths give the same bits. x is limited to
+// -87.3..88.7, the range of normal float results.
+inline F4 exp(F4 x) {
+  x = min(max(x, set1(-87.3f)), set1(88.7f));
+  F4 n = round_lanes(x * set1(1.44269504f));
+  F4 r = (x - n * set1(0.693359375f)) - n * set1(-2.12194440e-4f);
+  F4 p = set1(1.0f / 720.0f);
+  p = p * r + set1(1.0f / 120.0f);
+  p = p * r + set1(1.0f / 24.0f);
+  p = p * r + set1(1.0f / 6.0f);
+  p = p * r + set1(0.5f);
+  p = p * r + set1(1.0f);
+  p = p * r + set1(1.0f);
+  // 2^n in two halves so that n = 128 after rounding near the top still works.
+  F4 h = round_lanes(n * set1(0.5f));
+  return p * pow2_lanes(h) * pow2_lanes(n - h);
+}
 
 }  // namespace simd
 

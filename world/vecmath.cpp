@@ -21,5 +21,3 @@ const float byte_to_unit[256] = {
 #undef R16
 #undef R4
 };
-
-int round_to_int(float v) { return world_round(v); }

@@ -14,8 +14,10 @@ struct Point2 {
 // byte / 255 for every byte value: exact divisions without dividing at run time.
 extern const float byte_to_unit[256];
 
+#include "world/simd4.h"
+
 // Rounds to the nearest integer (ties to even), as the CPU's conversion does.
-int round_to_int(float v);
+inline int round_to_int(float v) { return world_round(v); }
 
 namespace worldmath {
 inline vec4f add(const vec4f& a, const vec4f& b) { return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}; }
