@@ -1,0 +1,59 @@
+// The shared dynamic vertex buffer writer.
+#include "device/dynVBWriter.h"
+
+#include "app/log.h"
+#include "device/d3d_render.h"
+
+DynVBWriter dynVBWriter;
+
+void DynVBWriter::init(int size_) {
+  G_ASSERT(!startPtr);
+  if (vb) release_vb(vb);
+  vb = create_vb(size_, 0);
+  if (!vb) fatal("can't create dynamic VB of size %d", size_);
+  size = size_;
+  curPtr = nullptr;
+  primCount = 0;
+  renderFunc = nullptr;
+  renderArg = 0;
+}
+
+void DynVBWriter::close() {
+  G_ASSERT(!startPtr);
+  release_vb(vb);
+  vb = nullptr;
+  size = 0;
+}
+
+char* DynVBWriter::begin(DynVBDrawFunc func, int arg) {
+  G_ASSERT(!startPtr);
+  G_ASSERT(vb);
+  startPtr = static_cast<char*>(lock_vb(vb, 0, 0));
+  G_ASSERT(startPtr);
+  curPtr = startPtr;
+  primCount = 0;
+  renderFunc = func;
+  renderArg = arg;
+  return startPtr;
+}
+
+void DynVBWriter::flush(bool finish) {
+  if (!finish && primCount <= 0) return;
+  if (finish && !startPtr) return;
+  G_ASSERT(startPtr && renderFunc);
+  unlock_vb(vb);
+  curPtr = startPtr = nullptr;
+  if (primCount > 0) {
+    renderFunc(primCount, renderArg);
+    primCount = 0;
+  }
+  if (!finish) {
+    startPtr = static_cast<char*>(lock_vb(vb, 0, 0));
+    G_ASSERT(startPtr);
+    curPtr = startPtr;
+  } else {
+    renderFunc = nullptr;
+  }
+}
+
+void dyn_vb_draw_prims(int prim_count, int prim_type) { draw_prim(prim_type, 0, prim_count); }

@@ -1,0 +1,174 @@
+// Screenshots (PNG through stb_image_write) and the TGA reader.
+#include "device/screenshot.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#include <stb/stb_image_write.h>
+
+#include "app/file_stream.h"
+#include "app/globals.h"
+#include "app/log.h"
+#include "app/platform.h"
+#include "device/d3d_internal.h"
+
+namespace {
+std::vector<uint8_t> capture;
+
+void append_bytes(void* ctx, void* data, int size) {
+  auto* out = static_cast<std::vector<uint8_t>*>(ctx);
+  auto* p = static_cast<uint8_t*>(data);
+  out->insert(out->end(), p, p + size);
+}
+
+// Reads a rectangle of the back buffer (rows from the top), which holds the
+// last drawn frame until the next one is drawn.
+bool read_back_buffer(int x, int y, int w, int h, std::vector<uint8_t>& out) {
+  if (!d3d || !dev.bbFbo || !dev.bbDrawn || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.bbW ||
+      y + h > dev.bbH)
+    return false;
+  out.resize(size_t(w) * h * 4);
+  GLint read_fb = 0;
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fb);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read_fb));
+  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  return glGetError() == GL_NO_ERROR;
+}
+}  // namespace
+
+uint8_t* capture_front_buffer(int& width, int& height, int& pitch) {
+  release_capture();
+  width = height = pitch = 0;
+  if (!d3d || !dev.window) return nullptr;
+  int display = SDL_GetWindowDisplayIndex(dev.window);
+  SDL_Rect bounds;
+  if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return nullptr;
+  // The client area in screen coordinates, clipped to the display.
+  int wx = 0, wy = 0;
+  SDL_GetWindowPosition(dev.window, &wx, &wy);
+  int x0 = wx > bounds.x ? wx : bounds.x;
+  int y0 = wy > bounds.y ? wy : bounds.y;
+  int x1 = wx + d3d_wd < bounds.x + bounds.w ? wx + d3d_wd : bounds.x + bounds.w;
+  int y1 = wy + d3d_ht < bounds.y + bounds.h ? wy + d3d_ht : bounds.y + bounds.h;
+  if (x1 <= x0 || y1 <= y0) return nullptr;
+  if (!read_back_buffer(x0 - wx, y0 - wy, x1 - x0, y1 - y0, capture)) {
+    release_capture();
+    return nullptr;
+  }
+  width = x1 - x0;
+  height = y1 - y0;
+  pitch = width * 4;
+  return capture.data();
+}
+
+void release_capture() {
+  capture.clear();
+  capture.shrink_to_fit();
+}
+
+bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch) {
+  if (!pixels || width <= 0 || height <= 0) return false;
+  // The file shows the screen's colours: bytes R, G, B and an opaque alpha.
+  std::vector<uint8_t> rgba(size_t(width) * height * 4);
+  for (int y = 0; y < height; y++) {
+    const uint8_t* s = pixels + size_t(y) * pitch;
+    uint8_t* d = rgba.data() + size_t(y) * width * 4;
+    for (int x = 0; x < width; x++, s += 4, d += 4) {
+      d[0] = s[2];
+      d[1] = s[1];
+      d[2] = s[0];
+      d[3] = 255;
+    }
+  }
+  std::vector<uint8_t> png;
+  if (!stbi_write_png_to_func(append_bytes, &png, width, height, 4, rgba.data(), width * 4) || png.empty())
+    return false;
+  FILE* f = std::fopen(full_path, "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) std::remove(full_path);
+  return ok;
+}
+
+void take_screenshot() {
+  int64_t start = get_ref_time();
+  debug("screenshot...");
+  int w, h, pitch;
+  uint8_t* pixels = capture_front_buffer(w, h, pitch);
+  if (!pixels) return;
+  char name[64];
+  std::time_t now = std::time(nullptr);
+  std::tm tm;
+  if (now == std::time_t(-1) || !localtime_r(&now, &tm))
+    std::snprintf(name, sizeof(name), "shots/shot.png");
+  else
+    std::snprintf(name, sizeof(name), "shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", unsigned(tm.tm_year + 1900),
+                  unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday), unsigned(tm.tm_hour), unsigned(tm.tm_min),
+                  unsigned(tm.tm_sec));
+  bool ok = write_bgra_png(make_full_path(name).c_str(), pixels, w, h, pitch);
+  release_capture();
+  if (ok)
+    debug("screenshot captured to '%s' in %d ms", name, get_time_msec(get_ref_time() - start));
+  else
+    debug("failed to save screenshot to '%s'", name);
+}
+
+bool save_backbuffer_png(const char* path) {
+  if (!path) return false;
+  std::vector<uint8_t> px;
+  TempString full = make_full_path(path);
+  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px) || !write_bgra_png(full.c_str(), px.data(), dev.bbW, dev.bbH, dev.bbW * 4)) {
+    debug("failed to save screenshot to '%s'", full.c_str());
+    return false;
+  }
+  debug("screenshot saved to '%s'", full.c_str());
+  return true;
+}
+
+bool read_tga(const char* path, int& width, int& height, DynArray<uint8_t>& pixels) {
+  width = height = 0;
+  if (!path) return false;
+  TempString full = make_full_path(path);
+  FileInputStream in;
+  if (!in.open(full.c_str())) return false;
+  try {
+    uint8_t h[18];
+    in.read(h, 18);
+    int id_len = h[0], cmap_type = h[1], type = h[2];
+    int cmap_len = h[5] | h[6] << 8, cmap_bits = h[7];
+    int w = h[12] | h[13] << 8, hh = h[14] | h[15] << 8, bpp = h[16];
+    if (type != 2 || bpp != 32) throw InputStream::Exception("unsupported TGA format", in.tell());
+    if (w == 0 || hh == 0) throw InputStream::Exception("zero-sized TGA image", in.tell());
+    // The identification field and any colour map lie between the header
+    // and the pixels.
+    int skip = id_len + (cmap_type ? cmap_len * ((cmap_bits + 7) / 8) : 0);
+    if (skip) in.seekRel(skip);
+    int at = in.tell();
+    in.seekToEnd(0);
+    int64_t avail = int64_t(in.tell()) - at;
+    int64_t need = int64_t(w) * hh * 4;
+    if (avail < need) throw InputStream::Exception("truncated TGA image", at);
+    in.seekTo(at);
+    pixels.resize(int(need));
+    in.read(pixels.data, int(need));
+    width = w;
+    height = hh;
+  } catch (const InputStream::Exception& e) {
+    debug("can't read TGA '%s': %s", full.c_str(), e.message);
+    pixels.clear();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Screenshots written as PNG files and the reader of uncompressed 32-bit TGA
+// images.
+#include <cstdint>
+
+#include "containers/dyn_array.h"
+
+// Saves what the window shows as "shots/shot<date>_<time>.png".
+void take_screenshot();
+// Pixels of the window's visible part as bytes B, G, R, A, rows from the top;
+// null when nothing can be captured. Valid until release_capture().
+uint8_t* capture_front_buffer(int& width, int& height, int& pitch);
+void release_capture();
+// Writes the last drawn frame as a PNG file (path made absolute).
+bool save_backbuffer_png(const char* path);
+// Encodes B, G, R, A pixels (rows from the top) as a PNG file with opaque
+// alpha; false when encoding or writing fails.
+bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch);
+
+// Reads an uncompressed 32-bit TGA: pixels in file row order, bytes B, G, R, A.
+bool read_tga(const char* path, int& width, int& height, DynArray<uint8_t>& pixels);
