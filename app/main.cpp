@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app.h"
 #include "app/device_calls.h"
@@ -95,6 +96,9 @@ int main(int argc, char** argv) {
   start_gpu_probe();
   app_init();
   debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
+  debug("free video memory: %u MB", get_free_texmem() >> 20);
+  // Lets the tests exercise the fatal path of a running game.
+  if (std::getenv("TOLVANE_TEST_FORCE_ASSERT")) G_ASSERT(!"forced by TOLVANE_TEST_FORCE_ASSERT");
 
   GameLoopHost host;
   run_main_loop(host);

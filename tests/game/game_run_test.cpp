@@ -1,0 +1,99 @@
+// Starts the game as a separate process with the offscreen video driver and
+// a private settings directory, and checks its log, files and exit codes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+struct RunResult {
+  int exit_code = -1;
+  std::string output;
+};
+
+struct GameRun : ::testing::Test {
+  std::string cfg;
+  void SetUp() override {
+    char tmpl[] = "/tmp/tolvane-game-XXXXXX";
+    cfg = mkdtemp(tmpl);
+  }
+  void TearDown() override { std::filesystem::remove_all(cfg); }
+
+  std::string settingsFile() const { return cfg + "/Mirevast Games/Tolvane/settings.reg"; }
+  void writeSettings(const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(settingsFile()).parent_path());
+    std::ofstream(settingsFile(), std::ios::binary) << text;
+  }
+
+  RunResult run(const std::string& args, const std::string& env = "") {
+    std::string cmd = "env XDG_CONFIG_HOME='" + cfg + "' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen " + env +
+                      " timeout 120 '" GAME_BINARY "' -360 " + args + " 2>&1";
+    RunResult r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.output.append(buf, n);
+    int status = pclose(p);
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+  }
+};
+
+bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+}  // namespace
+
+TEST_F(GameRun, StartsRunsStepsAndShutsDownInOrder) {
+  RunResult r = run("-steps 10 -seed 42");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "app path: '")) << r.output;
+  EXPECT_TRUE(contains(r.output, "Graphics quality: high"));
+  EXPECT_TRUE(contains(r.output, "game_rnd_seed=42;"));
+  size_t closing = r.output.find("closing...");
+  size_t closed = r.output.find("closed all systems");
+  ASSERT_NE(closing, std::string::npos);
+  ASSERT_NE(closed, std::string::npos);
+  EXPECT_LT(closing, closed);
+}
+
+TEST_F(GameRun, StoredQualityAndCommandLineOverride) {
+  writeSettings("\"gfx_quality\"=\"LOW\"\n");
+  EXPECT_TRUE(contains(run("-steps 2").output, "Graphics quality: low"));
+  EXPECT_TRUE(contains(run("-steps 2 -gfx-high").output, "Graphics quality: high"));
+}
+
+TEST_F(GameRun, GarbageSettingsFileStartsWithDefaultsAndSurvives) {
+  std::string garbage;
+  for (int i = 0; i < 2000; i++) garbage += char((i * 131 + 7) & 0xff);
+  writeSettings(garbage);
+  RunResult r = run("-steps 2");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "Graphics quality: high"));
+  std::ifstream in(settingsFile(), std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), garbage);
+}
+
+TEST_F(GameRun, FatalErrorRunsShutdownAndExits100) {
+  RunResult r = run("-steps 50", "TOLVANE_TEST_FORCE_ASSERT=1");
+  EXPECT_EQ(r.exit_code, 100) << r.output;
+  EXPECT_TRUE(contains(r.output, "): failed ASSERT(")) << r.output;
+  EXPECT_TRUE(contains(r.output, "closed all systems")) << "the orderly shutdown runs";
+}
+
+TEST_F(GameRun, ScreenshotOfTheLastFrameAndHelp) {
+  std::string shot = cfg + "/last.png";
+  RunResult r = run("-steps 3 -shot '" + shot + "'");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(std::filesystem::exists(shot));
+  EXPECT_GT(std::filesystem::file_size(shot), 8u);
+  RunResult h = run("-help");
+  EXPECT_EQ(h.exit_code, 0);
+  EXPECT_TRUE(contains(h.output, "-seed N"));
+  EXPECT_FALSE(contains(h.output, "init d3d")) << "help exits before opening anything";
+}
