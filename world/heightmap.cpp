@@ -15,7 +15,6 @@ alignas(16) Water tmpw[HMAP_SIZE][HMAP_SIZE];
 alignas(16) Surface surface[HMAP_CELLS];
 }  // namespace HeightmapData
 
-alignas(16) float prev_depth[HMAP_CELLS];
 
 namespace HeightmapRenderer {
 alignas(16) float curh[HMAP_CELLS];

@@ -82,9 +82,6 @@ void simWater(float dt);
 
 }  // namespace HeightmapData
 
-// Depth of every cell at the start of the water transfer pass (scratch).
-alignas(16) extern float prev_depth[HMAP_CELLS];
-
 class InstRender;
 
 namespace HeightmapRenderer {

@@ -25,6 +25,11 @@ inline F4 load(const float* p) { return {_mm_load_ps(p)}; }
 inline F4 loadu(const float* p) { return {_mm_loadu_ps(p)}; }
 inline void store(float* p, F4 a) { _mm_store_ps(p, a.v); }
 inline void storeu(float* p, F4 a) { _mm_storeu_ps(p, a.v); }
+// Store that bypasses the caches (for data not read again soon); needs
+// stream_fence() before other code reads it.
+inline void stream(float* p, F4 a) { _mm_stream_ps(p, a.v); }
+inline void stream_fence() { _mm_sfence(); }
+inline void prefetch(const void* p) { _mm_prefetch(static_cast<const char*>(p), _MM_HINT_T0); }
 inline F4 set1(float f) { return {_mm_set1_ps(f)}; }
 inline F4 set(float a, float b, float c, float d) { return {_mm_setr_ps(a, b, c, d)}; }
 inline F4 zero() { return {_mm_setzero_ps()}; }
@@ -120,6 +125,9 @@ inline F4 load(const float* p) { F4 r; std::memcpy(r.v, p, 16); return r; }
 inline F4 loadu(const float* p) { return load(p); }
 inline void store(float* p, F4 a) { std::memcpy(p, a.v, 16); }
 inline void storeu(float* p, F4 a) { store(p, a); }
+inline void stream(float* p, F4 a) { store(p, a); }
+inline void stream_fence() {}
+inline void prefetch(const void*) {}
 inline F4 set1(float f) { return {{f, f, f, f}}; }
 inline F4 set(float a, float b, float c, float d) { return {{a, b, c, d}}; }
 inline F4 zero() { return set1(0.0f); }
