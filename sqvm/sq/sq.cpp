@@ -4,6 +4,7 @@
 #include <sqstdio.h>
 #include <sqstdmath.h>
 #include <sqstdstring.h>
+#include <sqstdsystem.h>
 #include <squirrel.h>
 
 #include <cstdarg>
@@ -106,6 +107,7 @@ int main(int argc, char **argv) {
   sqstd_register_mathlib(v);
   sqstd_register_stringlib(v);
   sqstd_register_iolib(v);
+  sqstd_register_systemlib(v);
   sq_pop(v, 1);
   int rc = 0;
   if (argi < argc) rc = RunFile(v, argv[argi], argc - argi - 1, argv + argi + 1);

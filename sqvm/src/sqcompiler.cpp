@@ -698,6 +698,7 @@ class Compiler {
     Emit(OP_NEWSLOT, 1, os, AddConst(name), cs);
     FreeSlot(cs);
     FreeExp(obj);
+    _lex._newlinebefore = true;
   }
 
   SQObjectPtr ConstValue() {

@@ -213,7 +213,7 @@ int SQLexer::ReadNumber() {
   bool isfloat = false;
   bool octal = Peek() == '0' && isdigit(Peek(1));
   while (isdigit(Peek())) Next();
-  if (Peek() == '.' && Peek(1) != '.') { isfloat = true; Next(); while (isdigit(Peek())) Next(); }
+  if (Peek() == '.' && Peek(1) != '.' && !isalpha(Peek(1)) && Peek(1) != '_') { isfloat = true; Next(); while (isdigit(Peek())) Next(); }
   if (Peek() == 'e' || Peek() == 'E') {
     int s = Peek(1);
     if (isdigit(s) || ((s == '+' || s == '-') && isdigit(Peek(2)))) {

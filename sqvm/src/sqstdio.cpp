@@ -67,3 +67,41 @@ SQRESULT sqstd_register_iolib(HSQUIRRELVM v) {
   }
   return SQ_OK;
 }
+
+// ---------------------------------------------------------------- system helpers
+#include <sqstdsystem.h>
+
+#include <cstdlib>
+#include <ctime>
+
+static SQInteger sys_clock(HSQUIRRELVM v) {
+  sq_pushfloat(v, (SQFloat)((double)clock() / (double)CLOCKS_PER_SEC));
+  return 1;
+}
+
+static SQInteger sys_time(HSQUIRRELVM v) {
+  sq_pushinteger(v, (SQInteger)time(nullptr));
+  return 1;
+}
+
+static SQInteger sys_getenv(HSQUIRRELVM v) {
+  const SQChar *name;
+  sq_getstring(v, 2, &name);
+  const char *val = getenv(name);
+  if (!val) return 0;
+  sq_pushstring(v, val, -1);
+  return 1;
+}
+
+SQRESULT sqstd_register_systemlib(HSQUIRRELVM v) {
+  struct { const char *name; SQFUNCTION f; SQInteger n; const char *mask; } fns[] = {
+      {"clock", sys_clock, 1, nullptr}, {"time", sys_time, 1, nullptr}, {"getenv", sys_getenv, 2, ".s"}};
+  for (auto &fn : fns) {
+    sq_pushstring(v, fn.name, -1);
+    sq_newclosure(v, fn.f, 0);
+    sq_setparamscheck(v, fn.n, fn.mask);
+    sq_setnativeclosurename(v, -1, fn.name);
+    sq_newslot(v, -3, SQFalse);
+  }
+  return SQ_OK;
+}
