@@ -1,21 +1,40 @@
 // app_init / app_update / app_render / app_close: the subsystems in order.
 #include "app/app.h"
 
+#include <algorithm>
+
+#include "app/camera.h"
 #include "app/globals.h"
 #include "app/input.h"
 #include "app/log.h"
 #include "app/main_loop.h"
+#include "app/messages.h"
+#include "app/overlays.h"
+#include "app/settings.h"
 #include "app/vk_codes.h"
+#include "device/d3d_render.h"
+#include "device/d3d_shaders.h"
+#include "device/debug_vis.h"
+#include "device/font.h"
+#include "device/screenshot.h"
+
+vec4f cur_frame_color(0, 0, 0, 0);
+vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
 bool shift_held() { return getKeyState(VK_SHIFT); }
 
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
+  if (dev_mode)
+    camera.roll = camera.prev_roll = 0;
+  else
+    reset_fly_control();
 }
 
 // Function keys that act on the game's own settings.
 void handle_setting_keys() {
+  if (keyUp(VK_SNAPSHOT)) take_screenshot();
   if (keyDown(VK_F1)) show_fps = !show_fps;
   if (keyDown(VK_F5)) {
     if (shift_held())
@@ -26,22 +45,68 @@ void handle_setting_keys() {
   if (keyDown(VK_F6)) use_ppaa = !use_ppaa;
   if (keyDown(VK_F9)) toggle_dev_mode();
 }
+
+void fade_screen_flash(float dt) {
+  prev_frame_color = cur_frame_color;
+  cur_frame_color.w = std::max(0.f, cur_frame_color.w * (1 - dt / 2) - dt / 2);
+}
+
+void place_initial_camera() {
+  if (automation.has_cam) {
+    set_camera_pos(vec4f(automation.cam[0], automation.cam[1], automation.cam[2], 1));
+    camera_set_angles(automation.cam[3], automation.cam[4]);
+  } else {
+    set_camera_pos(vec4f(128, 40, 128, 1));
+    camera_set_angles(0, -0.3f);
+  }
+}
+
+void text_pass() {
+  set_back_buffer_target();
+  begin_text();
+  draw_error_message();
+  draw_overlays();
+  end_text();
+}
 }  // namespace
 
 void app_init() {
   set_update_rate(20, 5);
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
   if (gfx_quality != 1) use_postfx = false;
+  init_debug_vis();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
+  setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
+  place_initial_camera();
 }
 
-void app_close() {}
+void app_close() { close_debug_vis(); }
 
 void app_update(float dt) {
-  (void)dt;
+  camera_save_previous();
+  fade_screen_flash(dt);
+  if (dev_mode)
+    free_fly_step(dt);
+  else
+    game_camera_step(dt);
+  cur_view_itm = camera_matrix(1);
   if (app_active) handle_setting_keys();
 }
 
-void app_render(float t) { (void)t; }
+void app_render(float t) {
+  float k = t * 20.f;
+  if (dev_mode)
+    free_fly_mouse_look(k);
+  else
+    game_camera_mouse_look(k);
+  set_camera_frame(k);
+  set_back_buffer_target();
+  clear_view(D3dColor(0xFF18283C));
+  set_wireframe(use_wireframe);
+  set_wireframe(false);
+  text_pass();
+}
 
-void app_hot_reload_checks() {}
+void app_hot_reload_checks() { reload_changed_shaders(); }
+
+void app_after_resize() { font_after_resize(); }

@@ -14,6 +14,9 @@
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/window.h"
+#include "device/dynVBWriter.h"
+#include "device/font.h"
+#include "device/splash.h"
 
 namespace {
 // Drives the loop with the real clock, window, device and game.
@@ -63,6 +66,8 @@ void shutdown_game() {
   systems_up = false;
   debug("closing...");
   app_close();
+  close_font();
+  dynVBWriter.close();
   stop_gpu_probe();
   close_d3d();
   clear_input_step();
@@ -93,7 +98,12 @@ int main(int argc, char** argv) {
   systems_up = true;
   init_input(main_window());
   init_d3d(main_window(), req_width, req_height);
+  set_after_resize_hook(app_after_resize);
+  if (is_fullscreen) SDL_SetWindowGrab(main_window(), SDL_TRUE);
+  dynVBWriter.init(65536);
   start_gpu_probe();
+  init_font();
+  show_splash("Loading...", -1);
   app_init();
   debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
   debug("free video memory: %u MB", get_free_texmem() >> 20);

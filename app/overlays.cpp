@@ -1,0 +1,41 @@
+// Help text, the "F1" hint, the statistics graph and the sun readout.
+#include "app/overlays.h"
+
+#include <cmath>
+
+#include "app/globals.h"
+#include "app/input.h"
+#include "app/stats_graph.h"
+#include "app/vk_codes.h"
+#include "device/font.h"
+
+const char* const DEV_HELP_TEXT =
+    "F1: show/hide this\nF9: game/dev mode\nWASD/arrows: move\nShift: move faster\nF5: toggle post-effect\n"
+    "F6: toggle anti-aliasing\nRight mouse: set sun position\nG: generate new world\nH: add water everywhere\n"
+    "R: erode land\nCtrl-M: toggle monsters\nPrintScreen: screenshot\nAlt-Enter: toggle fullscreen\nAlt-F4: quit\n";
+const char* const GAME_HELP_TEXT =
+    "F1: show/hide this\nF9: game/dev mode\nWASD/arrows: move\ndouble-tap forward or backward: dash\n"
+    "Space/PgUp: move up\nX/C/PgDn: move down\nhold Ctrl: select spells\nLMB/RMB: fire assigned spell\n"
+    "Ctrl-G: generate new world\nCtrl-M: toggle monsters\nCtrl-N: mana cheat\nCtrl-...: other dev-mode keys\n"
+    "PrintScreen: screenshot\nAlt-Enter: toggle fullscreen\nAlt-F4: quit\n";
+
+namespace {
+SunElevationQuery sun_query = nullptr;
+}
+
+void set_sun_elevation_query(SunElevationQuery q) { sun_query = q; }
+
+void draw_overlays() {
+  int s = get_text_scale(), c = get_font_cell_size();
+  if (show_fps) {
+    draw_text(dev_mode ? DEV_HELP_TEXT : GAME_HELP_TEXT, -1, s * c, d3d_ht - s * c, -1, 1, D3dColor(0xFFFFFFFF));
+    draw_stats();
+  } else {
+    draw_text("F1: help/stats", -1, 2, d3d_ht - 3 * s * c, -1, 1, D3dColor(0x66FFFFFF));
+  }
+  float y;
+  if (dev_mode && getKeyState(VK_RBUTTON) && sun_query && sun_query(y)) {
+    int deg = int(std::lround(std::asin(std::fmax(-1.f, std::fmin(1.f, y))) * 57.29577951308232));
+    draw_text_fmt(0, d3d_ht, -1, 1, D3dColor(0xFFFFFFFF), "%3d", deg);
+  }
+}
