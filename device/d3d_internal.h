@@ -101,7 +101,6 @@ struct DeviceState {
   uint32_t enabledAttribs = 0;
 
   // Layer uniforms: target size and orientation, alpha test.
-  GLuint layerUbo = 0;
   float layer[8] = {};
   bool layerDirty = true;
 

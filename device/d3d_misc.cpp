@@ -321,11 +321,6 @@ uint32_t prepare_draw(bool indexed, int first_vertex, int vertex_count, int inst
     dev.usedProgram = s->program;
   }
   upload_shader_consts();
-  if (dev.layerDirty) {
-    glBindBuffer(GL_UNIFORM_BUFFER, dev.layerUbo);
-    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(dev.layer), dev.layer);
-    dev.layerDirty = false;
-  }
   bool instanced = indexed && instances > 0;
 
   // Every element a shader input reads must lie inside its stream's buffer.

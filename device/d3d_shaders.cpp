@@ -29,7 +29,6 @@ float vs_consts[MAX_VS_CONSTS * 4];
 float ps_consts[MAX_PS_CONSTS * 4];
 int vs_dirty_lo = MAX_VS_CONSTS, vs_dirty_hi = 0;  // register range waiting for upload
 int ps_dirty_lo = MAX_PS_CONSTS, ps_dirty_hi = 0;
-GLuint vs_ubo = 0, ps_ubo = 0;
 
 // Bumped whenever the preamble or the program interface changes, so that
 // cache files written by an older build are compiled again.
@@ -651,18 +650,48 @@ void set_ps_const(int start, const float* data, int count) {
 const float* get_vs_consts() { return vs_consts; }
 const float* get_ps_consts() { return ps_consts; }
 
+namespace {
+// Register uploads stream through one ring buffer: each upload of a block
+// takes fresh space and binds that range, so no upload ever writes memory a
+// queued draw still reads, and the driver never has to wait or copy. When the
+// ring is full its storage is orphaned and writing starts over.
+constexpr GLsizeiptr CONST_RING_SIZE = 4 << 20;
+GLuint const_ring = 0;
+GLintptr ring_pos = 0;
+GLint ring_align = 256;
+
+void stream_block(GLuint binding, const void* data, GLsizeiptr size) {
+  GLintptr at = (ring_pos + ring_align - 1) / ring_align * ring_align;
+  glBindBuffer(GL_UNIFORM_BUFFER, const_ring);
+  GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
+  if (at + size > CONST_RING_SIZE) {
+    at = 0;
+    access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
+  }
+  void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size, access);
+  if (p) {
+    std::memcpy(p, data, size_t(size));
+    glUnmapBuffer(GL_UNIFORM_BUFFER);
+  }
+  glBindBufferRange(GL_UNIFORM_BUFFER, binding, const_ring, at, size);
+  ring_pos = at + size;
+}
+}  // namespace
+
 void upload_shader_consts() {
   if (vs_dirty_hi > vs_dirty_lo) {
-    glBindBuffer(GL_UNIFORM_BUFFER, vs_ubo);
-    glBufferSubData(GL_UNIFORM_BUFFER, vs_dirty_lo * 16, (vs_dirty_hi - vs_dirty_lo) * 16, vs_consts + vs_dirty_lo * 4);
+    stream_block(UBO_VS_CONSTS, vs_consts, sizeof(vs_consts));
     vs_dirty_lo = MAX_VS_CONSTS;
     vs_dirty_hi = 0;
   }
   if (ps_dirty_hi > ps_dirty_lo) {
-    glBindBuffer(GL_UNIFORM_BUFFER, ps_ubo);
-    glBufferSubData(GL_UNIFORM_BUFFER, ps_dirty_lo * 16, (ps_dirty_hi - ps_dirty_lo) * 16, ps_consts + ps_dirty_lo * 4);
+    stream_block(UBO_PS_CONSTS, ps_consts, sizeof(ps_consts));
     ps_dirty_lo = MAX_PS_CONSTS;
     ps_dirty_hi = 0;
+  }
+  if (dev.layerDirty) {
+    stream_block(UBO_LAYER, dev.layer, sizeof(dev.layer));
+    dev.layerDirty = false;
   }
 }
 
@@ -671,27 +700,21 @@ void create_const_buffers() {
   // a new device starts them at zero.
   std::memset(vs_consts, 0, sizeof(vs_consts));
   std::memset(ps_consts, 0, sizeof(ps_consts));
-  vs_dirty_lo = MAX_VS_CONSTS, vs_dirty_hi = 0;
-  ps_dirty_lo = MAX_PS_CONSTS, ps_dirty_hi = 0;
-  glGenBuffers(1, &vs_ubo);
-  glGenBuffers(1, &ps_ubo);
-  glGenBuffers(1, &dev.layerUbo);
-  glBindBuffer(GL_UNIFORM_BUFFER, vs_ubo);
-  glBufferData(GL_UNIFORM_BUFFER, sizeof(vs_consts), vs_consts, GL_DYNAMIC_DRAW);
-  glBindBuffer(GL_UNIFORM_BUFFER, ps_ubo);
-  glBufferData(GL_UNIFORM_BUFFER, sizeof(ps_consts), ps_consts, GL_DYNAMIC_DRAW);
-  glBindBuffer(GL_UNIFORM_BUFFER, dev.layerUbo);
-  glBufferData(GL_UNIFORM_BUFFER, sizeof(dev.layer), dev.layer, GL_DYNAMIC_DRAW);
-  glBindBufferBase(GL_UNIFORM_BUFFER, UBO_VS_CONSTS, vs_ubo);
-  glBindBufferBase(GL_UNIFORM_BUFFER, UBO_PS_CONSTS, ps_ubo);
-  glBindBufferBase(GL_UNIFORM_BUFFER, UBO_LAYER, dev.layerUbo);
+  glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &ring_align);
+  if (ring_align < 1) ring_align = 256;
+  glGenBuffers(1, &const_ring);
+  glBindBuffer(GL_UNIFORM_BUFFER, const_ring);
+  glBufferData(GL_UNIFORM_BUFFER, CONST_RING_SIZE, nullptr, GL_STREAM_DRAW);
+  ring_pos = 0;
+  // Every block is uploaded before the first draw.
+  vs_dirty_lo = 0, vs_dirty_hi = MAX_VS_CONSTS;
+  ps_dirty_lo = 0, ps_dirty_hi = MAX_PS_CONSTS;
+  dev.layerDirty = true;
 }
 
 void release_const_buffers() {
-  if (vs_ubo) glDeleteBuffers(1, &vs_ubo);
-  if (ps_ubo) glDeleteBuffers(1, &ps_ubo);
-  if (dev.layerUbo) glDeleteBuffers(1, &dev.layerUbo);
-  vs_ubo = ps_ubo = dev.layerUbo = 0;
+  if (const_ring) glDeleteBuffers(1, &const_ring);
+  const_ring = 0;
 }
 
 void init_shader_system() {

@@ -13,7 +13,9 @@ namespace {
 FixedString<256> splash_message;
 float splash_progress = -1;
 
-void draw_splash() {
+}  // namespace
+
+void draw_splash_screen() {
   set_back_buffer_target();
   clear_view_color(D3dColor(0xFF000A28));
   begin_text();
@@ -30,13 +32,12 @@ void draw_splash() {
   }
   end_text();
 }
-}  // namespace
 
 void show_splash(const char* message, float progress) {
   splash_message.assign(message ? message : "");
   splash_progress = progress;
   if (!is_d3d_ready() || !font_loaded()) return;
   set_cull_mode(1);
-  draw_splash();
+  draw_splash_screen();
   present_frame();
 }
