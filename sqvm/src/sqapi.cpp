@@ -851,8 +851,10 @@ SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerr
   SQObjectPtr res;
   SQInteger base = v->_top - params;
   bool ok = v->Call(closure, params, base, res, raiseerror != 0);
-  // the callee consumed its arguments; drop whatever is left of them
-  while (v->_top > base) v->Pop();
+  // the callee consumed its arguments; drop whatever is left of them, unless
+  // the call suspended and its frames still live there
+  if (!v->_suspended)
+    while (v->_top > base) v->Pop();
   if (!ok) return SQ_ERROR;
   if (retval) v->Push(res);
   return SQ_OK;

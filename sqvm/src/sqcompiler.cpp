@@ -105,7 +105,7 @@ class Compiler {
   SQObjectPtr Str(const char *s, SQInteger len = -1) { return SQObjectPtr(SQStr(_ss, s, len)); }
   void Lex() {
     _tok = _lex.Lex();
-    if (_tok < 0) throw CompileError{_lex._error, _lex._line, _lex._col};
+    if (_tok < 0) throw CompileError{_lex._error, _lex._tokline, _lex._tokcol};
   }
   void Expect(int tok) {
     if (_tok != tok) {
@@ -404,7 +404,8 @@ class Compiler {
       case TK_CONST: ConstStatement(); return;
       default: {
         int top = _fs->stacktop;
-        CommaExpr(true);
+        Exp e = CommaExpr(true);
+        if (e.k == EK_FIELD) ToAnySlot(e);  // a bare lookup still runs (and can fail)
         _fs->stacktop = top;
         return;
       }
@@ -939,11 +940,8 @@ class Compiler {
     Exp e = Expression(discard);
     while (_tok == ',') {
       Lex();
-      if (!discard) {
-        FreeExp(e);
-      } else {
-        FreeExp(e);
-      }
+      if (e.k == EK_FIELD) ToAnySlot(e);
+      FreeExp(e);
       e = Expression(discard);
     }
     return e;
@@ -1049,7 +1047,7 @@ class Compiler {
       const SQObjectPtr &k = _fs->proto->_literals[c];
       if (k._type == OT_INTEGER && _integer(k) > -32768 && _integer(k) < 32768) {
         SQInteger n = op == OP_ADD ? _integer(k) : -_integer(k);
-        Emit(OP_ADDI, 0, dst, b, (uint16_t)(int16_t)n);
+        Emit(OP_ADDI, op == OP_SUB ? 1 : 0, dst, b, (uint16_t)(int16_t)n);
         return;
       }
     }
@@ -1118,6 +1116,16 @@ class Compiler {
 
   typedef Exp (Compiler::*SubExpr)();
   Exp BinaryWith(Exp &l, int op, SubExpr sub) {
+    if (op == OP_IN || op == OP_INSTANCEOF) {
+      int ls = ToAnySlot(l);
+      Exp r = (this->*sub)();
+      int rs = ToAnySlot(r);
+      FreeExp(r);
+      FreeExp(l);
+      int t = AllocTemp();
+      Emit(op, 0, t, ls, rs);
+      return SlotExp(t);
+    }
     bool lc;
     int lo = Operand(l, lc);
     Exp r = (this->*sub)();

@@ -387,11 +387,11 @@ bool SQClass::NewSlot(SQSharedState *ss, const SQObject &key, const SQObject &va
       goto metas;
     }
   }
+  if (_locked) return false;  // no new members once instances exist
   if (isfunc || bstatic) {
     _members->NewSlot(key, SQObjectPtr(MakeMemberDesc((SQInteger)_methods.size(), MEMBER_METHOD)));
     _methods.push_back({v, SQObjectPtr()});
   } else {
-    if (_locked) return false;
     _members->NewSlot(key, SQObjectPtr(MakeMemberDesc((SQInteger)_defaultvalues.size(), MEMBER_FIELD)));
     _defaultvalues.push_back({v, SQObjectPtr()});
   }

@@ -149,6 +149,10 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
   SQInteger nparams = p->_nparams;
   SQInteger ndef = (SQInteger)c->_defaultparams.size();
   g_gencreated = false;
+  if ((SQInteger)_frames.size() >= 20000 || base + p->_stacksize > (1 << 22)) {
+    RaiseError("stack overflow");
+    return false;
+  }
   GrowStack(base + p->_stacksize + 8);
   if (nargs != nparams) {
     if (nargs < nparams) {
@@ -1155,8 +1159,9 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         if (b._type == OT_INTEGER) { stk[i.a].SetInt(_integer(b) + (int16_t)i.c); continue; }
         if (b._type == OT_FLOAT) { stk[i.a].SetFloat(_float(b) + (int16_t)i.c); continue; }
         SAVE();
-        SQObjectPtr x = b, y((SQInteger)(int16_t)i.c), r;
-        if (!ArithOp(0, r, x, y)) THROW();
+        // x&1: the instruction stands for a subtraction of the negated constant
+        SQObjectPtr x = b, y((SQInteger)(i.x ? -(int16_t)i.c : (int16_t)i.c)), r;
+        if (!ArithOp(i.x ? 1 : 0, r, x, y)) THROW();
         RELOAD();
         stk[i.a] = std::move(r);
         continue;
