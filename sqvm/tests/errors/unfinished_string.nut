@@ -1,3 +1,3 @@
-// expect: unfinished_string.nut line = \(2\) column = \(9\) : error newline in a constant
+// expect: unfinished_string.nut line = \(2\) column = \(11\) : error newline in a constant
 local s = "no end
 print(s);
