@@ -1,10 +1,12 @@
 # Runs one conformance script through the interpreter. Normal scripts must
-# exit with 0 and print exactly the expected file; error scripts (ERROR_REGEX
-# given) must exit non-zero with stderr matching the expression.
+# exit with 0 and print exactly the expected file; error scripts (EXPECT_ERROR)
+# must exit non-zero with stderr matching their "// expect: " expression.
 execute_process(COMMAND ${SQ} ${SCRIPT}
   WORKING_DIRECTORY ${WORKDIR}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc TIMEOUT 60)
-if(DEFINED ERROR_REGEX)
+if(EXPECT_ERROR)
+  file(STRINGS ${SCRIPT} expect_line REGEX "^// expect: ")
+  string(REPLACE "// expect: " "" ERROR_REGEX "${expect_line}")
   if(rc EQUAL 0)
     message(FATAL_ERROR "expected a failure, sq exited with 0\nstdout:\n${out}")
   endif()
