@@ -9,14 +9,15 @@
 //   target 2 (stage 10):              r = specular strength, g = water
 //                                     (1 on water, 0 on land), b, a = 0
 //
-// Geometry shaders fill all three with gbuf_write(); the depth constant in
+// Geometry shaders fill targets 1 and 2 with gbuf_write() and return its
+// result (target 0) from psh(); the depth constant in
 // vertex register 6 turns a world position into view depth / 512.
 #ifdef PSH
 #ifdef GBUF_WRITE
-void gbuf_write(vec3 normal, float depth512, vec3 albedo, float aperture, float specular, float water) {
-  d3d_oC0 = vec4(normalize(normal), depth512);
+vec4 gbuf_write(vec3 normal, float depth512, vec3 albedo, float aperture, float specular, float water) {
   oC1 = vec4(albedo, aperture);
   oC2 = vec4(specular, water, 0.0, 0.0);
+  return vec4(normalize(normal), depth512);
 }
 #else
 uniform sampler2D gbuf_normal8;
