@@ -52,9 +52,12 @@ const char *GetTypeName(SQObjectType t) {
 const char *GetTypeName(const SQObject &o) { return GetTypeName(o._type); }
 
 // ---------------------------------------------------------------- strings
+// Long strings hash a sample of their bytes (plus the length) so that building
+// a long string piece by piece does not rehash all of it at every step.
 static SQHash HashString(const char *s, SQInteger len) {
-  SQHash h = 1469598103934665603ull;
-  for (SQInteger i = 0; i < len; i++) h = (h ^ (unsigned char)s[i]) * 1099511628211ull;
+  SQHash h = 1469598103934665603ull ^ (SQHash)len;
+  SQInteger step = (len >> 6) + 1;
+  for (SQInteger i = 0; i < len; i += step) h = (h ^ (unsigned char)s[i]) * 1099511628211ull;
   return h;
 }
 
