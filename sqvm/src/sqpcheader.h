@@ -479,6 +479,10 @@ struct SQVM : public SQCollectable {
   bool _raiseerror = true;      // of the innermost running dispatch loop
   SQInteger _nestedexec = 0;    // dispatch loops running on this thread
   SQObjectPtr _suspendvalue;
+  bool _inhook = false;          // the debug hook is running
+  SQInteger _hookline = -1;
+  SQInteger _hookbase = -1;
+  void CallDebugHook(SQInteger type, SQFunctionProto *p, SQInteger line);
   std::string _scratch;
 
   SQVM(SQSharedState *ss);

@@ -392,6 +392,22 @@ bool SQVM::Call(const SQObjectPtr &closure, SQInteger nparams, SQInteger stackba
   }
 }
 
+// Reports an event ('c' call, 'l' new line, 'r' return) to the script debug hook.
+void SQVM::CallDebugHook(SQInteger type, SQFunctionProto *p, SQInteger line) {
+  _inhook = true;
+  SQObjectPtr hook = _debughook, res, err = _lasterror;
+  SQInteger base = _top;
+  Push(_roottable);
+  Push(SQObjectPtr(type));
+  Push(p->_sourcename);
+  Push(SQObjectPtr(line));
+  Push(p->_name);
+  Call(hook, 5, base, res, false);
+  while (_top > base) Pop();
+  _lasterror = err;
+  _inhook = false;
+}
+
 bool SQVM::CallMetaMethod(const SQObjectPtr &mm, const SQObjectPtr &self, SQInteger nargs, const SQObject *args,
                           SQObjectPtr &res) {
   SQInteger base = _top;
@@ -1047,6 +1063,23 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
   SQObjectPtr *stk;
   ENTER_FRAME();
   for (;;) {
+    if (__builtin_expect(_debughook._type != OT_NULL && !_inhook, 0)) {
+      SAVE();
+      SQFunctionProto *hp = cl->Proto();
+      SQInteger pc = ip - hp->_code.data();
+      SQInteger line = hp->GetLine(pc);
+      if (pc == 0) CallDebugHook('c', hp, line);
+      if (line != _hookline || ci->base != _hookbase) {
+        _hookline = line;
+        _hookbase = ci->base;
+        CallDebugHook('l', hp, line);
+      }
+      if (ip->op == OP_RETURN) {
+        CallDebugHook('r', hp, line);
+        _hookline = -1;
+      }
+      RELOAD();
+    }
     const SQInstr &i = *ip++;
     switch (i.op) {
       case OP_LOADK: stk[i.a] = K[i.sbx]; continue;
