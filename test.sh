@@ -12,6 +12,9 @@ command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 # Rendering tests and game runs need a display: use a private virtual one.
 export TOLVANE_NO_MSGBOX=1
+# No test may read or write the user's real settings.
+TEST_CONFIG_HOME=$(mktemp -d /tmp/tolvane-test-config-XXXXXX)
+export XDG_CONFIG_HOME="$TEST_CONFIG_HOME"
 XVFB_PID=""
 if command -v Xvfb >/dev/null; then
   for n in $(seq 90 120); do
@@ -23,7 +26,10 @@ if command -v Xvfb >/dev/null; then
     break
   done
 fi
-cleanup() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; }
+cleanup() {
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  rm -rf "$TEST_CONFIG_HOME"
+}
 trap cleanup EXIT
 
 status=0
