@@ -45,14 +45,17 @@ float vertical_offset(ivec2 q) {
 
 vec4 psh() {
   ivec2 p = pixel_pos();
-  vec4 edges = texel(tex1, p);
+  vec4 edges = texelFetch(tex1, p, 0);
+  float up_edge = texel(tex1, p - ivec2(0, 1)).r, left_edge = texel(tex1, p - ivec2(1, 0)).g;
+  // Most pixels touch no edge: plain copy.
+  if (edges.r + edges.g + up_edge + left_edge < 0.5) return texelFetch(tex0, p, 0);
   vec3 acc = vec3(0.0);
   float w = 0.0;
   if (edges.r > 0.5) {
     float h = horizontal_offset(p);
     if (h > 0.0) acc += h * texel(tex0, p + ivec2(0, 1)).rgb, w += h;
   }
-  if (texel(tex1, p - ivec2(0, 1)).r > 0.5) {
+  if (up_edge > 0.5) {
     float h = -horizontal_offset(p - ivec2(0, 1));
     if (h > 0.0) acc += h * texel(tex0, p - ivec2(0, 1)).rgb, w += h;
   }
@@ -60,7 +63,7 @@ vec4 psh() {
     float h = vertical_offset(p);
     if (h > 0.0) acc += h * texel(tex0, p + ivec2(1, 0)).rgb, w += h;
   }
-  if (texel(tex1, p - ivec2(1, 0)).g > 0.5) {
+  if (left_edge > 0.5) {
     float h = -vertical_offset(p - ivec2(1, 0));
     if (h > 0.0) acc += h * texel(tex0, p - ivec2(1, 0)).rgb, w += h;
   }
