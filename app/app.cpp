@@ -2,6 +2,7 @@
 #include "app/app.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/camera.h"
 #include "app/globals.h"
@@ -17,6 +18,11 @@
 #include "device/debug_vis.h"
 #include "device/font.h"
 #include "device/screenshot.h"
+#include "render/hmRender.h"
+#include "render/postfx.h"
+#include "render/scene.h"
+#include "render/sky.h"
+#include "world/world_step.h"
 
 vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
@@ -46,6 +52,27 @@ void handle_setting_keys() {
   if (keyDown(VK_F9)) toggle_dev_mode();
 }
 
+// World keys: in developer mode without Ctrl, in game mode only with it.
+void handle_world_keys() {
+  if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
+  if (dev_mode == getKeyState(VK_CONTROL)) return;
+  if (keyDown('H')) HeightmapData::addWaterKey();
+  if (keyDown('R')) HeightmapData::erodeKey();
+}
+
+bool sun_elevation_query(float& y) {
+  y = Sky::sun_dir().y;
+  return true;
+}
+
+// The start-up sun, or the elevation asked for on the command line with
+// the start-up azimuth.
+void place_initial_sun() {
+  if (!automation.has_sun) return;
+  float e = automation.sun_elevation_deg * 0.017453292519943295f;
+  Sky::set_sun_dir(vec4f(0, std::sin(e), std::cos(e), 0), false);
+}
+
 void fade_screen_flash(float dt) {
   prev_frame_color = cur_frame_color;
   cur_frame_color.w = std::max(0.f, cur_frame_color.w * (1 - dt / 2) - dt / 2);
@@ -73,14 +100,31 @@ void text_pass() {
 void app_init() {
   set_update_rate(20, 5);
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
+  create_scene_image_texture();
   if (gfx_quality != 1) use_postfx = false;
+  Sky::init();
+  place_initial_sun();
+  set_sun_elevation_query(sun_elevation_query);
+  HeightmapRenderer::init();
+  HeightmapData::world_hooks.landStep = HeightmapRenderer::step;
+  HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
+  init_postfx();
   init_debug_vis();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
 }
 
-void app_close() { close_debug_vis(); }
+void app_close() {
+  close_debug_vis();
+  close_postfx();
+  HeightmapData::world_hooks.landStep = nullptr;
+  HeightmapData::world_hooks.heightsChanged = nullptr;
+  HeightmapRenderer::close();
+  set_sun_elevation_query(nullptr);
+  Sky::close();
+  release_scene_image_texture();
+}
 
 void app_update(float dt) {
   camera_save_previous();
@@ -90,7 +134,12 @@ void app_update(float dt) {
   else
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
-  if (app_active) handle_setting_keys();
+  Sky::begin_update();
+  if (app_active) {
+    handle_setting_keys();
+    handle_world_keys();
+  }
+  HeightmapData::stepWorld(dt);
 }
 
 void app_render(float t) {
@@ -100,13 +149,20 @@ void app_render(float t) {
   else
     game_camera_mouse_look(k);
   set_camera_frame(k);
-  set_back_buffer_target();
-  clear_view(D3dColor(0xFF18283C));
-  set_wireframe(use_wireframe);
-  set_wireframe(false);
+  vec4f flash(prev_frame_color.x + (cur_frame_color.x - prev_frame_color.x) * k,
+              prev_frame_color.y + (cur_frame_color.y - prev_frame_color.y) * k,
+              prev_frame_color.z + (cur_frame_color.z - prev_frame_color.z) * k,
+              prev_frame_color.w + (cur_frame_color.w - prev_frame_color.w) * k);
+  render_scene_frame(t, flash);
   text_pass();
 }
 
-void app_hot_reload_checks() { reload_changed_shaders(); }
+void app_hot_reload_checks() {
+  reload_changed_shaders();
+  Sky::check_reload();
+}
 
-void app_after_resize() { font_after_resize(); }
+void app_after_resize() {
+  font_after_resize();
+  HeightmapRenderer::afterResize();
+}

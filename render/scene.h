@@ -1,0 +1,32 @@
+#pragma once
+// One frame of the scene: everything is drawn into the scene image, then the
+// post pass ends on the back buffer. Stencil bit 1 marks land, objects and
+// water, value 2 the horizon ring; the sky fills what stays 0.
+#include "device/d3d_math.h"
+
+constexpr int STENCIL_SURFACE = 1;
+constexpr int STENCIL_HORIZON = 2;
+constexpr unsigned WIREFRAME_CLEAR = 0xb4b4b4b4u;
+
+// Hooks for the parts drawn between the scene's own passes; unset hooks are
+// skipped (the game-object module, particles and trails fill them).
+struct SceneHooks {
+  void (*renderObjects)() = nullptr;      // objects, after the land
+  void (*renderDebugObjects)() = nullptr; // debug drawing of the objects
+  void (*renderEffects)() = nullptr;      // particles and trails
+};
+extern SceneHooks scene_hooks;
+
+// Brings sky and land up to date for this frame (dt: seconds since the
+// last simulation step), draws the scene by the path of gfx_quality, then
+// the post pass with the interpolated screen flash.
+void render_scene_frame(float dt, const vec4f& frame_color);
+
+// The scene passes themselves, drawing into the scene image.
+void render_scene_forward();
+// The high-quality path. Until the deferred pipeline exists it draws the
+// forward path with the horizon ring added.
+void render_scene_high_quality();
+
+// Fog flag, sun direction and sky table as vertex registers 5, 30, 31-42.
+void set_scene_forward_consts();
