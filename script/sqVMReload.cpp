@@ -1,0 +1,84 @@
+#include "script/sqVMReload.h"
+
+#include <sqstdmath.h>
+#include <sqstdstring.h>
+#include <strings.h>
+
+#include <cstring>
+
+#include "app/log.h"
+#include "app/platform.h"
+#include "script/sqbind.h"
+
+namespace {
+constexpr const char* REGISTRY_KEY = "SqReloadableVM";
+
+// The script function "include": finds its VM object through the registry.
+void script_include(HSQUIRRELVM v, const char* name) {
+  SqReloadableVM* rvm = static_cast<SqReloadableVM*>(sqbind::getReg(v, REGISTRY_KEY));
+  G_ASSERT(rvm);
+  rvm->include(name);
+}
+}  // namespace
+
+SqReloadableVM::~SqReloadableVM() { close(); }
+
+bool SqReloadableVM::open(int initial_stack) {
+  close();
+  vm = sqbind::open_vm(initial_stack);
+  if (!vm) return false;
+  sq_pushregistrytable(vm);
+  sq_pushstring(vm, REGISTRY_KEY, -1);
+  sq_pushuserpointer(vm, this);
+  sq_newslot(vm, -3, SQFalse);
+  sq_poptop(vm);
+  return bindFunctions();
+}
+
+void SqReloadableVM::close() {
+  if (!vm) return;
+  sqbind::close_vm(vm);
+  vm = nullptr;
+}
+
+bool SqReloadableVM::bindFunctions() {
+  sqbind::register_global(vm, "include", &script_include);
+  sq_pushroottable(vm);
+  sqstd_register_mathlib(vm);
+  sqstd_register_stringlib(vm);
+  sq_poptop(vm);
+  return true;
+}
+
+bool SqReloadableVM::include(const char* file_name) {
+  TempString full = make_full_path(file_name);
+  for (const ScriptFile& f : files)
+    if (strcasecmp(f.path, full.c_str()) == 0) return true;
+  ScriptFile entry;
+  copy_fixed(entry.path, full.c_str());
+  entry.time = get_file_time(entry.path);
+  files.push_back(entry);
+  return sqbind::run_file(vm, full.c_str());
+}
+
+bool SqReloadableVM::isChanged() {
+  for (const ScriptFile& f : files)
+    if (get_file_time(f.path) != f.time) return true;
+  return false;
+}
+
+bool SqReloadableVM::reload(bool force) { return reloadFiles(force); }
+
+bool SqReloadableVM::reloadFiles(bool force) {
+  // Indexed, not iterated: a file run here may include new files, which
+  // append entries (and may move the array).
+  for (int i = 0; i < files.size(); i++) {
+    int64_t t = get_file_time(files[i].path);
+    if (!force && t == files[i].time) continue;
+    files[i].time = t;
+    char path[260];
+    std::memcpy(path, files[i].path, sizeof(path));
+    if (!sqbind::run_file(vm, path)) return false;
+  }
+  return true;
+}

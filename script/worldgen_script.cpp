@@ -1,0 +1,585 @@
+#include "script/worldgen_script.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/globals.h"
+#include "app/log.h"
+#include "app/messages.h"
+#include "app/platform.h"
+#include "device/splash.h"
+#include "script/ramp_classes.h"
+#include "script/vec_helpers.h"
+#include "world/erosion.h"
+#include "world/hmGen.h"
+#include "world/noise.h"
+#include "world/world_step.h"
+
+using namespace HeightmapData;
+using sqbind::Color;
+using sqbind::New;
+using sqbind::Nullable;
+using sqbind::Pushed;
+using sqbind::SqFunc;
+using sqbind::SqObject;
+
+WorldGenHooks world_gen_hooks;
+SqReloadableVM world_gen_vm;
+
+namespace {
+SqFunc generate_world_func;
+char world_gen_error[1024];
+int world_gen_ms = 0;
+
+bool is_pow2(SQInteger t) { return t > 0 && (t & (t - 1)) == 0; }
+
+// Script-visible error: raised in the script, reaches its try/catch and the
+// owner's error report.
+Pushed script_error(HSQUIRRELVM v, const char* text) { return Pushed{int(sq_throwerror(v, text))}; }
+
+// A function argument bound with the root table as its environment.
+SqFunc root_func(HSQUIRRELVM v, const SqObject& fn) {
+  SqObject root;
+  sq_pushroottable(v);
+  root.weakFromStack(v, -1);
+  sq_poptop(v);
+  SqFunc f;
+  f.bind(v, root, fn);
+  return f;
+}
+
+bool is_callable(const SqObject& o) {
+  return o.type() == OT_CLOSURE || o.type() == OT_NATIVECLOSURE || o.type() == OT_INSTANCE ||
+         o.type() == OT_TABLE;
+}
+
+// ---- HmapMask ----
+HmapMask* new_mask() { return new HmapMask; }
+
+void mask_ctor(HSQUIRRELVM v, SqObject init) {
+  HmapMask* m = new_mask();
+  sqbind::construct(v, m);  // owned from here on
+  if (init.type() == OT_INTEGER || init.type() == OT_FLOAT) {
+    float x = sq_objtofloat(&init.obj);
+    for (float& c : m->v) c = x;
+    return;
+  }
+  if (!is_callable(init)) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+  SqFunc f = root_func(v, init);
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++) m->v[cellIndex(x, z)] = f.call<float>(x, z);
+}
+
+float mask_getraw(HSQUIRRELVM, HmapMask& m, int x, int z) { return m.v[cellIndex(x, z)]; }
+
+float mask_get(HSQUIRRELVM, HmapMask& m, float x, float z) {
+  int ix = world_round(x - 0.49999988f), iz = world_round(z - 0.49999988f);
+  float fx = x - float(ix), fz = z - float(iz);
+  float a = m.v[cellIndex(ix, iz)], b = m.v[cellIndex(ix + 1, iz)];
+  float c = m.v[cellIndex(ix, iz + 1)], d = m.v[cellIndex(ix + 1, iz + 1)];
+  float top = a + (b - a) * fx, bottom = c + (d - c) * fx;
+  return top + (bottom - top) * fz;
+}
+
+void min_max(const float* p, float& lo, float& hi) {
+  lo = hi = p[0];
+  for (int i = 1; i < HMAP_CELLS; i++) {
+    if (p[i] < lo)
+      lo = p[i];
+    else if (p[i] > hi)
+      hi = p[i];
+  }
+}
+
+Pushed mask_minmax(HSQUIRRELVM v, HmapMask& m) {
+  float lo, hi;
+  min_max(m.v, lo, hi);
+  sq_newarray(v, 0);
+  sq_pushfloat(v, lo);
+  sq_arrayappend(v, -2);
+  sq_pushfloat(v, hi);
+  sq_arrayappend(v, -2);
+  return Pushed{1};
+}
+
+New<HmapMask> mask_fast_noise(float amplitude, float persistence) {
+  HmapMask* m = new_mask();
+  makeFastNoise(m->v, amplitude, persistence);
+  return {m};
+}
+
+New<HmapMask> mask_from_height() {
+  HmapMask* m = new_mask();
+  std::memcpy(m->v, hmap, sizeof(m->v));
+  return {m};
+}
+
+New<HmapMask> mask_from_slope() {
+  HmapMask* m = new_mask();
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++) {
+      auto h = [x, z](int dx, int dz) { return hmap[cellIndex(x + dx, z + dz)]; };
+      float nx = (h(-1, -1) + 2 * h(-1, 0) + h(-1, 1)) - (h(1, -1) + 2 * h(1, 0) + h(1, 1));
+      float nz = (h(-1, -1) + 2 * h(0, -1) + h(1, -1)) - (h(-1, 1) + 2 * h(0, 1) + h(1, 1));
+      m->v[cellIndex(x, z)] = 8.0f / std::sqrt(nx * nx + 64.0f + nz * nz);
+    }
+  return {m};
+}
+
+New<HmapMask> mask_from_water() {
+  HmapMask* m = new_mask();
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++) m->v[cellIndex(x, z)] = water[z][x].depth;
+  return {m};
+}
+
+Pushed mask_from_simplex(HSQUIRRELVM v, float scale, int tile, int octaves, Nullable<const FloatRamp> ramp,
+                         float gain) {
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromSimplexNoise()");
+  HmapMask* m = new_mask();
+  float f = float(tile) / 256.0f;
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++)
+      m->v[cellIndex(x, z)] = tiled_fractal_noise2(float(x) * f, float(z) * f, tile, octaves, ramp, gain) * scale;
+  sqbind::push_owned(v, m);
+  return Pushed{1};
+}
+
+Pushed mask_from_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromVoronoiHills()");
+  HmapMask* m = new_mask();
+  fillVoronoiHills(m->v, tile, min_ht, max_ht, radius);
+  sqbind::push_owned(v, m);
+  return Pushed{1};
+}
+
+Pushed mask_from_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
+                        int octaves, float sharpness) {
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromVoronoiFaults()");
+  HmapMask* m = new_mask();
+  fillVoronoiFaults(m->v, tile, min_ht, max_ht, noiseAmp, noiseScale, octaves, sharpness);
+  sqbind::push_owned(v, m);
+  return Pushed{1};
+}
+
+// ---- mask and paint functions ----
+template <class Cell>
+Pushed apply_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func, const char* err, Cell cell) {
+  if (func.isNull()) {
+    if (!mask) return script_error(v, err);
+    for (int i = 0; i < HMAP_CELLS; i++) cell(i) += mask->v[i];
+    return Pushed{0};
+  }
+  SqFunc f = root_func(v, func);
+  if (mask)
+    for (int i = 0; i < HMAP_CELLS; i++) cell(i) = f.call<float>(cell(i), mask->v[i]);
+  else
+    for (int i = 0; i < HMAP_CELLS; i++) cell(i) = f.call<float>(cell(i));
+  return Pushed{0};
+}
+
+Pushed apply_height_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func) {
+  return apply_mask(v, mask, func, "no mask and no func in apply_height_mask()",
+                    [](int i) -> float& { return hmap[i]; });
+}
+
+Pushed apply_water_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func) {
+  return apply_mask(v, mask, func, "no mask and no func in apply_water_mask()",
+                    [](int i) -> float& { return water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth; });
+}
+
+void set_plain_soil(Surface& s, D3dColor ground) {
+  s.groundColor = ground;
+  s.coverColor = D3dColor(0);
+  s.setGroundType(GT_SOIL);
+  s.setSurfaceType(ST_NONE);
+}
+
+void recolor_by_height(const ColorRamp* ramp, Nullable<HmapMask> mask) {
+  const float* src = mask ? mask->v : hmap;
+  float lo, hi;
+  min_max(src, lo, hi);
+  float range = hi - lo;
+  float inv = range > 0 ? 1.0f / range : 0.0f;  // a flat layer reads the ramp's start
+  for (int i = 0; i < HMAP_CELLS; i++)
+    set_plain_soil(surface[i], vec4f_to_color(ramp->get((src[i] - lo) * inv)));
+}
+
+void recolor_land4(Color c0, Color c1, Color c2, Color c3) {
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    vec4f w = color_to_vec4f(surface[i].groundColor);
+    float sum = w.x + w.y + w.z + w.w;
+    if (!(sum > 0)) w = vec4f(1, 1, 1, 1), sum = 4;  // no weights: an even mix
+    float k = 1.0f / sum;
+    vec4f c;
+    for (int ch = 0; ch < 4; ch++)
+      c[ch] = (w.x * c0.v[ch] + w.y * c1.v[ch] + w.z * c2.v[ch] + w.w * c3.v[ch]) * k;
+    set_plain_soil(surface[i], vec4f_to_color(c));
+  }
+}
+
+// Pushes element i of the array at stack slot arr.
+void push_element(HSQUIRRELVM v, SQInteger arr, SQInteger i) {
+  sq_push(v, arr);
+  sq_pushinteger(v, i);
+  if (SQ_FAILED(sq_get(v, -2))) {
+    sq_poptop(v);
+    sqbind::throw_last_error(v);
+  }
+  sq_remove(v, -2);
+}
+
+vec4f element_color(HSQUIRRELVM v, SQInteger arr, SQInteger i) {
+  push_element(v, arr, i);
+  vec4f c;
+  try {
+    c = sqbind::get_color(v, -1);
+  } catch (...) {
+    sq_poptop(v);
+    throw;
+  }
+  sq_poptop(v);
+  return c;
+}
+
+int element_int(HSQUIRRELVM v, SQInteger arr, SQInteger i) {
+  push_element(v, arr, i);
+  SQInteger n = 0;
+  bool ok = sq_gettype(v, -1) == OT_INTEGER && SQ_SUCCEEDED(sq_getinteger(v, -1, &n));
+  sq_poptop(v);
+  if (!ok) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+  return int(n);
+}
+
+Pushed repaint_land(HSQUIRRELVM v, SqObject func) {
+  if (func.isNull()) return script_error(v, "null function in repaint_land()");
+  SqFunc f = root_func(v, func);
+  for (int z = 0; z < HMAP_SIZE; z++)
+    for (int x = 0; x < HMAP_SIZE; x++) {
+      Surface& s = surface[cellIndex(x, z)];
+      f.pushCall();
+      sq_pushinteger(v, x);
+      sq_pushinteger(v, z);
+      sqbind::push_vec4f(v, color_to_vec4f(s.groundColor));
+      sqbind::push_vec4f(v, color_to_vec4f(s.coverColor));
+      f.doCall(4);
+      struct Pop2 {
+        HSQUIRRELVM v;
+        ~Pop2() { sq_pop(v, 2); }
+      } pop{v};
+      SQInteger res = sq_gettop(v);
+      SQInteger n = sq_gettype(v, res) == OT_ARRAY ? sq_getsize(v, res) : -1;
+      if (n == 2) {
+        vec4f g = element_color(v, res, 0);
+        int gt = element_int(v, res, 1);
+        s.groundColor = vec4f_to_color(g);
+        s.coverColor = D3dColor(0);
+        s.setGroundType(gt);
+        s.setSurfaceType(ST_NONE);
+      } else if (n == 4) {
+        vec4f g = element_color(v, res, 0);
+        int gt = element_int(v, res, 1);
+        vec4f c = element_color(v, res, 2);
+        int st = element_int(v, res, 3);
+        s.groundColor = vec4f_to_color(g);
+        s.setGroundType(gt);
+        s.coverColor = vec4f_to_color(c);
+        s.setSurfaceType(st);
+      } else {
+        throw sqbind::SquirrelError("repaint_land() function must return [color, groundType] or "
+                                    "[groundColor, groundType, coverColor, surfaceType]");
+      }
+    }
+  return Pushed{0};
+}
+
+// ---- terrain and noise functions ----
+// The native generators treat broken preconditions as fatal; a script can
+// be edited while the game runs, so its calls are checked here first and
+// refused with a script error instead.
+void s_place_house(int x, int z, int type) { placeHouse(x, z, type, hmap, false); }
+
+Pushed s_add_fast_noise(HSQUIRRELVM v, float min_ht, float max_ht, Nullable<const ColorRamp> ramp, int groundType,
+                        int alpha, float persistence) {
+  if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_fast_noise()");
+  if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_fast_noise()");
+  addFastNoise(min_ht, max_ht, ramp, groundType, alpha, persistence);
+  return Pushed{0};
+}
+
+Pushed s_add_simplex_noise(HSQUIRRELVM v, float min_ht, float max_ht, int tile, int octaves, float gain) {
+  if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_simplex_noise()");
+  if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_simplex_noise()");
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in add_simplex_noise()");
+  addSimplexNoise(min_ht, max_ht, tile, octaves, gain);
+  return Pushed{0};
+}
+
+void s_gen_fault(float x, float z, float dx, float dz, float height, float balance, float noiseAmp,
+                 Nullable<const ColorRamp> ramp, int groundType) {
+  genFault(Point2{x, z}, Point2{dx, dz}, height, balance, noiseAmp, ramp, groundType, 255, hmap);
+}
+
+void s_gen_crater(float x, float z, float radius, float steepness) {
+  genCrater(Point2{x, z}, radius, steepness, hmap);
+}
+
+// Reads a float slot of the table at stack slot t when present.
+void table_float(HSQUIRRELVM v, SQInteger t, const char* key, float& out) {
+  sq_pushstring(v, key, -1);
+  if (SQ_FAILED(sq_rawget(v, t))) return;
+  SQFloat f = 0;
+  bool ok = SQ_SUCCEEDED(sq_getfloat(v, -1, &f));
+  sq_poptop(v);
+  if (!ok) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+  out = f;
+}
+
+Pushed s_gen_droplet_erosion(HSQUIRRELVM v, int numDroplets, SqObject params) {
+  if (numDroplets < 0) return script_error(v, "numDroplets must not be negative in gen_droplet_erosion()");
+  ErosionParams p;
+  if (!params.isNull()) {
+    if (params.type() != OT_TABLE) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+    SQInteger top = sq_gettop(v);
+    sq_pushobject(v, params.obj);
+    SQInteger t = sq_gettop(v);
+    try {
+      table_float(v, t, "Kq", p.Kq);
+      table_float(v, t, "Kw", p.Kw);
+      table_float(v, t, "Kr", p.Kr);
+      table_float(v, t, "Kd", p.Kd);
+      table_float(v, t, "Ki", p.Ki);
+      table_float(v, t, "minSlope", p.minSlope);
+      table_float(v, t, "g", p.g);
+      table_float(v, t, "depositBlend", p.depositBlend);
+      table_float(v, t, "reactionTime", p.reactionTime);
+      sq_pushstring(v, "reactions", -1);
+      if (SQ_SUCCEEDED(sq_rawget(v, t))) {
+        SQInteger arr = sq_gettop(v);
+        if (sq_gettype(v, arr) != OT_ARRAY) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+        SQInteger n = sq_getsize(v, arr);
+        for (SQInteger i = 0; i < n; i++) {
+          push_element(v, arr, i);
+          SQInteger r = sq_gettop(v);
+          if (sq_gettype(v, r) != OT_ARRAY) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
+          vec4f from = sqbind::get_vec4f(v, (push_element(v, r, 0), -1));
+          sq_poptop(v);
+          vec4f to = sqbind::get_vec4f(v, (push_element(v, r, 1), -1));
+          sq_poptop(v);
+          float k = sqbind::get_array_float(v, r, 2);
+          p.reactions.push_back(make_erosion_reaction(from, to, k));
+          sq_poptop(v);
+        }
+      }
+    } catch (...) {
+      sq_settop(v, top);
+      throw;
+    }
+    sq_settop(v, top);
+  }
+  genDropletErosion(unsigned(numDroplets), p);
+  return Pushed{0};
+}
+
+Pushed s_add_voronoi_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in add_voronoi_hills()");
+  addVoronoiHills(tile, min_ht, max_ht, radius);
+  return Pushed{0};
+}
+
+Pushed s_gen_voronoi_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
+                            int octaves, float sharpness) {
+  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in gen_voronoi_faults()");
+  genVoronoiFaults(tile, min_ht, max_ht, noiseAmp, noiseScale, octaves, sharpness);
+  return Pushed{0};
+}
+
+float s_recenter_hmap() { return recenterHt(); }
+void s_reseed_noise() { reseed_noise(); }
+float s_noise1(float x) { return noise1(x); }
+float s_fractal_noise1(float x, int octaves, Nullable<const FloatRamp> ramp, float gain) {
+  return fractal_noise1(x, octaves, ramp, gain);
+}
+float s_tiled_noise2(float x, float y, int tile) { return tiled_noise2(x, y, tile); }
+float s_tiled_fractal_noise2(float x, float y, int tile, int octaves, Nullable<const FloatRamp> ramp, float gain) {
+  return tiled_fractal_noise2(x, y, tile, octaves, ramp, gain);
+}
+int s_get_noise_hash1(int i) { return get_noise_hash1(i); }
+int s_get_noise_hash2(int x, int y) { return get_noise_hash2(x, y); }
+
+void add_const(HSQUIRRELVM v, const char* name, SQInteger value) {
+  sq_pushstring(v, name, -1);
+  sq_pushinteger(v, value);
+  sq_newslot(v, -3, SQFalse);
+}
+
+void register_masks_and_paint(HSQUIRRELVM vm) {
+  using namespace sqbind;
+  SqObject cls = create_class(vm, "HmapMask", nullptr, type_tag<HmapMask>());
+  register_constructor<HmapMask>(vm, cls, &mask_ctor);
+  register_method(vm, cls, "getraw", &mask_getraw);
+  register_method(vm, cls, "get", &mask_get);
+  register_method(vm, cls, "calcMinMax", &mask_minmax);
+  register_class_function(vm, cls, "fastNoise", &mask_fast_noise);
+  register_class_function(vm, cls, "fromHeight", &mask_from_height);
+  register_class_function(vm, cls, "fromSlope", &mask_from_slope);
+  register_class_function(vm, cls, "fromWater", &mask_from_water);
+  register_class_function(vm, cls, "fromSimplexNoise", &mask_from_simplex);
+  register_class_function(vm, cls, "fromVoronoiHills", &mask_from_hills);
+  register_class_function(vm, cls, "fromVoronoiFaults", &mask_from_faults);
+
+  register_global(vm, "apply_height_mask", &apply_height_mask);
+  register_global(vm, "apply_water_mask", &apply_water_mask);
+  register_global(vm, "recolor_by_height", &recolor_by_height);
+  register_global(vm, "recolor_land4", &recolor_land4);
+  register_global(vm, "repaint_land", &repaint_land);
+}
+
+void register_terrain_and_constants(HSQUIRRELVM vm) {
+  using namespace sqbind;
+  register_global(vm, "place_house", &s_place_house);
+  register_global(vm, "add_fast_noise", &s_add_fast_noise);
+  register_global(vm, "add_simplex_noise", &s_add_simplex_noise);
+  register_global(vm, "gen_fault", &s_gen_fault);
+  register_global(vm, "gen_crater", &s_gen_crater);
+  register_global(vm, "gen_droplet_erosion", &s_gen_droplet_erosion);
+  register_global(vm, "add_voronoi_hills", &s_add_voronoi_hills);
+  register_global(vm, "gen_voronoi_faults", &s_gen_voronoi_faults);
+  register_global(vm, "recenter_hmap", &s_recenter_hmap);
+  register_global(vm, "reseed_noise", &s_reseed_noise);
+  register_global(vm, "noise1", &s_noise1);
+  register_global(vm, "fractal_noise1", &s_fractal_noise1);
+  register_global(vm, "tiled_noise2", &s_tiled_noise2);
+  register_global(vm, "tiled_fractal_noise2", &s_tiled_fractal_noise2);
+  register_global(vm, "get_noise_hash1", &s_get_noise_hash1);
+  register_global(vm, "get_noise_hash2", &s_get_noise_hash2);
+
+  sq_pushconsttable(vm);
+  add_const(vm, "HMAP_SIZE", HMAP_SIZE);
+  add_const(vm, "HMAP_SIZE_SHIFT", HMAP_SIZE_SHIFT);
+  add_const(vm, "GT_NONE", GT_NONE);
+  add_const(vm, "GT_HOUSE", GT_HOUSE);
+  add_const(vm, "GT_ROCK", GT_ROCK);
+  add_const(vm, "GT_SAND", GT_SAND);
+  add_const(vm, "GT_SOIL", GT_SOIL);
+  add_const(vm, "ST_OPEN", ST_OPEN);
+  add_const(vm, "ST_NONE", ST_NONE);
+  add_const(vm, "ST_GRASS", ST_GRASS);
+  add_const(vm, "ST_ASH", ST_ASH);
+  add_const(vm, "ST_SNOW", ST_SNOW);
+  add_const(vm, "ST_ROAD", ST_ROAD);
+  sq_poptop(vm);
+}
+
+void lookup_generate_world() { generate_world_func.bind(world_gen_vm.vm, "generate_world"); }
+
+// The script's own failure text: a missing file says so, anything else is
+// the VM's last error.
+const char* load_error_text(const char* main_script) {
+  static char buf[512];
+  TempString full = make_full_path(main_script);
+  FILE* f = std::fopen(full.c_str(), "rb");
+  if (!f) {
+    std::snprintf(buf, sizeof(buf), "can't open script file '%s'", full.c_str());
+    return buf;
+  }
+  std::fclose(f);
+  return sqbind::last_error_text(world_gen_vm.vm);
+}
+
+int64_t ref_ms_since(int64_t start) { return get_time_msec(get_ref_time() - start); }
+}  // namespace
+
+void show_world_gen_error(const char* text) {
+  std::snprintf(world_gen_error, sizeof(world_gen_error), "%s", text ? text : "");
+  char msg[1100];
+  std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
+  set_error_message(msg);
+}
+
+const char* last_world_gen_error() { return world_gen_error; }
+int last_world_gen_ms() { return world_gen_ms; }
+
+void register_world_gen_api(HSQUIRRELVM vm) {
+  register_ramp_classes(vm);
+  register_masks_and_paint(vm);
+  if (world_gen_hooks.bindGameobj) world_gen_hooks.bindGameobj(vm);
+  register_vec4f_and_helpers(vm);
+  register_terrain_and_constants(vm);
+}
+
+bool create_world_gen_vm(const char* main_script) {
+  world_gen_error[0] = 0;
+  if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
+  register_world_gen_api(world_gen_vm.vm);
+  if (!world_gen_vm.include(main_script)) {
+    show_world_gen_error(load_error_text(main_script));
+    return false;
+  }
+  lookup_generate_world();
+  return true;
+}
+
+bool generate_world() {
+  show_splash("Generating new world...", -1);
+  int64_t start = get_ref_time();
+  if (world_gen_hooks.removeAllGameobj) world_gen_hooks.removeAllGameobj();
+  if (world_gen_hooks.playerWorldStart) world_gen_hooks.playerWorldStart();
+  reset();
+  debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
+
+  bool ok = true;
+  HSQUIRRELVM vm = world_gen_vm.vm;
+  SQInteger top = vm ? sq_gettop(vm) : 0;
+  try {
+    if (generate_world_func.isNull()) throw sqbind::SquirrelError("No 'generate_world' function in script");
+    try {
+      generate_world_func.call();
+    } catch (const sqbind::SquirrelError& e) {
+      // A failed call has already printed the call stack; the script's own
+      // error text says more than the failure of the call.
+      if (std::strcmp(e.text, "SqFunc<> call failed") == 0) throw sqbind::SquirrelError(sqbind::last_error_text(vm));
+      throw;
+    }
+    sq_collectgarbage(vm);
+    world_gen_error[0] = 0;
+  } catch (const sqbind::SquirrelError& e) {
+    if (vm) sq_settop(vm, top);
+    show_world_gen_error(e.text);
+    ok = false;
+  }
+
+  std::memcpy(target_hmap, hmap, sizeof(target_hmap));
+  std::memcpy(tmpw, water, sizeof(tmpw));
+  if (world_gen_hooks.resetCommonFx) world_gen_hooks.resetCommonFx();
+  if (world_hooks.heightsChanged) world_hooks.heightsChanged();
+  if (world_hooks.restartClock) world_hooks.restartClock();
+  world_gen_ms = int(ref_ms_since(start));
+  debug("generated world in %d ms", world_gen_ms);
+  return ok;
+}
+
+bool world_gen_reload_check() {
+  if (!world_gen_vm.vm || !world_gen_vm.isChanged()) return false;
+  set_error_message(nullptr);
+  world_gen_error[0] = 0;
+  try {
+    if (!world_gen_vm.reload(true)) sqbind::throw_last_error(world_gen_vm.vm);
+    lookup_generate_world();
+  } catch (const sqbind::SquirrelError& e) {
+    show_world_gen_error(e.text);
+  }
+  // A failed reload keeps its message on screen even when the generation
+  // with the old function succeeds.
+  char kept[1024];
+  std::snprintf(kept, sizeof(kept), "%s", world_gen_error);
+  generate_world();
+  if (kept[0] && !world_gen_error[0]) std::memcpy(world_gen_error, kept, sizeof(kept));
+  return true;
+}
+
+void close_world_gen_vm() {
+  generate_world_func.release();
+  world_gen_vm.close();
+}
