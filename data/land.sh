@@ -25,7 +25,11 @@ vec4 vsh() {
 #endif
   wpos = vec3(xz.x, y, xz.y);
   uvs = vec4(xz * vc[16].xy + vc[16].z, xz * vc[16].xy + vc[16].w);
+#ifdef HIGH
   fog = fog_amount(wpos);
+#else
+  fog = fog_amount_rim(wpos);
+#endif
   return xz.x * vc[0] + y * vc[1] + xz.y * vc[2] + vc[3];
 }
 #endif

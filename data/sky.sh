@@ -19,8 +19,8 @@ vec4 psh() {
   float up = max(d.y, 0.0);
   float band = max(pc[6].y, 0.02);
   vec3 col = mix(pc[5].rgb, pc[4].rgb, 1.0 - exp(-up / band));
-  // Below the horizon the haze darkens toward the unseen ground.
-  col *= mix(1.0, 0.55, smoothstep(0.0, -0.25, d.y));
+  // Below the horizon the haze hides the far land: the horizon colour, as
+  // the fog of the land shaders.
   float c = dot(d, l);
   float glow = pow(max(c, 0.0), max(pc[9].x, 1.0)) * pc[9].y;
   float halo = smoothstep(pc[0].w, 1.0, c);

@@ -31,7 +31,11 @@ vec4 vsh() {
 #ifdef HIGH
   flow = TEXCOORD0 * (1.0 / 12.0);
 #endif
+#ifdef HIGH
   fog = fog_amount(wpos);
+#else
+  fog = fog_amount_rim(wpos);
+#endif
   return xz.x * vc[0] + y * vc[1] + xz.y * vc[2] + vc[3];
 }
 #endif

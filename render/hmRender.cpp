@@ -26,9 +26,9 @@ bool high = false;   // quality of the resources made at start-up
 bool dirty = true;
 bool fields_lost = true;  // both targets of each pair need filling
 
-VertexBuffer *upload_vb, *land_vb, *horizon_vb, *inst_vb, *water_vb, *patch_vb;
+VertexBuffer *upload_vb, *land_vb, *horizon_vb, *horizon_depth_vb, *inst_vb, *water_vb, *patch_vb;
 IndexBuffer *patch_ib, *land_ib, *horizon_ib, *water_ib;
-VDecl *land_decl, *patch_decl, *height_decl, *color_decl, *water_decl;
+VDecl *land_decl, *horizon_decl, *patch_decl, *height_decl, *color_decl, *water_decl;
 Texture* height_tex;
 Texture* color_tex[2];
 Texture* normal_tex[3];  // two alternating targets and the interpolated result
@@ -196,7 +196,10 @@ void init() {
   land_vb = make_vb(WINDOW * WINDOW * 8, 0, "Can't create land VB");
   inst_vb = make_vb(MAX_PATCHES * 20, 0, "Can't create land VB");
   patch_vb = make_vb(PATCH_VERTS * 8, BUF_STATIC, "Can't create land VB");
-  if (high) horizon_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 8, 0, "Can't create land VB");
+  if (high) {
+    horizon_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 8, 0, "Can't create land VB");
+    horizon_depth_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 4, 0, "Can't create land VB");
+  }
   water_vb = make_vb(WINDOW * WINDOW * (high ? 28 : 12), 0, "Can't create water VB");
   patch_ib = make_ib(PATCH_INDICES, BUF_STATIC, "Can't create land IB");
   land_ib = make_ib(LAND_IB_INDICES, BUF_STATIC, "Can't create land IB");
@@ -219,6 +222,12 @@ void init() {
 
   static const VertexElement land_el[] = {
       {0, 0, VDECL_SHORT2, VDECL_POSITION, 0}, {4, 0, VDECL_FLOAT1, VDECL_POSITION, 1}, VDECL_END};
+  // The horizon also reads the water depth of each vertex (stream 1), so
+  // that far lakes show as water.
+  static const VertexElement horizon_el[] = {{0, 0, VDECL_SHORT2, VDECL_POSITION, 0},
+                                             {4, 0, VDECL_FLOAT1, VDECL_POSITION, 1},
+                                             {0, 1, VDECL_FLOAT1, VDECL_TEXCOORD, 0},
+                                             VDECL_END};
   static const VertexElement patch_el[] = {{0, 0, VDECL_FLOAT2, VDECL_POSITION, 0},
                                            {0, 1, VDECL_SHORT2, VDECL_POSITION, 1},
                                            {4, 1, VDECL_FLOAT4, VDECL_POSITION, 2},
@@ -241,6 +250,7 @@ void init() {
                                               {4, 1, VDECL_FLOAT1, VDECL_POSITION, 2},
                                               VDECL_END};
   land_decl = create_vdecl(land_el);
+  horizon_decl = create_vdecl(horizon_el);
   patch_decl = create_vdecl(patch_el);
   height_decl = create_vdecl(height_el);
   color_decl = create_vdecl(color_el);
@@ -287,7 +297,7 @@ void close() {
     if (*ib) release_ib(*ib);
     *ib = nullptr;
   }
-  for (VertexBuffer** vb : {&water_vb, &horizon_vb, &patch_vb, &inst_vb, &land_vb, &upload_vb}) {
+  for (VertexBuffer** vb : {&water_vb, &horizon_depth_vb, &horizon_vb, &patch_vb, &inst_vb, &land_vb, &upload_vb}) {
     if (*vb) release_vb(*vb);
     *vb = nullptr;
   }
@@ -350,7 +360,10 @@ void prepareFrame(float dt) {
   if (high) {
     auto* hp = static_cast<LandVertex*>(lock_vb(horizon_vb, 0, 0));
     G_ASSERT(hp);
-    buildHorizonVerts(cx, cz, hp);
+    auto* hd = static_cast<float*>(lock_vb(horizon_depth_vb, 0, 0));
+    G_ASSERT(hd);
+    buildHorizonVerts(cx, cz, hp, hd);
+    unlock_vb(horizon_depth_vb);
     unlock_vb(horizon_vb);
   }
 
@@ -425,11 +438,13 @@ void renderHorizon() {
   bind_land_textures();
   set_land_consts();
   set_blend_none();
-  set_vdecl(land_decl);
+  set_vdecl(horizon_decl);
   set_vb(0, horizon_vb, 0, sizeof(LandVertex));
+  set_vb(1, horizon_depth_vb, 0, 4);
   set_ib(horizon_ib);
   set_shaders(shaders[SH_HORIZON]);
   draw_indexed(PRIM_TRIANGLELIST, 0, 0, HORIZON_SIZE * HORIZON_SIZE, 0, horizon_indices / 3);
+  set_vb(1, nullptr, 0, 0);
 }
 
 const FrameStats& frameStats() { return stats; }

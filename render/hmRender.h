@@ -86,7 +86,8 @@ void computeShownDepth(float t);
 int buildCentrePatches(int ox, int oz, PatchInstance* out);  // instance count
 void buildLandVerts(int ox, int oz, LandVertex* out);
 int buildLandIndices(int ox, int oz, uint16_t* out);         // index count
-void buildHorizonVerts(int cx, int cz, LandVertex* out);
+// depth_out (optional) receives the shown water depth of each vertex.
+void buildHorizonVerts(int cx, int cz, LandVertex* out, float* depth_out = nullptr);
 int buildHorizonIndices(uint16_t* out);
 // Height of the water surface at a world cell from curh and shown_depth:
 // wet cells show their surface 0.1 below the water level; dry cells sink

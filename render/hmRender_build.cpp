@@ -158,7 +158,7 @@ int buildLandIndices(int ox, int oz, uint16_t* out) {
   return int(p - out);
 }
 
-void buildHorizonVerts(int cx, int cz, LandVertex* out) {
+void buildHorizonVerts(int cx, int cz, LandVertex* out, float* depth_out) {
   int sx = int(std::floor(float(cx - 383) / HORIZON_STEP)) * HORIZON_STEP;
   int sz = int(std::floor(float(cz - 383) / HORIZON_STEP)) * HORIZON_STEP;
   for (int i = 0; i < HORIZON_SIZE; i++) {
@@ -176,6 +176,7 @@ void buildHorizonVerts(int cx, int cz, LandVertex* out) {
       v[j].x = int16_t(x);
       v[j].z = int16_t(z);
       v[j].h = h;
+      if (depth_out) depth_out[i * HORIZON_SIZE + j] = shown_depth[c];
     }
   }
 }

@@ -73,8 +73,9 @@ void render_scene_forward() {
 void render_scene_high_quality() {
   set_scene_forward_consts();
   draw_surfaces();
-  // The horizon ring only where no nearer surface was drawn.
-  set_stencil_test(255, 0, CMP_EQUAL);
+  // The horizon ring only where no nearer surface was drawn: the test
+  // compares bit 1 with the reference's (clear), and the pass writes value 2.
+  set_stencil_test(STENCIL_SURFACE, STENCIL_HORIZON, CMP_EQUAL);
   set_stencil_replace_bits(STENCIL_HORIZON);
   HeightmapRenderer::renderHorizon();
   set_stencil_test(0, 0, CMP_ALWAYS);

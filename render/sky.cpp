@@ -11,6 +11,7 @@
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_vbuf.h"
+#include "render/sky_script.h"
 
 namespace Sky {
 
@@ -20,6 +21,7 @@ vec4f prev_dir, cur_dir;  // kept with the previous copy
 vec4f target_dir;
 vec4f cur_table[TABLE_ENTRIES];
 ColorSource* source = nullptr;
+bool own_source = false;  // the source is the sky script opened by init
 
 VertexBuffer* vb = nullptr;
 IndexBuffer* ib = nullptr;
@@ -88,6 +90,10 @@ vec4f normalize_dir(const vec4f& d) {
 void set_color_source(ColorSource* src) { source = src; }
 
 void init() {
+  if (!source) {
+    source = open_sky_script("sky.nut");
+    own_source = true;
+  }
   vb = create_vb(48, 0);
   ib = create_ib(6, BUF_STATIC);
   if (!vb || !ib) fatal("can't create sky buffers");
@@ -107,6 +113,11 @@ void init() {
 }
 
 void close() {
+  if (own_source) {
+    close_sky_script();
+    source = nullptr;
+    own_source = false;
+  }
   if (shader) release_shader(shader);
   if (vb) release_vb(vb);
   if (ib) release_ib(ib);
