@@ -22,6 +22,7 @@
 #include "render/postfx.h"
 #include "render/scene.h"
 #include "render/sky.h"
+#include "script/worldgen_script.h"
 #include "world/world_step.h"
 
 vec4f cur_frame_color(0, 0, 0, 0);
@@ -56,6 +57,7 @@ void handle_setting_keys() {
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
   if (dev_mode == getKeyState(VK_CONTROL)) return;
+  if (keyDown('G')) generate_world();
   if (keyDown('H')) HeightmapData::addWaterKey();
   if (keyDown('R')) HeightmapData::erodeKey();
 }
@@ -113,9 +115,14 @@ void app_init() {
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
+  HeightmapData::world_hooks.restartClock = reset_update_time;
+  create_world_gen_vm();
+  generate_world();
 }
 
 void app_close() {
+  close_world_gen_vm();
+  HeightmapData::world_hooks.restartClock = nullptr;
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -160,6 +167,7 @@ void app_render(float t) {
 void app_hot_reload_checks() {
   reload_changed_shaders();
   Sky::check_reload();
+  world_gen_reload_check();
 }
 
 void app_after_resize() {
