@@ -425,17 +425,21 @@ void push_slot(HSQUIRRELVM vm, const SqObject& obj, const char* name);
 template <class T>
 T getSlot(HSQUIRRELVM vm, const SqObject& obj, const char* name) {
   push_slot(vm, obj, name);
-  T r = Arg<T>::get(vm, -1);
-  sq_pop(vm, 2);
-  return r;
+  struct Pop2 {
+    HSQUIRRELVM v;
+    ~Pop2() { sq_pop(v, 2); }
+  } pop{vm};
+  return Arg<T>::get(vm, -1);
 }
 // A null slot value gives a null ramp pointer.
 template <class T>
 T* getSlotPtr(HSQUIRRELVM vm, const SqObject& obj, const char* name) {
   push_slot(vm, obj, name);
-  T* r = static_cast<T*>(get_inst(vm, -1, type_tag<T>(), true));
-  sq_pop(vm, 2);
-  return r;
+  struct Pop2 {
+    HSQUIRRELVM v;
+    ~Pop2() { sq_pop(v, 2); }
+  } pop{vm};
+  return static_cast<T*>(get_inst(vm, -1, type_tag<T>(), true));
 }
 SQUserPointer getReg(HSQUIRRELVM vm, const char* name);
 // Element idx of the array at stack slot arr as a float.

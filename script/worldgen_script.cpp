@@ -513,7 +513,10 @@ bool create_world_gen_vm(const char* main_script) {
   world_gen_error[0] = 0;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);
-  if (!world_gen_vm.include(main_script)) {
+  // A VM made again keeps its file list, where include would find the main
+  // script listed and skip it: then every listed file runs again instead.
+  bool loaded = world_gen_vm.files.empty() ? world_gen_vm.include(main_script) : world_gen_vm.reload(true);
+  if (!loaded) {
     show_world_gen_error(load_error_text(main_script));
     return false;
   }
@@ -579,7 +582,10 @@ bool world_gen_reload_check() {
   return true;
 }
 
+// The owner is done with the VM for good: the file list goes with it, so a
+// later create starts from the main script again.
 void close_world_gen_vm() {
   generate_world_func.release();
   world_gen_vm.close();
+  world_gen_vm.files.clear();
 }

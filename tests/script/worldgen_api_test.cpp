@@ -1,0 +1,263 @@
+// The world-generation interface: masks, paint functions, terrain calls,
+// the script error texts and generate_world with broken scripts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "app/globals.h"
+#include "app/messages.h"
+#include "script/worldgen_script.h"
+#include "tests/script/script_test_support.h"
+#include "world/heightmap.h"
+#include "world/noise.h"
+
+using namespace HeightmapData;
+
+namespace {
+struct WorldGen : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    dir = make_scratch_dir();
+    set_error_message(nullptr);
+    reset();
+  }
+  void TearDown() override { close_world_gen_vm(); }
+
+  // Writes gen/main.nut with the given body and creates the VM with it.
+  bool load(const char* text) {
+    write_file(dir + "gen/main.nut", text);
+    bool ok = create_world_gen_vm();
+    capture_print(world_gen_vm.vm);
+    return ok;
+  }
+  // Runs a snippet in the world-generation VM; returns the script error
+  // text ("" when it ran), whichever way the error travelled.
+  std::string run(const char* text) {
+    HSQUIRRELVM vm = world_gen_vm.vm;
+    SQInteger top = sq_gettop(vm);
+    std::string err;
+    try {
+      if (!run_text(vm, text)) err = sqbind::last_error_text(vm);
+    } catch (const sqbind::SquirrelError& e) {
+      err = e.text;
+    }
+    sq_settop(vm, top);
+    return err;
+  }
+  float global_float(const char* expr) {
+    std::string t = std::string("__r <- (") + expr + ").tofloat();";
+    EXPECT_EQ(run(t.c_str()), "");
+    sq_pushroottable(world_gen_vm.vm);
+    sq_pushstring(world_gen_vm.vm, "__r", -1);
+    sq_get(world_gen_vm.vm, -2);
+    float f = sqbind::get_float(world_gen_vm.vm, -1);
+    sq_pop(world_gen_vm.vm, 2);
+    return f;
+  }
+};
+
+uint32_t flags_of(const Surface& s) {
+  uint32_t f;
+  std::memcpy(&f, reinterpret_cast<const char*>(&s) + 8, 4);
+  return f;
+}
+}  // namespace
+
+TEST_F(WorldGen, MaskEdgeCases) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(global_float("HmapMask(3.5).calcMinMax()[0]"), 3.5f);
+  EXPECT_EQ(global_float("HmapMask(3.5).calcMinMax()[1]"), 3.5f);
+  // After reset the height mask is all zeros and adding it changes nothing.
+  EXPECT_EQ(run("m <- HmapMask.fromHeight(); apply_height_mask(m, null);"), "");
+  EXPECT_EQ(global_float("m.calcMinMax()[1]"), 0.0f);
+  for (int i = 0; i < HMAP_CELLS; i++) ASSERT_EQ(hmap[i], 0.0f);
+  // A function mask is called per cell with (x, z).
+  EXPECT_EQ(run("f <- HmapMask(function(x, z) { return x + z * 1000; });"), "");
+  EXPECT_EQ(global_float("f.getraw(3, 2)"), 2003.0f);
+  EXPECT_EQ(global_float("f.getraw(259, -254)"), 2003.0f);  // wraps
+  EXPECT_FLOAT_EQ(global_float("f.get(3.5, 2.0)"), 2003.5f);
+  EXPECT_FLOAT_EQ(global_float("f.get(255.5, 0.0)"), 127.5f);  // halfway between 255 and 0
+  // A mask made of neither a number nor a function is refused.
+  EXPECT_EQ(run("HmapMask(\"x\")"), sqbind::TYPE_ERROR);
+}
+
+TEST_F(WorldGen, HeightAndWaterFunctions) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("apply_height_mask(HmapMask(function(x, z) { return x < 128 ? 2 : 6; }), null);"), "");
+  EXPECT_EQ(global_float("recenter_hmap()"), 2.0f);
+  EXPECT_EQ(hmap[cellIndex(0, 0)], -2.0f);
+  EXPECT_EQ(hmap[cellIndex(200, 9)], 2.0f);
+  EXPECT_EQ(run("apply_height_mask(null, function(h) { return h * 3; });"), "");
+  EXPECT_EQ(hmap[cellIndex(200, 9)], 6.0f);
+  EXPECT_EQ(run("apply_water_mask(HmapMask.fromHeight(), function(d, h) { return h < 0 ? -h : 0; });"), "");
+  EXPECT_EQ(water[9][0].depth, 6.0f);
+  EXPECT_EQ(water[9][200].depth, 0.0f);
+  EXPECT_EQ(global_float("HmapMask.fromWater().calcMinMax()[1]"), 6.0f);
+  // Slope: 1 on flat ground, lower across the step between the halves.
+  EXPECT_FLOAT_EQ(global_float("HmapMask.fromSlope().getraw(64, 64)"), 1.0f);
+  EXPECT_LT(global_float("HmapMask.fromSlope().getraw(127, 64)"), 0.9f);
+}
+
+TEST_F(WorldGen, ErosionWithNoDropletsChangesNothing) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("add_simplex_noise(0, 10, 4, 3, 0.5);"), "");
+  static float before[HMAP_CELLS];
+  std::memcpy(before, hmap, sizeof(before));
+  uint64_t seed = game_rnd_seed;
+  EXPECT_EQ(run("gen_droplet_erosion(0, null);"), "");
+  EXPECT_EQ(std::memcmp(before, hmap, sizeof(before)), 0);
+  EXPECT_EQ(game_rnd_seed, seed);
+  // A parameter table with reactions is read; a bad one is refused.
+  EXPECT_EQ(run("gen_droplet_erosion(50, {Kq = 2, depositBlend = 0, reactions = [[[1,0,0,0],[0,1,0,0],0.5]]});"), "");
+  EXPECT_EQ(run("gen_droplet_erosion(5, {Kq = \"a lot\"});"), sqbind::TYPE_ERROR);
+  EXPECT_EQ(run("gen_droplet_erosion(5, {reactions = [[[1,0,0,0]]]});").empty(), false);
+  EXPECT_EQ(run("gen_droplet_erosion(-1, null);"), "numDroplets must not be negative in gen_droplet_erosion()");
+}
+
+TEST_F(WorldGen, PaintFunctions) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return [0xFF00FF00, GT_SAND]; });"), "");
+  for (int i = 0; i < HMAP_CELLS; i += 997) {
+    ASSERT_EQ(surface[i].groundColor.u, 0xFF00FF00u);
+    ASSERT_EQ(surface[i].coverColor.u, 0u);
+    ASSERT_EQ(surface[i].groundType, uint32_t(GT_SAND));
+    ASSERT_EQ(surface[i].surfaceType, 0u);
+  }
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return [g, GT_NONE, [0, 0, 1, 0.5], ST_SNOW]; });"), "");
+  EXPECT_EQ(surface[5].groundColor.u, 0xFF00FF00u);
+  EXPECT_EQ(surface[5].coverColor.u, 0x800000FFu);
+  EXPECT_EQ(surface[5].groundType, 15u);
+  EXPECT_EQ(surface[5].surfaceType, uint32_t(ST_SNOW));
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return 1; });").empty(), false);
+  EXPECT_EQ(run("repaint_land(null);"), "null function in repaint_land()");
+
+  // House tile fields survive repainting.
+  EXPECT_EQ(run("place_house(100, 100, 0);"), "");
+  int cell = cellIndex(100, 100);
+  uint32_t house_bits = flags_of(surface[cell]) >> 8;
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return [g, GT_HOUSE]; });"), "");
+  EXPECT_EQ(flags_of(surface[cell]) >> 8, house_bits);
+
+  // recolor_land4 uses the ground colour as weights.
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return [0x00FF0000, GT_ROCK]; });"
+                "recolor_land4(0xFF102030, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);"),
+            "");
+  EXPECT_EQ(surface[77].groundColor.u, 0xFF102030u);
+  EXPECT_EQ(surface[77].groundType, uint32_t(GT_SOIL));
+  // All-zero weights give an even mix instead of a division by zero.
+  EXPECT_EQ(run("repaint_land(function(x, z, g, c) { return [0, GT_ROCK]; });"
+                "recolor_land4(0xFF000000, 0xFF000000, 0xFFFFFFFF, 0xFFFFFFFF);"),
+            "");
+  EXPECT_EQ(surface[77].groundColor.u, 0xFF808080u);
+
+  // recolor_by_height spans the ramp over the height range.
+  EXPECT_EQ(run("apply_height_mask(HmapMask(function(x, z) { return x; }), null);"
+                "recolor_by_height(ColorRamp.linear(0xFF000000, 0xFFFFFFFF), null);"),
+            "");
+  EXPECT_EQ(surface[cellIndex(0, 3)].groundColor.u, 0xFF000000u);
+  EXPECT_EQ(surface[cellIndex(255, 3)].groundColor.u, 0xFFFFFFFFu);
+  EXPECT_EQ(run("recolor_by_height(null, null);"), sqbind::INST_ERROR);
+}
+
+TEST_F(WorldGen, ScriptErrorTexts) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("apply_height_mask(null, null);"), "no mask and no func in apply_height_mask()");
+  EXPECT_EQ(run("apply_water_mask(null, null);"), "no mask and no func in apply_water_mask()");
+  EXPECT_EQ(run("HmapMask.fromSimplexNoise(1, 3, 2, null, 0.5);"), "tile must be power of 2 in fromSimplexNoise()");
+  EXPECT_EQ(run("HmapMask.fromVoronoiHills(6, 0, 1, 1);"), "tile must be power of 2 in fromVoronoiHills()");
+  EXPECT_EQ(run("HmapMask.fromVoronoiFaults(0, 0, 1, 1, 2, 2, 1);"), "tile must be power of 2 in fromVoronoiFaults()");
+  EXPECT_EQ(run("local v = vec4f(1); v[4];"), "vec4f index out of range");
+  EXPECT_EQ(run("local v = vec4f(1); v[-1] = 2;"), "vec4f index out of range");
+  EXPECT_EQ(run("local v = vec4f(1); v.x;"), "vec4f index out of range");
+  EXPECT_EQ(run("add_simplex_noise(0, 1, 3, 2, 0.5);"), "tile must be power of 2 in add_simplex_noise()");
+  EXPECT_EQ(run("add_fast_noise(2, 1, null, GT_NONE, 255, 0.5);"), "min_ht<=max_ht failed in add_fast_noise()");
+  EXPECT_EQ(run("add_voronoi_hills(5, 0, 1, 1);"), "tile must be power of 2 in add_voronoi_hills()");
+  EXPECT_EQ(run("gen_voronoi_faults(12, 0, 1, 1, 2, 2, 1);"), "tile must be power of 2 in gen_voronoi_faults()");
+}
+
+TEST_F(WorldGen, VectorAndColourHelpers) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_FLOAT_EQ(global_float("(vec4f(1, 2, 3, 4) + [1, 1, 1, 1])[3]"), 5.0f);
+  EXPECT_FLOAT_EQ(global_float("(vec4f(1, 2, 3, 4) * 2)[1]"), 4.0f);
+  EXPECT_FLOAT_EQ(global_float("(-vec4f(1, 2, 3, 4))[2]"), -3.0f);
+  EXPECT_FLOAT_EQ(global_float("(vec4f(8) / vec4f(2, 4, 8, 16))[3]"), 0.5f);
+  EXPECT_FLOAT_EQ(global_float("getz(cross([1, 0, 0, 0], [0, 1, 0, 0]))"), 1.0f);
+  EXPECT_FLOAT_EQ(global_float("getx(dot3([1, 2, 3, 9], [4, 5, 6, 9]))"), 32.0f);
+  EXPECT_FLOAT_EQ(global_float("gety(len3([3, 4, 0, 7]))"), 5.0f);
+  EXPECT_FLOAT_EQ(global_float("norm3([0, 0, 0, 0])[3]"), 0.0f);
+  EXPECT_FLOAT_EQ(global_float("norm3([0, 2, 0, 4])[3]"), 2.0f);
+  EXPECT_NEAR(global_float("getx(norm3a([4, 0, 0, 0]))"), 1.0f, 1e-3f);
+  EXPECT_FLOAT_EQ(global_float("make4f(1, 2, 3, 4)[2]"), 3.0f);
+  EXPECT_FLOAT_EQ(global_float("make4f(7, 8)[3]"), 7.0f);
+  EXPECT_FLOAT_EQ(global_float("lerpcolor(0xFF000000, [1, 1, 1, 1], 0.25)[0]"), 0.25f);
+  EXPECT_FLOAT_EQ(global_float("mix3colors(1.0, 0.5, 2.0, 0.25, 4.0, 0.25)[1]"), 2.0f);
+  EXPECT_FLOAT_EQ(global_float("mix4colors(1.0, 1, 1.0, 1, 1.0, 1, 1.0, 1)[0]"), 4.0f);
+  EXPECT_FLOAT_EQ(global_float("hsv2rgba(480, 1, 1, 0.5)[1]"), 1.0f);  // 480 = 120 degrees: green
+  EXPECT_FLOAT_EQ(global_float("hsv2rgba(-120, 1, 1, 0.5)[2]"), 1.0f);  // 240 degrees: blue
+  EXPECT_FLOAT_EQ(global_float("hsv2rgba(10, 0, 0.3, 1)[2]"), 0.3f);
+  EXPECT_NEAR(global_float("lch2rgba(100, 0, 0, 1)[0]"), 1.0f, 2e-3f);
+  EXPECT_NEAR(global_float("lch2rgba(50, 0, 0, 1)[1]"), 0.4663f, 2e-3f);
+  EXPECT_NEAR(global_float("getz(make_dir_xz(0.25))"), 1.0f, 1e-6f);
+  EXPECT_NEAR(global_float("gety(make_dir_2d([1, 0, 0, 0], [0, 1, 0, 0], 0.25))"), 1.0f, 1e-6f);
+  EXPECT_EQ(global_float("wrap(300)"), 44.0f);
+  EXPECT_EQ(global_float("HMAP_SIZE + HMAP_SIZE_SHIFT + GT_NONE + ST_ROAD"), 256.0f + 8 - 1 + 4);
+  // The random draws follow the game's generator.
+  EXPECT_EQ(run("set_rnd_seed(0); r0 <- hmrnd();"), "");
+  EXPECT_EQ(global_float("r0"), 126.0f);
+  EXPECT_EQ(run("set_rnd_seed(-1);"), "");
+  EXPECT_EQ(game_rnd_seed, ~0ull);
+}
+
+TEST_F(WorldGen, ScriptWithoutGenerateWorld) {
+  ASSERT_TRUE(load("x <- 1;"));
+  EXPECT_FALSE(generate_world());
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\nNo 'generate_world' function in script");
+  for (int i = 0; i < HMAP_CELLS; i += 311) {
+    ASSERT_EQ(hmap[i], 0.0f);
+    ASSERT_EQ(surface[i].groundColor.u, 0xFF808080u);
+    ASSERT_EQ(water[i >> 8][i & 255].depth, 0.0f);
+  }
+}
+
+TEST_F(WorldGen, ErrorsDuringGenerationKeepWhatWasMade) {
+  ASSERT_TRUE(load("function generate_world() { add_simplex_noise(1, 1, 1, 1, 0.5); no_such_call(); }"));
+  EXPECT_FALSE(generate_world());
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\n", 0), 0u);
+  EXPECT_EQ(hmap[1234], 1.0f);
+  EXPECT_EQ(target_hmap[1234], 1.0f);
+  // A native conversion failure unwinds through the script to the owner.
+  close_world_gen_vm();
+  ASSERT_TRUE(load("function generate_world() { place_house(\"here\", 1, 0); }"));
+  EXPECT_FALSE(generate_world());
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\nsq_get*() failed (type error)");
+  EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);
+}
+
+TEST_F(WorldGen, BrokenMainScriptIsReportedAndFixedByReload) {
+  EXPECT_FALSE(load("function generate_world() { "));
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\n", 0), 0u);
+  EXPECT_FALSE(generate_world());  // no function: the reset world stays
+
+  write_file(dir + "gen/main.nut", "include(\"gen/part.nut\"); function generate_world() { add_simplex_noise(2, 2, 1, 1, 0.5); }");
+  write_file(dir + "gen/part.nut", "function helper() { return 1; }");
+  set_file_time(dir + "gen/main.nut", 3000000);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message());
+  EXPECT_EQ(hmap[99], 2.0f);
+  EXPECT_FALSE(world_gen_reload_check());  // nothing changed since
+
+  // An included file's change regenerates too; its error is shown while the
+  // old generate_world still makes a world.
+  write_file(dir + "gen/part.nut", "function helper( { }");
+  set_file_time(dir + "gen/part.nut", 3000100);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_TRUE(has_error_message());
+  EXPECT_EQ(hmap[99], 2.0f);
+}
+
+TEST_F(WorldGen, MissingMainScript) {
+  EXPECT_FALSE(create_world_gen_vm("gen/none.nut"));
+  EXPECT_NE(std::string(get_error_message()).find("can't open script file"), std::string::npos);
+}
