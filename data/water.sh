@@ -66,7 +66,7 @@ vec4 psh() {
   n = normalize(n + vec3(ripple.x, 0.0, ripple.y));
   vec3 v = normalize(eye - wpos);
   vec3 l = pc[0].xyz;
-  float fres = 0.03 + 0.97 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
+  float fres = 0.1 + 0.9 * pow(1.0 - max(dot(n, v), 0.0), 5.0);
   vec3 rd = reflect(-v, n);
   vec3 sky = mix(pc[5].rgb, pc[4].rgb, sqrt(clamp(rd.y, 0.0, 1.0)));
   float spec = pow(max(dot(rd, l), 0.0), 180.0) * 6.0 * sun_visible();

@@ -19,6 +19,7 @@ namespace {
 alignas(16) float level[HMAP_CELLS];
 uint8_t wet_shown[HMAP_CELLS];   // shown depth > 0.1
 uint8_t wet_either[HMAP_CELLS];  // depth > 0.1 before or after the last step
+uint8_t wet_near[HMAP_CELLS];    // some cell of the 3 x 3 block around it is wet (shown)
 
 alignas(16) vec4f flow_tc[2][HMAP_CELLS];
 int flow_cur = 0;
@@ -205,12 +206,28 @@ void computeLevels() {
     level[i] = curh[i] + shown_depth[i];
     wet_shown[i] = shown_depth[i] > WET_DEPTH;
   }
+  // Separable 3 x 3 dilation of the wet cells, so that dry cells far from
+  // water skip the neighbour search.
+  static uint8_t rows[HMAP_CELLS];
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    const uint8_t* w = wet_shown + (z << HMAP_SIZE_SHIFT);
+    uint8_t* r = rows + (z << HMAP_SIZE_SHIFT);
+    for (int x = 0; x < HMAP_SIZE; x++) r[x] = w[(x - 1) & HMAP_MASK] | w[x] | w[(x + 1) & HMAP_MASK];
+  }
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    const uint8_t* a = rows + (((z - 1) & HMAP_MASK) << HMAP_SIZE_SHIFT);
+    const uint8_t* b = rows + (z << HMAP_SIZE_SHIFT);
+    const uint8_t* c = rows + (((z + 1) & HMAP_MASK) << HMAP_SIZE_SHIFT);
+    uint8_t* o = wet_near + (z << HMAP_SIZE_SHIFT);
+    for (int x = 0; x < HMAP_SIZE; x++) o[x] = a[x] | b[x] | c[x];
+  }
 }
 
 inline float surfaceAt(int x, int z) {
   int c = cellIndex(x, z);
   if (wet_shown[c]) return level[c] - WET_DEPTH;
   float land = curh[c];
+  if (!wet_near[c]) return land - WET_DEPTH;
   float sum = 0;
   int n = 0;
   for (int dz = -1; dz <= 1; dz++)
@@ -241,6 +258,7 @@ float waterSurfaceHeight(int x, int z) {
       level[o] = curh[o] + shown_depth[o];
       wet_shown[o] = shown_depth[o] > WET_DEPTH;
     }
+  wet_near[cellIndex(x, z)] = 1;  // let the neighbour search decide
   return surfaceAt(x, z);
 }
 
