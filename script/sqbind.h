@@ -173,9 +173,11 @@ template <>
 struct Arg<int> {
   static int get(HSQUIRRELVM v, SQInteger i) { return int(get_int(v, i)); }
 };
+// Spelled long long rather than SQInteger so that a Squirrel built with
+// 32-bit integers (SQInteger = int) does not define the int case twice.
 template <>
-struct Arg<SQInteger> {
-  static SQInteger get(HSQUIRRELVM v, SQInteger i) { return get_int(v, i); }
+struct Arg<long long> {
+  static long long get(HSQUIRRELVM v, SQInteger i) { return get_int(v, i); }
 };
 template <>
 struct Arg<bool> {
@@ -228,8 +230,8 @@ inline SQInteger push_result(HSQUIRRELVM v, int i) {
   sq_pushinteger(v, i);
   return 1;
 }
-inline SQInteger push_result(HSQUIRRELVM v, SQInteger i) {
-  sq_pushinteger(v, i);
+inline SQInteger push_result(HSQUIRRELVM v, long long i) {
+  sq_pushinteger(v, SQInteger(i));
   return 1;
 }
 inline SQInteger push_result(HSQUIRRELVM v, bool b) {
@@ -449,7 +451,7 @@ float get_array_float(HSQUIRRELVM vm, SQInteger arr, SQInteger idx);
 inline void push_arg(HSQUIRRELVM v, float f) { sq_pushfloat(v, f); }
 inline void push_arg(HSQUIRRELVM v, double f) { sq_pushfloat(v, SQFloat(f)); }
 inline void push_arg(HSQUIRRELVM v, int i) { sq_pushinteger(v, i); }
-inline void push_arg(HSQUIRRELVM v, SQInteger i) { sq_pushinteger(v, i); }
+inline void push_arg(HSQUIRRELVM v, long long i) { sq_pushinteger(v, SQInteger(i)); }
 inline void push_arg(HSQUIRRELVM v, bool b) { sq_pushbool(v, b); }
 inline void push_arg(HSQUIRRELVM v, const char* s) { sq_pushstring(v, s, -1); }
 inline void push_arg(HSQUIRRELVM v, const vec4f& x) { push_vec4f(v, x); }

@@ -93,7 +93,7 @@ float s_hmsrnd() { return hmsrnd(); }
 float s_frnd() { return frnd(); }
 float s_srnd() { return srnd(); }
 float s_rndf(float a, float b) { return rndf(a, b); }
-void s_set_rnd_seed(SQInteger n) { set_rnd_seed(int64_t(n)); }
+void s_set_rnd_seed(long long n) { set_rnd_seed(int64_t(n)); }
 void s_randomize() { randomize_rnd_seed(); }
 float s_wrap(float x) { return wrap(x); }
 
