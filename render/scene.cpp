@@ -22,7 +22,9 @@ void draw_sky_where_empty() {
   set_stencil_test(0, 0, CMP_ALWAYS);
 }
 
-void draw_additions() {
+}  // namespace
+
+void render_scene_additions() {
   set_zenable(true);
   if (scene_hooks.renderDebugObjects) {
     start_draw_debug_vis();
@@ -31,6 +33,8 @@ void draw_additions() {
   }
   if (scene_hooks.renderEffects) scene_hooks.renderEffects();
 }
+
+namespace {
 
 // Steps 2-3 of the forward path: target, clear, and the stencil-marked
 // surfaces.
@@ -67,7 +71,7 @@ void render_scene_forward() {
   set_stencil_replace_bits(0);
   set_wireframe(false);
   if (!use_wireframe) draw_sky_where_empty();
-  draw_additions();
+  render_scene_additions();
 }
 
 void render_scene_high_quality() {
@@ -82,7 +86,7 @@ void render_scene_high_quality() {
   set_stencil_replace_bits(0);
   set_wireframe(false);
   if (!use_wireframe) draw_sky_where_empty();
-  draw_additions();
+  render_scene_additions();
 }
 
 void render_scene_frame(float dt, const vec4f& frame_color) {

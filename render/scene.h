@@ -12,6 +12,7 @@ constexpr unsigned WIREFRAME_CLEAR = 0xb4b4b4b4u;
 // skipped (the game-object module, particles and trails fill them).
 struct SceneHooks {
   void (*renderObjects)() = nullptr;      // objects, after the land
+  void (*renderObjectShadows)() = nullptr; // object shadow balls (deferred path)
   void (*renderDebugObjects)() = nullptr; // debug drawing of the objects
   void (*renderEffects)() = nullptr;      // particles and trails
 };
@@ -30,3 +31,6 @@ void render_scene_high_quality();
 
 // Fog flag, sun direction and sky table as vertex registers 5, 30, 31-42.
 void set_scene_forward_consts();
+// What both paths draw last over the finished scene: depth on, the objects'
+// debug drawing, particles and trails.
+void render_scene_additions();
