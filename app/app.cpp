@@ -20,6 +20,8 @@
 #include "device/screenshot.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
+#include "render/scene_deferred.h"
+#include "render/shadows.h"
 #include "render/scene.h"
 #include "render/sky.h"
 #include "script/worldgen_script.h"
@@ -103,7 +105,10 @@ void app_init() {
   set_update_rate(20, 5);
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
   create_scene_image_texture();
-  if (gfx_quality != 1) use_postfx = false;
+  if (gfx_quality == 1)
+    init_deferred();
+  else
+    use_postfx = false;
   Sky::init();
   place_initial_sun();
   set_sun_elevation_query(sun_elevation_query);
@@ -112,6 +117,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  if (gfx_quality == 1) init_shadows();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
@@ -123,6 +129,7 @@ void app_init() {
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
+  close_shadows();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -130,6 +137,7 @@ void app_close() {
   HeightmapRenderer::close();
   set_sun_elevation_query(nullptr);
   Sky::close();
+  close_deferred();
   release_scene_image_texture();
 }
 

@@ -8,6 +8,7 @@
 #include "device/debug_vis.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
+#include "render/scene_deferred.h"
 #include "render/sky.h"
 
 SceneHooks scene_hooks;
@@ -75,6 +76,11 @@ void render_scene_forward() {
 }
 
 void render_scene_high_quality() {
+  if (deferred_ready()) {
+    render_scene_deferred();
+    return;
+  }
+  // Without the deferred shaders: the forward path with the horizon ring.
   set_scene_forward_consts();
   draw_surfaces();
   // The horizon ring only where no nearer surface was drawn: the test

@@ -121,6 +121,8 @@ void init_deferred() {
   final_sh = load_shader("dr_final.sh", nullptr);
 }
 
+bool deferred_ready() { return light_sh && final_sh; }
+
 void close_deferred() {
   if (light_sh) release_shader(light_sh);
   if (final_sh) release_shader(final_sh);

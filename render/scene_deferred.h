@@ -5,6 +5,8 @@
 void init_deferred();   // the light and composition shaders
 void close_deferred();
 void render_scene_deferred();
+// Whether the deferred shaders are loaded (high quality at start-up).
+bool deferred_ready();
 
 // Vertex registers 17-19: the world-space ray to the far distance is
 // x * r17 + y * r18 + r19 for a clip-space point (x, y).
