@@ -77,10 +77,7 @@ void place_initial_sun() {
   Sky::set_sun_dir(vec4f(0, std::sin(e), std::cos(e), 0), false);
 }
 
-void fade_screen_flash(float dt) {
-  prev_frame_color = cur_frame_color;
-  cur_frame_color.w = std::max(0.f, cur_frame_color.w * (1 - dt / 2) - dt / 2);
-}
+void fade_screen_flash(float dt) { decay_frame_color(prev_frame_color, cur_frame_color, dt); }
 
 void place_initial_camera() {
   if (automation.has_cam) {

@@ -1,6 +1,7 @@
 // Post-effect targets and shaders, MLAA and the final copy to the back buffer.
 #include "render/postfx.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/globals.h"
@@ -80,6 +81,14 @@ void mlaa_search(bool horizontal) {
   set_texture(1, nullptr);
 }
 }  // namespace
+
+void decay_frame_color(vec4f& prev, vec4f& cur, float dt) {
+  prev = cur;
+  cur.x = std::max(cur.x, 0.f);
+  cur.y = std::max(cur.y, 0.f);
+  cur.z = std::max(cur.z, 0.f);
+  cur.w = std::max(0.f, cur.w * (1 - dt / 2) - dt / 2);
+}
 
 void create_scene_image_texture() {
   scene_image = create_scene_image();

@@ -2,7 +2,14 @@
 // The off-screen images of a frame and the post pass: the scene image, the
 // four helper textures A-D shared by the deferred path, MLAA and the colour
 // grade, and the passes that end on the back buffer.
+#include "device/d3d_math.h"
+
 struct Texture;
+
+// One simulation step of the screen flash: the previous value takes the
+// current one, colours are clamped at 0 and the alpha fades out
+// (a' = max(0, a (1 - dt/2) - dt/2), gone after 2 ln 2 s from 1).
+void decay_frame_color(vec4f& prev, vec4f& cur, float dt);
 
 extern Texture* scene_image;
 // A: MLAA edges, post-effect intermediate, geometry target 2.
