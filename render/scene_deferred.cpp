@@ -121,6 +121,18 @@ void init_deferred() {
   final_sh = load_shader("dr_final.sh", nullptr);
 }
 
+void render_deferred_light_pass() {
+  bind_geometry_textures();
+  set_stencil_test(255, 0, CMP_NOTEQUAL);
+  light_pass();
+}
+
+void render_deferred_final_pass() {
+  bind_geometry_textures();
+  set_render_target(0, scene_image, true);
+  final_composition();
+}
+
 bool deferred_ready() { return light_sh && final_sh; }
 
 void close_deferred() {

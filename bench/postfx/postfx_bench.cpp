@@ -14,12 +14,18 @@
 #include "device/d3d_texture.h"
 #include "device/dynVBWriter.h"
 #include "render/postfx.h"
+#include "render/scene_deferred.h"
 
 void app_render(float) {}
 
 namespace {
 constexpr int W = 1280, H = 720;
 SDL_Window* window = nullptr;
+
+ShaderRecord* copy_shader() {
+  static ShaderRecord* s = load_shader("postfx_none.sh", nullptr);
+  return s;
+}
 
 bool open_device() {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -34,13 +40,24 @@ bool open_device() {
   dynVBWriter.init(65536);
   create_scene_image_texture();
   init_postfx();
+  init_deferred();
+  set_proj_tm(1.29f, float(W) / H, 0.1f, 512.f);
   return true;
 }
 
-ShaderRecord* copy_shader() {
-  static ShaderRecord* s = load_shader("postfx_none.sh", nullptr);
-  return s;
+// Marks every pixel as a surface in the stencil, so the deferred passes
+// shade the whole screen.
+void mark_all_surfaces() {
+  set_render_target(0, postfx_tex[POSTFX_C], true);
+  clear_view_z();
+  set_stencil_test(1, 1, CMP_ALWAYS);
+  set_stencil_replace_bits(1);
+  set_texture(0, scene_image);
+  set_shaders(copy_shader());
+  draw_postfx();
+  set_stencil_replace_bits(0);
 }
+
 
 template <typename F>
 void run_pass(benchmark::State& state, F pass) {
@@ -67,6 +84,16 @@ void BM_Mlaa(benchmark::State& state) {
   run_pass(state, [] { render_mlaa(); });
 }
 
+void BM_DeferredLight(benchmark::State& state) {
+  mark_all_surfaces();
+  run_pass(state, [] { render_deferred_light_pass(); });
+}
+
+void BM_DeferredFinal(benchmark::State& state) {
+  mark_all_surfaces();
+  run_pass(state, [] { render_deferred_final_pass(); });
+}
+
 void BM_ColourGrade(benchmark::State& state) {
   use_postfx = true;
   use_ppaa = false;
@@ -77,6 +104,8 @@ void BM_ColourGrade(benchmark::State& state) {
 
 BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Mlaa)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeferredLight)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeferredFinal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColourGrade)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
