@@ -535,7 +535,11 @@ bool generate_world() {
   bool ok = true;
   HSQUIRRELVM vm = world_gen_vm.vm;
   SQInteger top = vm ? sq_gettop(vm) : 0;
-  try {
+  // A script that failed to load already shows why it has no function:
+  // keep that message (with its line) instead of replacing it.
+  bool load_failed = generate_world_func.isNull() && world_gen_error[0];
+  if (load_failed) ok = false;
+  if (!load_failed) try {
     if (generate_world_func.isNull()) throw sqbind::SquirrelError("No 'generate_world' function in script");
     try {
       generate_world_func.call();

@@ -238,7 +238,9 @@ TEST_F(WorldGen, ErrorsDuringGenerationKeepWhatWasMade) {
 TEST_F(WorldGen, BrokenMainScriptIsReportedAndFixedByReload) {
   EXPECT_FALSE(load("function generate_world() { "));
   EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\n", 0), 0u);
+  std::string load_error = get_error_message();
   EXPECT_FALSE(generate_world());  // no function: the reset world stays
+  EXPECT_EQ(get_error_message(), load_error) << "the syntax error stays on screen, not 'no function'";
 
   write_file(dir + "gen/main.nut", "include(\"gen/part.nut\"); function generate_world() { add_simplex_noise(2, 2, 1, 1, 0.5); }");
   write_file(dir + "gen/part.nut", "function helper() { return 1; }");
