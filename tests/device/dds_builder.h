@@ -58,7 +58,7 @@ inline std::vector<uint8_t> make_dds(const DdsSpec& s, const std::vector<uint8_t
   return v;
 }
 
-// Bytes of a full set of levels (levels counted as the spec's mips or 1).
+// Bytes of a full set of levels (the header's mip count, or 1 when it gives none).
 inline size_t dds_payload_size(const DdsSpec& s) {
   int w = s.width, h = s.height, n = s.mips ? s.mips : 1;
   size_t total = 0;
