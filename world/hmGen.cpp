@@ -343,11 +343,19 @@ void voronoi_faults(int tile, float min_ht, float max_ht, float noiseAmp, int no
   int T = noiseScale * tile;
   float fn = float(T) / 256.0f, fv = float(tile) / 256.0f;
   float sharp = sharpness / fv;
+  // The two warps are the same noise with the coordinates swapped, so the warp
+  // along z at (x, z) is the warp along x at (z, x): evaluate the noise once
+  // per cell and read it back transposed.
+  static float warp[HMAP_SIZE * HMAP_SIZE];
+  for (int z = 0; z < HMAP_SIZE; z++) {
+    float pz = float(z) * fn;
+    for (int x = 0; x < HMAP_SIZE; x++)
+      warp[(z << HMAP_SIZE_SHIFT) | x] = noise_detail::tiled_fractal_noise2(float(x) * fn, pz, T, octaves, nullptr, 0.5f);
+  }
   for (int z = 0; z < HMAP_SIZE; z++)
     for (int x = 0; x < HMAP_SIZE; x++) {
-      float px = float(x) * fn, pz = float(z) * fn;
-      float wx = noise_detail::tiled_fractal_noise2(px, pz, T, octaves, nullptr, 0.5f);
-      float wz = noise_detail::tiled_fractal_noise2(pz, px, T, octaves, nullptr, 0.5f);
+      float wx = warp[(z << HMAP_SIZE_SHIFT) | x];
+      float wz = warp[(x << HMAP_SIZE_SHIFT) | z];
       noise_detail::Near4 nr;
       noise_detail::near4(float(x) * fv + wx * noiseAmp, float(z) * fv + wz * noiseAmp, shift, nr);
       float A = level_of(level, nr.ids[0]);
