@@ -79,6 +79,11 @@ vec4f calcSquareDepth(vec4f pos, float halfSize, bool withWater);
 void addWater(float amount);
 // One step of the water simulation.
 void simWater(float dt);
+// Whether simWater may use its eight-lane (AVX2) sweep on CPUs that have it;
+// on by default. Both sweeps give bit-identical results.
+void setWaterWideLanes(bool allowed);
+// True when the next simWater step will use the eight-lane sweep.
+bool waterUsesWideLanes();
 
 }  // namespace HeightmapData
 

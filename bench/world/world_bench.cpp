@@ -51,6 +51,20 @@ void BM_SimWater(benchmark::State& st) {
 }
 BENCHMARK(BM_SimWater)->Unit(benchmark::kMicrosecond);
 
+// The same step kept to the four-lane sweep, for comparison on CPUs where
+// BM_SimWater runs eight lanes.
+void BM_SimWaterFourLanes(benchmark::State& st) {
+  wet_world();
+  setWaterWideLanes(false);
+  for (auto _ : st) {
+    simWater(0.05f);
+    benchmark::ClobberMemory();
+  }
+  setWaterWideLanes(true);
+  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
+}
+BENCHMARK(BM_SimWaterFourLanes)->Unit(benchmark::kMicrosecond);
+
 // The machine's copy bandwidth on the same arrays: water into tmpw (1 MiB each).
 void BM_CopyWater(benchmark::State& st) {
   for (auto _ : st) {
