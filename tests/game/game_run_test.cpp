@@ -97,3 +97,10 @@ TEST_F(GameRun, ScreenshotOfTheLastFrameAndHelp) {
   EXPECT_TRUE(contains(h.output, "-seed N"));
   EXPECT_FALSE(contains(h.output, "init d3d")) << "help exits before opening anything";
 }
+
+TEST_F(GameRun, NoWindowIsAFailureNotASuccess) {
+  RunResult r = run("-steps 2", "SDL_VIDEODRIVER=no-such-driver");
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(contains(r.output, "can't create window")) << r.output;
+  EXPECT_FALSE(contains(r.output, "closing...")) << "nothing was started, so nothing shuts down";
+}
