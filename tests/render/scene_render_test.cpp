@@ -21,18 +21,12 @@
 #include "render/scene.h"
 #include "render/sky.h"
 #include "tests/device/gl_env.h"
+#include "tests/render/scene_data.h"
 #include "tests/render/test_world.h"
 
 using namespace HeightmapData;
 
 namespace {
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // Sky colours chosen so that every part of the picture is recognisable:
 // a blue zenith, a red horizon, green sun light, a purple deep-water colour
 // and no fog.
@@ -66,16 +60,7 @@ class SceneTest : public DeviceTest {
  public:
   static void SetUpTestSuite() {
     DeviceTest::SetUpTestSuite();
-    for (const char* f : {"land_common.sh", "land.sh", "dr_land.sh", "water.sh", "dr_water.sh", "horizon.sh",
-                          "load_float.sh", "load_color.sh", "field_common.sh", "calc_norm.sh", "calc_norm_low.sh",
-                          "calc_aper.sh", "interp_tex.sh", "sky.sh", "sky.nut", "fullscreen.sh", "postfx_none.sh",
-                          "postfx_art1.sh", "postfx_main.sh", "mlaa_common.sh", "mlaa_edge.sh", "mlaa_rows.sh",
-                          "mlaa_cols.sh", "mlaa_combine.sh", "dr_gbuffer.sh", "debug_vis.sh"})
-      write_app_file(f, read_file(std::string(DATA_DIR "/") + f));
-    for (const char* f : {"detail.dds", "foam.dds"}) {
-      std::string s = read_file(std::string(BIN_DIR "/") + f);
-      write_app_file(f, std::vector<uint8_t>(s.begin(), s.end()));
-    }
+    scene_data::install(DATA_DIR, BIN_DIR);
     dynVBWriter.init(65536);
     // The checks hold at both qualities; TOLVANE_TEST_HQ picks the high one.
     gfx_quality = std::getenv("TOLVANE_TEST_HQ") ? 1 : 0;
