@@ -3,30 +3,13 @@
 // With INST: the instanced centre patches.
 #define GBUF_WRITE 1
 #include "dr_gbuffer.sh"
+#include "land_vertex.sh"
 #ifdef VSH
-in vec2 POSITION0;
-#ifdef INST
-in vec2 POSITION1;
-in vec4 POSITION2;
-#else
-in float POSITION1;
-#endif
-out vec3 wpos;
-out vec4 uvs;
 out float depth512;
 vec4 vsh() {
-#ifdef INST
-  vec2 xz = POSITION1 + POSITION0;
-  vec4 h = POSITION2;
-  float y = mix(mix(h.x, h.y, POSITION0.x), mix(h.z, h.w, POSITION0.x), POSITION0.y);
-#else
-  vec2 xz = POSITION0;
-  float y = POSITION1;
-#endif
-  wpos = vec3(xz.x, y, xz.y);
-  uvs = vec4(xz * vc[16].xy + vc[16].z, xz * vc[16].xy + vc[16].w);
+  vec4 pos = land_vertex();
   depth512 = view_depth512(wpos);
-  return xz.x * vc[0] + y * vc[1] + xz.y * vc[2] + vc[3];
+  return pos;
 }
 #endif
 #ifdef PSH

@@ -120,6 +120,18 @@ void buildLandVerts(int ox, int oz, LandVertex* out) {
   }
 }
 
+// Two triangles of the grid quad whose first corner is vertex v in a grid
+// `stride` vertices wide; returns the position after its six indices.
+inline uint16_t* put_grid_quad(uint16_t* p, int v, int stride) {
+  p[0] = uint16_t(v);
+  p[1] = uint16_t(v + stride);
+  p[2] = uint16_t(v + 1);
+  p[3] = uint16_t(v + 1);
+  p[4] = uint16_t(v + stride);
+  p[5] = uint16_t(v + stride + 1);
+  return p + 6;
+}
+
 int buildLandIndices(int ox, int oz, uint16_t* out) {
   uint16_t* p = out;
   for (int k = 0; k < WINDOW_QUADS; k++) {
@@ -146,14 +158,7 @@ int buildLandIndices(int ox, int oz, uint16_t* out) {
         if (render_building) render_building(s, x, oz + k);
         continue;
       }
-      uint16_t v = uint16_t(k * WINDOW + l);
-      p[0] = v;
-      p[1] = uint16_t(v + WINDOW);
-      p[2] = uint16_t(v + 1);
-      p[3] = uint16_t(v + 1);
-      p[4] = uint16_t(v + WINDOW);
-      p[5] = uint16_t(v + WINDOW + 1);
-      p += 6;
+      p = put_grid_quad(p, k * WINDOW + l, WINDOW);
     }
   }
   return int(p - out);
@@ -188,14 +193,7 @@ int buildHorizonIndices(uint16_t* out) {
     for (int j = 0; j < HORIZON_SIZE - 1; j++) {
       int a = 2 * i - 191, b = 2 * j - 191;
       if (a * a + b * b <= HORIZON_HOLE_R2) continue;
-      uint16_t v = uint16_t(i * HORIZON_SIZE + j);
-      p[0] = v;
-      p[1] = uint16_t(v + HORIZON_SIZE);
-      p[2] = uint16_t(v + 1);
-      p[3] = uint16_t(v + 1);
-      p[4] = uint16_t(v + HORIZON_SIZE);
-      p[5] = uint16_t(v + HORIZON_SIZE + 1);
-      p += 6;
+      p = put_grid_quad(p, i * HORIZON_SIZE + j, HORIZON_SIZE);
     }
   return int(p - out);
 }
@@ -313,14 +311,7 @@ int buildWaterIndices(int ox, int oz, uint16_t* out) {
       if (b * b > rem) continue;
       int x0 = (ox + l) & HMAP_MASK, x1 = (ox + l + 1) & HMAP_MASK;
       if (!(r0[x0] | r0[x1] | r1[x0] | r1[x1])) continue;
-      uint16_t v = uint16_t(k * WINDOW + l);
-      p[0] = v;
-      p[1] = uint16_t(v + WINDOW);
-      p[2] = uint16_t(v + 1);
-      p[3] = uint16_t(v + 1);
-      p[4] = uint16_t(v + WINDOW);
-      p[5] = uint16_t(v + WINDOW + 1);
-      p += 6;
+      p = put_grid_quad(p, k * WINDOW + l, WINDOW);
     }
   }
   return int(p - out);

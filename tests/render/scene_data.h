@@ -17,7 +17,7 @@ inline std::string read_file(const std::string& path) {
 }
 
 inline void install(const char* data_dir, const char* bin_dir) {
-  for (const char* f : {"land_common.sh", "land.sh", "dr_land.sh", "water.sh", "dr_water.sh", "horizon.sh",
+  for (const char* f : {"land_common.sh", "land_vertex.sh", "land.sh", "dr_land.sh", "water.sh", "dr_water.sh", "horizon.sh",
                         "load_float.sh", "load_color.sh", "field_common.sh", "calc_norm.sh", "calc_norm_low.sh",
                         "calc_aper.sh", "interp_tex.sh", "sky.sh", "sky.nut", "fullscreen.sh", "postfx_none.sh",
                         "postfx_art1.sh", "postfx_main.sh", "mlaa_common.sh", "mlaa_edge.sh", "mlaa_rows.sh",
