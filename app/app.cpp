@@ -18,6 +18,7 @@
 #include "device/debug_vis.h"
 #include "device/font.h"
 #include "device/screenshot.h"
+#include "gui/gui_screen.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
 #include "render/scene_deferred.h"
@@ -115,6 +116,7 @@ void app_init() {
   init_postfx();
   init_debug_vis();
   if (gfx_quality == 1) init_shadows();
+  register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
@@ -126,6 +128,7 @@ void app_init() {
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
+  unregister_standard_gui_behaviours();
   close_shadows();
   close_debug_vis();
   close_postfx();

@@ -33,6 +33,11 @@ void register_standard_gui_behaviours() {
   register_gui_behaviour(&button_behaviour);
 }
 
+void unregister_standard_gui_behaviours() {
+  unregister_gui_behaviour(&button_behaviour);
+  unregister_gui_behaviour(&solid_box);
+}
+
 ButtonEventHandler::ButtonEventHandler()
     : GuiEventHandler(GUI_EV_MOUSE_ENTER | GUI_EV_MOUSE_LEAVE | GUI_EV_BUTTON_UP | GUI_EV_BUTTON_DOWN |
                       GUI_EV_VISIBILITY) {}

@@ -37,3 +37,4 @@ class GuiScreen {
 
 // Registers "solidBox" and "button"; both programs call it at start-up.
 void register_standard_gui_behaviours();
+void unregister_standard_gui_behaviours();
