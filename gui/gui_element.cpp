@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 namespace {
 // Turns a position that may count from the end into an index 0..count.

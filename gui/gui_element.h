@@ -2,7 +2,7 @@
 // The GUI element tree, its events, handlers and behaviours.
 #include <cstdint>
 
-#include "app/input.h"
+#include "platform/input.h"
 #include "containers/dyn_array.h"
 #include "gui/gui_types.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "gui/layout.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/font.h"
 
 namespace {

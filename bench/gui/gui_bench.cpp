@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/input.h"
+#include "platform/globals.h"
+#include "platform/input.h"
 #include "gui/gui_screen.h"
 #include "gui/layout.h"
 

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/input.h"
+#include "platform/globals.h"
+#include "platform/input.h"
 #include "device/dynVBWriter.h"
 #include "device/font.h"
 #include "device/screenshot.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/input.h"
+#include "platform/globals.h"
+#include "platform/input.h"
 #include "gui/behaviours.h"
 #include "gui/gui_screen.h"
 #include "gui/layout.h"
