@@ -113,13 +113,14 @@ TEST(GuiElement, FindByNameAndIdSearchDepthFirst) {
 }
 
 TEST(GuiElement, DispatchModesVisitInOrderAndStopOnAResult) {
+  // The handlers outlive the tree that detaches them.
+  Recorder r("root", 1), m("mid", 1), l("leaf", 1), s("sib", 1, GUI_SKIP_CHILDREN), l2("leaf2", 1),
+      other("wrongmask", 2);
   GuiElement root;
   GuiElement* mid = child(&root, "mid");
   GuiElement* leaf = child(mid, "leaf");
   GuiElement* sib = child(&root, "sib");  // goes before mid
   GuiElement* leaf2 = child(sib, "leaf2");
-  Recorder r("root", 1), m("mid", 1), l("leaf", 1), s("sib", 1, GUI_SKIP_CHILDREN), l2("leaf2", 1),
-      other("wrongmask", 2);
   root.addHandler(&r, -1);
   mid->addHandler(&m, -1);
   leaf->addHandler(&other, -1);
@@ -154,9 +155,9 @@ TEST(GuiElement, DispatchModesVisitInOrderAndStopOnAResult) {
 }
 
 TEST(GuiElement, SetHiddenBroadcastsOnlyOnChange) {
+  Recorder r("root", GUI_EV_VISIBILITY), k("c", GUI_EV_VISIBILITY);
   GuiElement root;
   GuiElement* c = child(&root, "c");
-  Recorder r("root", GUI_EV_VISIBILITY), k("c", GUI_EV_VISIBILITY);
   root.addHandler(&r, -1);
   c->addHandler(&k, -1);
   trace.clear();

@@ -204,6 +204,8 @@ TEST_F(GuiScreenTest, KeysAndWheelReachOnlyTheHoveredTarget) {
   EXPECT_EQ(count.keys, 2);
   EXPECT_EQ(count.wheels, 1);
   EXPECT_EQ(parent_count.keys + parent_count.wheels + parent_count.moves, 0) << "no bubbling";
+  delete screen;  // before the handlers go out of scope
+  screen = nullptr;
 }
 
 TEST_F(GuiScreenTest, ASizeChangeRelaysOutBeforeTheNextEvent) {
