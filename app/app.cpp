@@ -6,19 +6,23 @@
 
 #include "app/camera.h"
 #include "app/gameobj_glue.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/sim_step.h"
+#include "platform/input.h"
+#include "platform/log.h"
 #include "app/main_loop.h"
-#include "app/messages.h"
+#include "platform/messages.h"
+#include "app/messages_draw.h"
 #include "app/overlays.h"
 #include "app/settings.h"
-#include "app/vk_codes.h"
+#include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
 #include "device/font.h"
 #include "device/screenshot.h"
+#include "device/splash.h"
+#include "render/frame_view.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
 #include "render/scene_deferred.h"
@@ -101,7 +105,7 @@ void text_pass() {
 }  // namespace
 
 void app_init() {
-  set_update_rate(20, 5);
+  HeightmapData::world_hooks.progress = show_splash;
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
   create_scene_image_texture();
   if (gfx_quality == 1)
@@ -131,6 +135,7 @@ void app_init() {
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
+  HeightmapData::world_hooks.progress = nullptr;
   gameobj_shutdown();
   close_shadows();
   close_debug_vis();
@@ -152,6 +157,7 @@ void app_update(float dt) {
   else
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
+  set_render_view_camera(cur_view_itm);
   Sky::begin_update();
   if (app_active) {
     handle_setting_keys();
@@ -161,19 +167,18 @@ void app_update(float dt) {
   gameobj_update(dt);
 }
 
-void app_render(float t) {
-  float k = t * 20.f;
+void app_render(float k) {
   if (dev_mode)
     free_fly_mouse_look(k);
   else
     game_camera_mouse_look(k);
   set_camera_frame(k);
-  gameobj_set_frame_time(t);
+  gameobj_set_frame_time(k * SIM_STEP_SECONDS);
   vec4f flash(prev_frame_color.x + (cur_frame_color.x - prev_frame_color.x) * k,
               prev_frame_color.y + (cur_frame_color.y - prev_frame_color.y) * k,
               prev_frame_color.z + (cur_frame_color.z - prev_frame_color.z) * k,
               prev_frame_color.w + (cur_frame_color.w - prev_frame_color.w) * k);
-  render_scene_frame(t, flash);
+  render_scene_frame(camera_frame_view(k), flash);
   text_pass();
 }
 

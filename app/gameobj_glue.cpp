@@ -3,9 +3,9 @@
 #include "app/gameobj_glue.h"
 
 #include "app/camera.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 #include "objects/game_objects.h"
 #include "objects/module_host.h"
 #include "render/hmRender.h"

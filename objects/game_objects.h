@@ -6,7 +6,7 @@
 // Counting slots as BaseObject's four followed by these: GameObj adds 4-9,
 // Player adds 10-17 (move is 10, eye 16, placeAtCamera 17).
 #include "containers/dyn_array.h"
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 #include "objects/base_object.h"
 
 struct Spell;

@@ -4,9 +4,9 @@
 // water, ramps, drawing helpers, platform services, logging and on-screen
 // messages. The game links with its symbols exported, so the module leaves
 // them undefined and they resolve when it is loaded.
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"

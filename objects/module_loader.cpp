@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
 

@@ -11,10 +11,11 @@
 #include <cstring>
 #include <strings.h>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
+#include "containers/dyn_array.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 #include "objects/module_host.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // whole ground rectangle; a query lists the non-empty bins that can hold
 // objects overlapping a rectangle. Rectangles are (min x, min z, max x, max z).
 #include "containers/dyn_array.h"
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 struct GameObj;
 
