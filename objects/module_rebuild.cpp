@@ -143,6 +143,19 @@ bool refuse_incompatible_module(const char* new_path) {
   debug("gameobj reload refused: %s", why);
   return true;
 }
+
+// A library that something else still holds stays mapped after it is
+// freed, and loading the same path again would hand back its old code while
+// the reload looked successful.
+void* still_loaded(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD); }
+
+void keep_resident_module(void* resident, const char* new_path) {
+  adopt_gameobj_module(resident);
+  TempString refused = make_full_path("gameobj_refused.so");
+  std::rename(new_path, refused.c_str());
+  set_error_message("gameobj.so could not be unloaded: restart the game to run the new build");
+  debug("gameobj reload failed");
+}
 }  // namespace
 
 bool line_reports_error(const char* line) {
@@ -192,6 +205,10 @@ bool poll_gameobj_reload() {
   if (refuse_incompatible_module(new_path.c_str())) return false;
   unload_gameobj_module();
   TempString path = make_full_path(GAMEOBJ_MODULE_FILE);
+  if (void* resident = still_loaded(path.c_str())) {
+    keep_resident_module(resident, new_path.c_str());
+    return false;
+  }
   bool ok = std::remove(path.c_str()) == 0 && std::rename(new_path.c_str(), path.c_str()) == 0;
   void* lib = load_library(path.c_str());
   if (!lib) fatal("can't load gameobj.so");
