@@ -39,7 +39,6 @@ void set_spell_ui_mouse_claim(MouseClaimQuery query);
 
 void set_camera_pos(const vec4f& pos);
 void camera_save_previous();
-void camera_set_angles(float yaw, float pitch);
 
 Matrix44 camera_matrix(float f);
 void game_camera_step(float dt);

@@ -7,6 +7,7 @@ constexpr float MAX_FLIGHT_HEIGHT = 160.f;
 constexpr float CASTLE_HOVER = 14.f;     // height above the castle at the start
 constexpr float CASTLE_BACKOFF = 18.f;   // distance south of it, facing it
 constexpr float BANK_GAIN = 0.05f;
+constexpr float START_PITCH = -0.52f;    // about 30 degrees down toward the castle
 
 float wrap_coord(float v) {
   v = std::fmod(v, float(HMAP_SIZE));
@@ -47,6 +48,10 @@ void leave_parking(Player& p) {
   p.pos.y = std::fmax(surface_height(at.x, at.z), surface_height(p.pos.x, p.pos.z)) + CASTLE_HOVER;
   keep_in_air(p.pos);
   p.parked = false;
+  // The game camera looks through the player's eyes: toward the castle, so
+  // that the first cast lands somewhere visible. The free-fly camera of
+  // developer mode is left where it is.
+  if (!dev_mode) camera_set_angles(0, START_PITCH);
   debug("player starts %s at (%.1f, %.1f, %.1f)", c ? "above the castle" : "above the world's middle", p.pos.x, p.pos.y,
         p.pos.z);
 }

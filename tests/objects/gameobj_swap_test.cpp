@@ -14,14 +14,25 @@
 #include <string>
 #include <thread>
 
+#include <squirrel.h>
+
 #include "objects/game_objects.h"
+#include "objects/shell_exports.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
 #include "platform/globals.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
+#include "world/heightmap.h"
 
 namespace fs = std::filesystem;
+
+// The shell's camera, as far as the module turns it.
+float camera_yaw_set = -99, camera_pitch_set = -99;
+void camera_set_angles(float yaw, float pitch) {
+  camera_yaw_set = yaw;
+  camera_pitch_set = pitch;
+}
 
 namespace {
 std::string read_text(const fs::path& p) {
@@ -160,4 +171,70 @@ TEST_F(SwapHost, LiveObjectsRunTheRebuiltCodeAndKeepTheirData) {
   EXPECT_EQ(gameobj_entry.update_gameobj, update_before);
   EXPECT_EQ(player->manaAmount(), 1077);
   EXPECT_EQ(player->pos.x, 40);
+}
+
+namespace {
+// Runs a line of script in a VM the module has bound its functions into.
+bool run_script(HSQUIRRELVM vm, const char* text) {
+  SQInteger top = sq_gettop(vm);
+  bool ok = SQ_SUCCEEDED(sq_compilebuffer(vm, text, SQInteger(std::strlen(text)), "test", SQTrue));
+  if (ok) {
+    sq_pushroottable(vm);
+    ok = SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
+  }
+  sq_settop(vm, top);
+  return ok;
+}
+}  // namespace
+
+TEST_F(SwapHost, ThePlayerFliesClearOfTheLandAndStartsEachWorldAboveTheCastle) {
+  using namespace HeightmapData;
+  for (float& h : hmap) h = 10;
+  load_gameobj_module();
+  call(gameobj_entry.init_gameobj);
+  ASSERT_NE(local_player, nullptr);
+  Player* p = local_player;
+  EXPECT_STREQ(p->handSpell(0)->spellName(), "Hill");
+  EXPECT_STREQ(p->handSpell(1)->spellName(), "Fireball");
+  EXPECT_EQ(p->manaAmount(), 60);
+
+  Matrix44 cam = Matrix44::identity();
+  p->placeAtCamera(vec4f(100, 30, 100, 1));
+  p->move(0.05f, 0.4f, vec4f(0, -100, 0, 0), cam, 0);
+  EXPECT_FLOAT_EQ(p->eye().y, 12);  // two units above the land
+  water[100][100].depth = water[100][101].depth = water[101][100].depth = water[101][101].depth = 5;
+  p->move(0.05f, 0.4f, vec4f(0, -1, 0, 0), cam, 0);
+  EXPECT_FLOAT_EQ(p->eye().y, 17);  // and above the water
+  p->move(0.05f, 0.4f, vec4f(200, 1000, 0, 0), cam, 0);
+  EXPECT_FLOAT_EQ(p->eye().x, 44);  // the world wraps
+  EXPECT_LE(p->eye().y, 200);
+
+  // A new world: the player waits, then hovers near the castle the world
+  // script placed, and the camera turns toward it.
+  auto update = reinterpret_cast<GameobjUpdateFn>(gameobj_entry.update_gameobj);
+  call(gameobj_entry.remove_all_gameobj);
+  p->onWorldGenerate();
+  vec4f parked_at = p->eye();
+  p->move(0.05f, 0.4f, vec4f(5, 0, 0, 0), cam, 0);
+  EXPECT_EQ(p->eye().x, parked_at.x);
+  HSQUIRRELVM vm = sq_open(1024);
+  reinterpret_cast<GameobjBindFn>(gameobj_entry.bind_gameobj)(vm);
+  EXPECT_TRUE(run_script(vm, "set_castle_site(60, 70)"));
+  EXPECT_FALSE(run_script(vm, "set_castle_site(\"here\")"));
+  update(0, 0.05f);
+  ASSERT_EQ(CastleObject_list.count, 1);
+  EXPECT_EQ(p->castle(), CastleObject_list[0]);
+  EXPECT_NEAR(p->eye().x, 60.5f, 0.01f);
+  EXPECT_LT(p->eye().z, 70.5f);
+  EXPECT_GT(p->eye().y, 20);
+  EXPECT_LT(camera_pitch_set, -0.3f);
+  EXPECT_GE(p->proximityBin, 0);
+  // Generating again removes the old castle but keeps the player.
+  call(gameobj_entry.remove_all_gameobj);
+  EXPECT_EQ(CastleObject_list.count, 0);
+  EXPECT_EQ(local_player, p);
+  sq_close(vm);
+  for (float& h : hmap) h = 0;
+  for (auto& row : water)
+    for (Water& w : row) w.depth = 0;
 }
