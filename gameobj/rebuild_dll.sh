@@ -9,6 +9,8 @@
 # these sources are the ones the build was made from, the build's own module
 # target is rebuilt (incremental); otherwise (a copy of the sources) a small
 # build of the module alone is kept under the program directory.
+# Plain ASCII messages: the game's font has no typographic quotes.
+export LC_ALL=C
 src=$(cd "$(dirname "$0")" && pwd -P) || exit 3
 app=${TOLVANE_APP_PATH:-$src/../bin/}
 case "$app" in */) ;; *) app="$app/" ;; esac
