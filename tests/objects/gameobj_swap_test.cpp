@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -158,6 +159,8 @@ TEST_F(SwapHost, LiveObjectsRunTheRebuiltCodeAndKeepTheirData) {
   EXPECT_NE(msg.find("player.cpp"), std::string::npos) << msg;
   EXPECT_NE(msg.find("error"), std::string::npos) << msg;
   EXPECT_NE(msg.find("gameobj rebuild failed!!!"), std::string::npos) << msg;
+  // The on-screen font draws ASCII only.
+  EXPECT_TRUE(std::all_of(msg.begin(), msg.end(), [](char c) { return (unsigned char)c < 0x80; })) << msg;
   EXPECT_EQ(gameobj_entry.update_gameobj, update_before);
   EXPECT_EQ(player->manaAmount(), 1077);
 
