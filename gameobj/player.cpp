@@ -86,7 +86,6 @@ Spell* Player::handSpell(int hand) { return hand == 0 || hand == 1 ? hands[hand]
 int Player::manaAmount() { return mana; }
 float Player::stateFraction(int bar) { return bar == 0 ? health : cooldown; }
 CastleObject* Player::castle() { return first_castle(); }
-float Player::castleProgress() { return 0; }
 
 void Player::selectSpell(bool second, Spell* spell) { hands[second ? 1 : 0] = spell; }
 

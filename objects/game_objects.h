@@ -53,7 +53,6 @@ struct Player : GameObj {
   // The two state bars, each 0..1.
   virtual float stateFraction(int bar);
   virtual CastleObject* castle();
-  virtual float castleProgress();
   // Puts a spell into the second hand when `second`, else into the first.
   virtual void selectSpell(bool second, Spell* spell);
   virtual vec4f eye();
@@ -76,6 +75,8 @@ struct CastleObject : GameObj {
   const char* getName() override;
   vec4f boundRect() override;
   virtual int castleLevel();
+  // Progress toward the next level, 0..1.
+  virtual float castleProgress();
 };
 
 // The module's other list classes; only the module sees their definitions.

@@ -2,7 +2,10 @@
 // references that read as null once their object is gone.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "objects/base_object.h"
+#include "objects/game_objects.h"
 
 namespace {
 struct Counting : BaseObject {
@@ -70,4 +73,38 @@ TEST_F(ObjectModel, AWeakReferenceMovesBetweenTargets) {
     set_weak_ref(s, &t);
   }
   EXPECT_EQ(s.object, nullptr);
+}
+
+namespace {
+// The dispatch slot of a virtual operation, from the platform ABI's
+// representation of a member-function pointer (slot offset + 1).
+template <typename F>
+int slot_of(F member) {
+  static_assert(sizeof(F) == 2 * sizeof(ptrdiff_t));
+  ptrdiff_t raw[2];
+  std::memcpy(raw, &member, sizeof(raw));
+  return int((raw[0] - 1) / ptrdiff_t(sizeof(void*)));
+}
+}  // namespace
+
+// The game calls these by name and the module fills them; both compile the
+// same header, and the slots are the ones the camera and world generation
+// rely on. The platform's destructor takes two slots, so slot n of the
+// count with one destructor slot is table entry n + 1 from the destroy
+// operation on.
+TEST(ObjectSlots, OperationsSitInTheirFixedSlots) {
+  EXPECT_EQ(slot_of(&BaseObject::destroy), 1 + 1);
+  EXPECT_EQ(slot_of(&BaseObject::onDestroy), 2 + 1);
+  EXPECT_EQ(slot_of(&BaseObject::getName), 3 + 1);
+  EXPECT_EQ(slot_of(&GameObj::onWorldGenerate), 5 + 1);
+  EXPECT_EQ(slot_of(&Player::move), 10 + 1);
+  EXPECT_EQ(slot_of(&Player::eye), 16 + 1);
+  EXPECT_EQ(slot_of(&Player::placeAtCamera), 17 + 1);
+  // BaseObject's fields: dispatch pointer, weak-reference head, flags; then
+  // the proximity bin index as GameObj's first own field.
+  GameObj p;
+  auto offset = [&p](const void* field) { return size_t(static_cast<const char*>(field) - reinterpret_cast<char*>(&p)); };
+  EXPECT_EQ(offset(&p.weakRefs), sizeof(void*));
+  EXPECT_EQ(offset(&p.flags), 2 * sizeof(void*));
+  EXPECT_EQ(offset(&p.proximityBin), 2 * sizeof(void*) + 4);
 }
