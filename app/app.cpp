@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/camera.h"
+#include "app/effects.h"
 #include "app/globals.h"
 #include "app/input.h"
 #include "app/log.h"
@@ -114,6 +115,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  effects_init();
   if (gfx_quality == 1) init_shadows();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
@@ -127,6 +129,7 @@ void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
   close_shadows();
+  effects_close();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -152,6 +155,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  effects_step(dt);
 }
 
 void app_render(float t) {
@@ -172,6 +176,7 @@ void app_render(float t) {
 void app_hot_reload_checks() {
   reload_changed_shaders();
   Sky::check_reload();
+  effects_reload_check();
   world_gen_reload_check();
 }
 

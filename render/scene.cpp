@@ -14,6 +14,8 @@
 SceneHooks scene_hooks;
 
 namespace {
+float frame_elapsed = 0;  // seconds since the last simulation step
+
 void draw_sky_where_empty() {
   set_zenable(false);
   set_zwrite(false);
@@ -32,7 +34,10 @@ void render_scene_additions() {
     scene_hooks.renderDebugObjects();
     end_draw_debug_vis();
   }
-  if (scene_hooks.renderEffects) scene_hooks.renderEffects();
+  if (scene_hooks.renderEffects) {
+    float t = frame_elapsed * 20.f;
+    scene_hooks.renderEffects(frame_elapsed, t < 0 ? 0 : t > 1 ? 1 : t);
+  }
 }
 
 namespace {
@@ -96,6 +101,7 @@ void render_scene_high_quality() {
 }
 
 void render_scene_frame(float dt, const vec4f& frame_color) {
+  frame_elapsed = dt;
   float k = dt * 20.f;
   Sky::update_frame(k < 0 ? 0 : k > 1 ? 1 : k);
   HeightmapRenderer::prepareFrame(dt);
