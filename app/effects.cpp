@@ -5,10 +5,11 @@
 #include "app/effects.h"
 
 #include "app/camera.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 #include "render/common_fx.h"
+#include "render/frame_view.h"
 #include "render/particles.h"
 #include "render/scene.h"
 #include "script/fx_script.h"
@@ -24,7 +25,7 @@ int demo_index = -1;
 float demo_time = DEMO_SECONDS;
 vec4f demo_pos, demo_dir;
 
-void render_effects(float elapsed, float t) { render_common_fx(elapsed, t, cur_view_itm); }
+void render_effects(float elapsed, float t) { render_common_fx(elapsed, t, render_view().itm); }
 
 int live_particles() { return blend_particles.liveCount() + glow_particles.liveCount(); }
 

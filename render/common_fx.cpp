@@ -8,8 +8,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/globals.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/log.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"

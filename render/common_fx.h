@@ -2,7 +2,7 @@
 // The effects frame shared by particles and trails: their GPU resources,
 // the per-update step, the reset, and the pass that draws both into two
 // accumulation images and composites them over the scene image.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 // Resets the pools and trails and creates the textures, shaders, vertex
 // declarations and quad buffers (fatal when the buffers cannot be made).

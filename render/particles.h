@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "containers/dyn_array.h"
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 #include "world/ramps.h"
 
 // Length of one simulation update: a particle without delay takes one such

@@ -2,7 +2,7 @@
 // pass that ends on the back buffer.
 #include "render/scene.h"
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
@@ -14,8 +14,6 @@
 SceneHooks scene_hooks;
 
 namespace {
-float frame_elapsed = 0;  // seconds since the last simulation step
-
 void draw_sky_where_empty() {
   set_zenable(false);
   set_zwrite(false);
@@ -35,8 +33,9 @@ void render_scene_additions() {
     end_draw_debug_vis();
   }
   if (scene_hooks.renderEffects) {
-    float t = frame_elapsed * 20.f;
-    scene_hooks.renderEffects(frame_elapsed, t < 0 ? 0 : t > 1 ? 1 : t);
+    // One step is 0.05 s: the fraction of it gives the seconds since the step.
+    float k = render_view().k;
+    scene_hooks.renderEffects(k * 0.05f, k);
   }
 }
 
@@ -100,11 +99,10 @@ void render_scene_high_quality() {
   render_scene_additions();
 }
 
-void render_scene_frame(float dt, const vec4f& frame_color) {
-  frame_elapsed = dt;
-  float k = dt * 20.f;
-  Sky::update_frame(k < 0 ? 0 : k > 1 ? 1 : k);
-  HeightmapRenderer::prepareFrame(dt);
+void render_scene_frame(const FrameView& view, const vec4f& frame_color) {
+  set_render_view(view);
+  Sky::update_frame(view.k);
+  HeightmapRenderer::prepareFrame(view.k);
   if (gfx_quality == 1)
     render_scene_high_quality();
   else

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 Trail trails[MAX_TRAILS];
 int32_t trail_free_head = -1;

@@ -5,7 +5,7 @@
 // as a camera-facing head cap and a ribbon through the points.
 #include <cstdint>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 constexpr int MAX_TRAILS = 4000;
 constexpr int TRAIL_POINTS = 16;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
-#include "app/messages.h"
+#include "platform/log.h"
+#include "platform/messages.h"
 #include "script/ramp_classes.h"
 #include "script/sqbind.h"
 #include "script/vec_helpers.h"

@@ -7,7 +7,7 @@
 // as "Error in fx script:\n..." and never stop the program.
 #include <squirrel.h>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 #include "script/sqVMReload.h"
 #include "world/ramps.h"
 
