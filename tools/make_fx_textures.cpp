@@ -75,12 +75,18 @@ float soft_edge(float d, float inner, float outer) { return 1 - smooth(clamp01((
 // A shape maps cell coordinates (x right, y up, both -1..1) to a colour.
 using Shape = std::function<Rgba(float x, float y)>;
 
-void draw_cell(Image& img, int x0, int y0, int w, int h, const Shape& f) {
+// Cells fade to nothing over their outer pixels, so that a shape whose
+// noisy edge reaches the border never shows the square it was cut from, and
+// filtering does not pull in a neighbour. The trail ribbon keeps its ends.
+void draw_cell(Image& img, int x0, int y0, int w, int h, const Shape& f, bool fade_border = true) {
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) {
       float u = (float(x) + 0.5f) / float(w) * 2 - 1;
       float v = 1 - (float(y) + 0.5f) / float(h) * 2;
-      img.at(x0 + x, y0 + y) = f(u, v);
+      Rgba c = f(u, v);
+      int edge = std::min(std::min(x, w - 1 - x), std::min(y, h - 1 - y));
+      if (fade_border) c.a *= clamp01(float(edge) / 3.f);
+      img.at(x0 + x, y0 + y) = c;
     }
 }
 
@@ -109,8 +115,10 @@ Rgba drop(float x, float y) {
   float yy = y < 0 ? y : y * 0.6f;
   float r = std::hypot(x * (1 + std::max(0.f, y)), yy + 0.15f);
   float a = soft_edge(r, 0.35f, 0.6f);
+  // Water shows the bright sky: light all over, a white glint, a faint rim.
   float hi = soft_edge(std::hypot(x + 0.15f, y + 0.05f), 0.0f, 0.2f);
-  return grey(0.75f + 0.25f * hi, a);
+  float rim = smooth(clamp01((r - 0.4f) / 0.2f));
+  return grey(0.92f + 0.08f * hi - 0.1f * rim, a * (0.75f + 0.25f * std::max(hi, rim)));
 }
 Rgba spray(float x, float y) {
   float a = 0;
@@ -252,7 +260,7 @@ Image make_blend() {
 
 Image make_glow() {
   Image img(W, H);
-  draw_cell(img, 0, 0, 512, 64, ribbon);
+  draw_cell(img, 0, 0, 512, 64, ribbon, false);
   draw_cell(img, 0, 64, 64, 64, [](float x, float y) { return glow(x, y, 2.f); });
   draw_cell(img, 64, 64, 64, 64, spark);
   draw_cell(img, 128, 64, 64, 64, star);

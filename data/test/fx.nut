@@ -182,7 +182,7 @@ function waterball_fx(pos, vel, extra, scale) {
   for (local i = 0; i < 3; i++)
     add_blend_particle(plus(pos, scaled(rnd_dir(), 0.5 * s)),
                        drag_vel(plus(scaled(vel, -0.05), scaled(rnd_dir(), 1.5)), 0.5), params(DROP, {
-      life = 0.6 + frnd() * 0.3, size = 0.25 * s, color = 0xffc0e0ff, accel = GRAVITY, colorAnim = water_colors }));
+      life = 0.6 + frnd() * 0.3, size = 0.15 * s, color = 0xfff0f8ff, accel = GRAVITY, colorAnim = water_colors }));
   if (frnd() < 0.5)
     add_blend_particle(pos, drag_vel(scaled(vel, -0.02), 1.0), params(MIST, {
       life = 0.8, size = 0.8 * s, color = 0xffd0e8ff, startRoll = rnd_roll(),
@@ -193,13 +193,13 @@ function waterball_fx(pos, vel, extra, scale) {
 function waterball_splash_fx(pos, normal, extra, scale) {
   local s = size_of(scale);
   add_blend_particle(plus(pos, v4(0.0, 1.0 * s, 0.0)), ZERO, params(CROWN, {
-    life = 0.6, size = 2.0 * s, color = 0xffe0f0ff, colorAnim = water_colors, sizeAnim = grow_2 }));
+    life = 0.7, size = 2.5 * s, color = 0xffffffff, colorAnim = water_colors, sizeAnim = grow_2 }));
   for (local i = 0; i < 40; i++) {
     local a = frnd() * 2.0 * PI;
     local out = 2.0 + frnd() * 4.0;
     add_blend_particle(pos, drag_vel(v4(cos(a) * out * s, (6.0 + frnd() * 6.0) * s, sin(a) * out * s), 0.3),
                        params(frnd() < 0.7 ? DROP : SPRAY, {
-      life = 1.0 + frnd() * 0.5, size = (0.2 + frnd() * 0.3) * s, color = 0xffc8e4ff, accel = GRAVITY,
+      life = 1.0 + frnd() * 0.5, size = (0.12 + frnd() * 0.2) * s, color = 0xfff0f8ff, accel = GRAVITY,
       delay = frnd() * 0.1, startRoll = srnd() * 0.3, colorAnim = water_colors }));
   }
   for (local i = 0; i < 8; i++) {
@@ -247,7 +247,7 @@ function water_source_fx(pos, dir, extra, scale) {
     local out = 0.5 + frnd() * 1.5;
     add_blend_particle(pos, drag_vel(v4(cos(a) * out * s, (7.0 + frnd() * 3.0) * s, sin(a) * out * s), 0.2),
                        params(frnd() < 0.6 ? DROP : SPRAY, {
-      life = 1.4 + frnd() * 0.4, size = (0.25 + frnd() * 0.2) * s, color = 0xffd0ecff, accel = GRAVITY,
+      life = 1.4 + frnd() * 0.4, size = (0.12 + frnd() * 0.15) * s, color = 0xfff0f8ff, accel = GRAVITY,
       delay = frnd() * 0.05, startRoll = srnd() * 0.3, colorAnim = water_colors }));
   }
   if (frnd() < 0.4)
@@ -260,19 +260,19 @@ function water_source_fx(pos, dir, extra, scale) {
 // A swirl: spray drawn round and down into the hole, a turning vortex disc.
 function water_sink_fx(pos, dir, extra, scale) {
   local s = size_of(scale);
-  for (local i = 0; i < 3; i++) {
+  for (local i = 0; i < 5; i++) {
     local a = frnd() * 2.0 * PI;
     local r = (2.0 + frnd() * 1.5) * s;
     local p = plus(pos, v4(cos(a) * r, 0.3, sin(a) * r));
     // Tangential and inward: the drops spiral toward the centre.
     local v = v4((-sin(a) * 4.0 - cos(a) * 2.0) * s, -0.4, (cos(a) * 4.0 - sin(a) * 2.0) * s);
     add_blend_particle(p, drag_vel(v, 0.5), params(SPRAY, {
-      life = 0.9, size = 0.4 * s, color = 0xffc0dcff, startRoll = rnd_roll(), rollScale = 3.0,
+      life = 0.9, size = 0.5 * s, color = 0xffe8f4ff, startRoll = rnd_roll(), rollScale = 3.0,
       colorAnim = water_colors, sizeAnim = shrink, rollAnim = spin }));
   }
   if (frnd() < 0.3)
     add_blend_particle(plus(pos, v4(0.0, 0.2, 0.0)), ZERO, params(SWIRL, {
-      life = 1.2, size = 2.5 * s, color = 0xffa0c8f0, startRoll = rnd_roll(), rollScale = -6.0,
+      life = 1.2, size = 2.5 * s, color = 0xffd0e8ff, startRoll = rnd_roll(), rollScale = -6.0,
       colorAnim = mist_colors, rollAnim = spin }));
 }
 
@@ -297,10 +297,10 @@ function meteor_impact_fx(pos, normal, extra, scale) {
   flash(pos, 14.0 * s, 0.5, 0xfffff0d0);
   add_blend_particle(plus(pos, v4(0.0, 0.5, 0.0)), ZERO, params(SHOCK_RING, {
     life = 0.8, size = 4.0 * s, color = 0xffd0c0b0, colorAnim = thin_smoke_colors, sizeAnim = grow_4 }));
-  for (local i = 0; i < 40; i++) {
+  for (local i = 0; i < 24; i++) {
     local d = rnd_dir();
     flame(plus(pos, scaled(d, s)), drag_vel(plus(scaled(d, (6.0 + frnd() * 8.0) * s), v4(0.0, 4.0, 0.0)), 2.5),
-          0.6 + frnd() * 0.6, (1.5 + frnd() * 1.5) * s, frnd() * 0.1);
+          0.6 + frnd() * 0.6, (1.2 + frnd() * 1.2) * s, frnd() * 0.1);
   }
   for (local i = 0; i < 30; i++) {
     local a = frnd() * 2.0 * PI;
@@ -347,10 +347,10 @@ function wyvern_death_fx(pos, vel, extra, scale) {
   }
   for (local i = 0; i < 30; i++) {
     local d = rnd_dir();
-    local shade = [0xff6a4a30, 0xff3a2a20, 0xff8a6040, 0xff503828][i % 4];
+    local shade = [0xffb08860, 0xff7a5a40, 0xffd0b090, 0xff906848][i % 4];
     add_blend_particle(plus(pos, scaled(d, 0.6 * s)), drag_vel(plus(scaled(d, (3.0 + frnd() * 4.0) * s),
                        scaled(vel, 0.3)), 1.8), params(one_of(FEATHER), {
-      life = 2.5 + frnd() * 2.0, size = (0.35 + frnd() * 0.2) * s, color = shade, accel = LIGHT_GRAVITY,
+      life = 2.5 + frnd() * 2.0, size = (0.5 + frnd() * 0.3) * s, color = shade, accel = LIGHT_GRAVITY,
       startRoll = rnd_roll(), rollScale = srnd() * 8.0, delay = frnd() * 0.1,
       colorAnim = feather_colors, rollAnim = spin }));
   }
@@ -381,7 +381,7 @@ function portal_fx(pos, dir, extra, scale) {
   local s = size_of(scale);
   if (frnd() < 0.5)
     add_glow_particle(pos, ZERO, params(G_RING, {
-      life = 0.6, size = 4.0 * s, color = 0xc0a080ff, startRoll = rnd_roll(), rollScale = 1.0,
+      life = 0.6, size = 4.0 * s, color = 0x80a080ff, startRoll = rnd_roll(), rollScale = 1.0,
       colorAnim = glow_pulse, sizeAnim = puff, rollAnim = spin }));
   for (local i = 0; i < 3; i++) {
     local a = frnd() * 2.0 * PI;
@@ -391,10 +391,10 @@ function portal_fx(pos, dir, extra, scale) {
       life = 1.2 + frnd() * 0.6, size = 0.35 * s, startRoll = rnd_roll(), rollScale = 4.0,
       colorAnim = magic_colors, sizeAnim = shrink, rollAnim = spin }));
   }
-  if (frnd() < 0.4)
+  if (frnd() < 0.2)
     add_glow_particle(plus(pos, v4(srnd() * s, srnd() * s, srnd() * s)), drag_vel(v4(0.0, 1.0, 0.0), 1.0),
                       params(G_WISP, {
-      life = 1.5, size = 2.0 * s, color = 0xff8080ff, startRoll = rnd_roll(), rollScale = 2.0,
+      life = 1.5, size = 2.0 * s, color = 0x406060ff, startRoll = rnd_roll(), rollScale = 2.0,
       colorAnim = glow_pulse, sizeAnim = grow_2, rollAnim = spin }));
 }
 

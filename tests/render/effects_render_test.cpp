@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/camera.h"
 #include "device/d3d_render.h"
 #include "device/d3d_texture.h"
 #include "device/dynVBWriter.h"
+#include "device/screenshot.h"
 #include "render/common_fx.h"
 #include "render/particles.h"
 #include "render/postfx.h"
@@ -24,6 +27,15 @@ struct Rgb {
   int r, g, b;
 };
 Rgb rgb(uint32_t p) { return {int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)}; }
+
+// With TOLVANE_TEST_SHOTS set to a folder, each picture is kept there to look at.
+void keep_picture(const std::vector<uint32_t>& px, const char* name) {
+  const char* dir = std::getenv("TOLVANE_TEST_SHOTS");
+  if (!dir) return;
+  std::string path = std::string(dir) + "/" + name + ".png";
+  write_bgra_png(path.c_str(), reinterpret_cast<const uint8_t*>(px.data()), get_target_width(), get_target_height(),
+                 get_target_width() * 4);
+}
 
 class EffectsRender : public DeviceTest {
  public:
@@ -77,6 +89,7 @@ TEST_F(EffectsRender, GlowBurstAddsLightWhereItIsAndNowhereElse) {
     add_glow_particle(vec4f(128, 5, 128, 1), vec4f(), vec4f(), 1, 0, 2, D3dColor(0xFFFF0000), 0, 64, 64, 0, 0, nullptr,
                       nullptr, nullptr);
   std::vector<uint32_t> px = draw(128, 128);
+  keep_picture(px, "glow_burst");
   int w = get_target_width(), h = get_target_height();
   Rgb centre = rgb(px[size_t(h / 2 * w + w / 2)]);
   EXPECT_GT(centre.r, 0x40 + 100) << "red light added at the burst";
@@ -91,6 +104,7 @@ TEST_F(EffectsRender, BlendParticlesCoverTheSceneWithTheirColour) {
     add_blend_particle(vec4f(128, 5, 128, 1), vec4f(), vec4f(), 1, 0, 3, D3dColor(0xFF00C000), 448, 0, 64, 0, 0,
                        nullptr, nullptr, nullptr);
   std::vector<uint32_t> px = draw(128, 128);
+  keep_picture(px, "blend_puffs");
   int w = get_target_width(), h = get_target_height();
   Rgb centre = rgb(px[size_t(h / 2 * w + w / 2)]);
   EXPECT_GT(centre.g, 0x90) << "the green puffs cover the middle";
@@ -104,6 +118,7 @@ TEST_F(EffectsRender, TrailAcrossTheSeamIsOneRibbon) {
   for (float x : {252.f, 254.f, 0.f, 2.f, 4.f, 6.f}) add_trail_point(handle, vec4f(x, 5, 128, 1), vec4f(), vec4f(0, 0, 0.6f, 0));
   update_trails(0.05f);  // brings the trail home next to its head
   std::vector<uint32_t> px = draw(254, 128);  // the head is at 6: drawn at its copy 262
+  keep_picture(px, "seam_trail");
   int w = get_target_width(), h = get_target_height();
   // The ribbon runs along world x through the middle of the picture, as a
   // row or a column depending on the camera's heading: take the lit one.
