@@ -7,6 +7,19 @@
 // bursts ("..._explode_fx", "..._splash_fx", "..._impact_fx", "..._death_fx")
 // once. Edit this file while the game runs: the next effect uses it.
 //
+// The effects by spell and event:
+//   Fireball       fireball_fx (flight), fireball_explode_fx
+//   Waterball      waterball_fx (flight), waterball_splash_fx
+//   Fault          magic_missile_fx (flight), magic_hit_fx
+//   House          house_fizzle_fx (no place to stand)
+//   Meteor         meteor_fx (falling), meteor_impact_fx
+//   Water source   water_source_fx (each step while it runs)
+//   Water sink     water_sink_fx (each step while it runs)
+//   Wyvern         wyvern_breath_fx (each step while breathing), wyvern_death_fx
+//   Mana ball      mana_ball_fx (each step)
+//   World portal   portal_fx (each step)
+//   init_fx_data   builds the ramps again
+//
 // Particle atlases (512 x 256 pixels), cells as [mapU, mapV, mapSize]:
 
 // blendfx.dds: shading in rgb (the particle colour multiplies it), coverage in alpha
@@ -42,6 +55,8 @@ G_FLARE <- [256, 128, 128];
 G_FIREBALL <- [384, 128, 128];
 
 // ---- ramps (kept in globals: particles read them while they live) ----
+// Built when the file runs and again by init_fx_data, which the game-object
+// module calls when it sets up its effects.
 
 // Colour stops [age, 0xAARRGGBB] joined linearly.
 function stops_ramp(stops) {
@@ -55,31 +70,36 @@ function stops_ramp(stops) {
   });
 }
 
-// Fire: white-hot, yellow, orange, a dark red that fades out.
-fire_colors <- stops_ramp([[0.0, 0x00ffffff], [0.06, 0xffffffd0], [0.25, 0xffffc040], [0.55, 0xd0ff6010],
-                           [0.8, 0x60a02008], [1.0, 0x00400000]]);
-// Sparks stay bright longer and end red.
-spark_colors <- stops_ramp([[0.0, 0xffffffe0], [0.4, 0xffffd060], [0.8, 0xc0ff5010], [1.0, 0x00a01000]]);
-// Smoke fades in quickly and thins out slowly.
-smoke_colors <- ColorRamp.fadeInOut(0x00ffffff, 0xb0ffffff, 0x00ffffff, 0.12, 0.7);
-thin_smoke_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x60ffffff, 0x00ffffff, 0.2, 0.6);
-// Water: bright white-blue spray that clears.
-water_colors <- ColorRamp.fadeInOut(0x00ffffff, 0xf0ffffff, 0x00ffffff, 0.05, 0.5);
-mist_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x50ffffff, 0x00ffffff, 0.2, 0.7);
-// Magic: violet light shifting to cyan.
-magic_colors <- stops_ramp([[0.0, 0x00ffffff], [0.1, 0xffe0a0ff], [0.5, 0xc08060ff], [1.0, 0x0040e0ff]]);
-// A flash: full at once, gone soon after.
-flash_colors <- ColorRamp.fadeInOut(0xffffffff, 0xffffffff, 0x00000000, 0.0, 0.9);
-glow_pulse <- ColorRamp.fadeInOut(0x00ffffff, 0xffffffff, 0x00ffffff, 0.3, 0.7);
-// Feathers are seen to the end, then vanish.
-feather_colors <- ColorRamp.fadeInOut(0xffffffff, 0xffffffff, 0x00ffffff, 0.0, 0.25);
+function build_ramps() {
+  // Fire: white-hot, yellow, orange, a dark red that fades out.
+  ::fire_colors <- stops_ramp([[0.0, 0x00ffffff], [0.06, 0xffffffd0], [0.25, 0xffffc040], [0.55, 0xd0ff6010],
+                             [0.8, 0x60a02008], [1.0, 0x00400000]]);
+  // Sparks stay bright longer and end red.
+  ::spark_colors <- stops_ramp([[0.0, 0xffffffe0], [0.4, 0xffffd060], [0.8, 0xc0ff5010], [1.0, 0x00a01000]]);
+  // Smoke fades in quickly and thins out slowly.
+  ::smoke_colors <- ColorRamp.fadeInOut(0x00ffffff, 0xb0ffffff, 0x00ffffff, 0.12, 0.7);
+  ::thin_smoke_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x60ffffff, 0x00ffffff, 0.2, 0.6);
+  // Water: bright white-blue spray that clears.
+  ::water_colors <- ColorRamp.fadeInOut(0x00ffffff, 0xf0ffffff, 0x00ffffff, 0.05, 0.5);
+  ::mist_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x50ffffff, 0x00ffffff, 0.2, 0.7);
+  // Magic: violet light shifting to cyan.
+  ::magic_colors <- stops_ramp([[0.0, 0x00ffffff], [0.1, 0xffe0a0ff], [0.5, 0xc08060ff], [1.0, 0x0040e0ff]]);
+  // A flash: full at once, gone soon after.
+  ::flash_colors <- ColorRamp.fadeInOut(0xffffffff, 0xffffffff, 0x00000000, 0.0, 0.9);
+  ::glow_pulse <- ColorRamp.fadeInOut(0x00ffffff, 0xffffffff, 0x00ffffff, 0.3, 0.7);
+  // Feathers are seen to the end, then vanish.
+  ::feather_colors <- ColorRamp.fadeInOut(0xffffffff, 0xffffffff, 0x00ffffff, 0.0, 0.25);
 
-grow_2 <- FloatRamp.linear(0.5, 2.0);
-grow_4 <- FloatRamp.linear(0.5, 4.0);
-grow_fast <- FloatRamp(function(t) { return 0.3 + 2.7 * sqrt(t); });
-shrink <- FloatRamp.linear(1.0, 0.1);
-puff <- FloatRamp.fadeInOut(0.3, 1.0, 1.3, 0.15, 0.85);
-spin <- FloatRamp.linear(0.0, 1.0);
+  ::grow_2 <- FloatRamp.linear(0.5, 2.0);
+  ::grow_4 <- FloatRamp.linear(0.5, 4.0);
+  ::grow_fast <- FloatRamp(function(t) { return 0.3 + 2.7 * sqrt(t); });
+  ::shrink <- FloatRamp.linear(1.0, 0.1);
+  ::puff <- FloatRamp.fadeInOut(0.3, 1.0, 1.3, 0.15, 0.85);
+  ::spin <- FloatRamp.linear(0.0, 1.0);
+}
+build_ramps();
+
+function init_fx_data(a, b, c, f) { build_ramps(); }
 
 // ---- helpers ----
 

@@ -241,6 +241,8 @@ TEST_F(FxScript, GameEffectsAllRun) {
                          "magic_missile_fx", "magic_hit_fx",      "water_source_fx",    "water_sink_fx",
                          "meteor_fx",      "meteor_impact_fx",    "wyvern_breath_fx",   "wyvern_death_fx",
                          "mana_ball_fx",   "portal_fx",           "house_fizzle_fx"};
+  call_fx_script("init_fx_data", vec4f(), vec4f(), vec4f(), 0);
+  ASSERT_EQ(error(), "");
   for (const char* name : names) {
     spawned.clear();
     for (int step = 0; step < 20; step++)
