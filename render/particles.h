@@ -6,11 +6,12 @@
 
 #include "containers/dyn_array.h"
 #include "platform/math_types.h"
+#include "platform/sim_step.h"
 #include "world/ramps.h"
 
 // Length of one simulation update: a particle without delay takes one such
 // step when it is spawned.
-constexpr float PARTICLE_SPAWN_STEP = 0.05f;
+constexpr float PARTICLE_SPAWN_STEP = SIM_STEP_SECONDS;
 constexpr int PARTICLE_RESERVE = 10000;
 // Particle atlases are 512 x 256 pixels; map coordinates are atlas pixels.
 constexpr float PARTICLE_ATLAS_W = 512.f;

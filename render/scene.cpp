@@ -3,6 +3,7 @@
 #include "render/scene.h"
 
 #include "platform/globals.h"
+#include "platform/sim_step.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
@@ -33,9 +34,8 @@ void render_scene_additions() {
     end_draw_debug_vis();
   }
   if (scene_hooks.renderEffects) {
-    // One step is 0.05 s: the fraction of it gives the seconds since the step.
     float k = render_view().k;
-    scene_hooks.renderEffects(k * 0.05f, k);
+    scene_hooks.renderEffects(k * SIM_STEP_SECONDS, k);
   }
 }
 

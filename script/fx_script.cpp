@@ -19,7 +19,7 @@ sqbind::SqFunc update_fx;
 // be collected while particles still read it. Every script ramp given to a
 // particle is held in this table until no particle is left.
 sqbind::SqObject pinned_ramps;
-int pinned_count = 0;
+int pinned_count = 0;  // pins since the table was last emptied
 
 void show_fx_error(const char* text) {
   char msg[1100];
@@ -115,7 +115,14 @@ D3dColor fx_slot_color(HSQUIRRELVM vm, SQInteger idx) {
   return D3dColor(sqbind::get_vec4f(vm, idx));
 }
 
-int fx_pinned_ramp_count() { return pinned_count; }
+int fx_pinned_ramp_count() {
+  if (!pinned_count || pinned_ramps.isNull()) return 0;
+  HSQUIRRELVM vm = pinned_ramps.vm;
+  sq_pushobject(vm, pinned_ramps.obj);
+  SQInteger n = sq_getsize(vm, -1);
+  sq_poptop(vm);
+  return int(n);
+}
 
 void register_fx_functions(HSQUIRRELVM vm) {
   sqbind::register_global(vm, "add_blend_particle", &script_add_blend_particle);

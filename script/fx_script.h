@@ -50,6 +50,6 @@ void register_fx_functions(HSQUIRRELVM vm);
 // The "color" slot rule: an integer is 0xAARRGGBB unchanged, anything else
 // converts as a vec4f clamped to 0..1 and packed.
 D3dColor fx_slot_color(HSQUIRRELVM vm, SQInteger idx);
-// Script ramps handed to live particles, kept from collection until no
-// particle is left.
+// How many distinct script ramps are held for live particles: each one is
+// kept from collection until no particle is left.
 int fx_pinned_ramp_count();

@@ -210,12 +210,16 @@ TEST_F(FxScript, RampsMadeOnTheFlyLiveAsLongAsParticles) {
     function burst(pos, dir, extra, scale) {
       add_glow_particle(pos, dir, params({ colorAnim = ColorRamp.constRamp(0x40302010) }));
     }
+    global_ramp <- FloatRamp.constRamp(2.0);
+    function kept(pos, dir, extra, scale) { add_glow_particle(pos, dir, params({ sizeAnim = global_ramp })); }
   )");
   call_fx_script("burst", vec4f(), vec4f(), vec4f(), 0);
   call_fx_script("burst", vec4f(), vec4f(), vec4f(), 0);
+  call_fx_script("kept", vec4f(), vec4f(), vec4f(), 0);
+  call_fx_script("kept", vec4f(), vec4f(), vec4f(), 0);
   sq_collectgarbage(fx_script_vm.vm);
-  EXPECT_EQ(fx_pinned_ramp_count(), 2);
-  ASSERT_EQ(spawned.size(), 2u);
+  EXPECT_EQ(fx_pinned_ramp_count(), 3) << "two made on the fly, one global held once";
+  ASSERT_EQ(spawned.size(), 4u);
   EXPECT_FLOAT_EQ(spawned[0].colorAnim->v[128].w, 0x40 / 255.f);
   spawned.clear();
   fx_script_update(0.05f);
