@@ -6,6 +6,7 @@
 
 #include "platform/log.h"
 #include "platform/messages.h"
+#include "platform/platform.h"
 #include "script/ramp_classes.h"
 #include "script/sqbind.h"
 #include "script/vec_helpers.h"
@@ -97,6 +98,19 @@ void script_add_glow_particle(HSQUIRRELVM vm, vec4f pos, vec4f vel, sqbind::SqOb
   add_particle(vm, fx_script_hooks.addGlowParticle, pos, vel, params);
 }
 
+// Why the main script did not run: a missing file says so, anything else is
+// the VM's last error.
+[[noreturn]] void throw_load_error(const char* main_script) {
+  static char buf[512];
+  TempString full = make_full_path(main_script);
+  if (FILE* f = std::fopen(full.c_str(), "rb")) {
+    std::fclose(f);
+    sqbind::throw_last_error(fx_script_vm.vm);
+  }
+  std::snprintf(buf, sizeof(buf), "can't open script file '%s'", full.c_str());
+  throw sqbind::SquirrelError(buf);
+}
+
 void bind_update() {
   update_fx.release();
   update_fx.bind(fx_script_vm.vm, "update_fx");
@@ -140,7 +154,7 @@ void fx_script_start(const char* main_script) {
     // A VM started again keeps its file list, where include would skip the
     // listed main script: then every listed file runs again instead.
     bool ok = fx_script_vm.files.empty() ? fx_script_vm.include(main_script) : fx_script_vm.reload(true);
-    if (!ok) sqbind::throw_last_error(vm);
+    if (!ok) throw_load_error(main_script);
     bind_update();
   } catch (const sqbind::SquirrelError& e) {
     show_fx_error(e.text);

@@ -134,6 +134,14 @@ TEST_F(FxScript, BadSlotsAreScriptErrorsAndTheServiceGoesOn) {
   EXPECT_EQ(spawned.size(), 1u);
 }
 
+TEST_F(FxScript, MissingScriptFileIsNamed) {
+  fx_script_start();
+  EXPECT_EQ(error(), "Error in fx script:\ncan't open script file '" + dir + FX_SCRIPT + "'");
+  call_fx_script("anything", vec4f(), vec4f(), vec4f(), 0);
+  fx_script_update(0.05f);
+  EXPECT_TRUE(spawned.empty());
+}
+
 TEST_F(FxScript, MissingFunctionsAreNamed) {
   start("not_a_function <- null;\n");
   call_fx_script("spawn_nothing_fx", vec4f(), vec4f(), vec4f(), 0);
