@@ -102,12 +102,21 @@ Shape smoke(uint32_t seed) {
     return grey(0.7f + 0.3f * fbm(x * 3 + 1, y * 3 + 5, 3, seed + 9), a);
   };
 }
+// A tongue of flame: a round base that narrows into a flickering tip,
+// densest low in the middle.
 Rgba flame_tongue(float x, float y, uint32_t seed) {
-  float up = (y + 1) * 0.5f;  // 0 at the bottom, 1 at the top
-  float half = 0.55f * (1 - up) * (0.6f + 0.4f * std::sqrt(std::max(0.f, 1 - up)));
-  float wob = (fbm(x * 2 + 3, y * 3 - 2, 3, seed) - 0.5f) * 0.35f * up;
-  float d = std::fabs(x - wob) / std::max(half, 1e-3f);
-  float a = soft_edge(d, 0.2f, 1.0f) * soft_edge(1 - up, 0.85f, 1.0f);
+  const float base_y = -0.4f, base_r = 0.42f;
+  float wob = (fbm(x * 2 + 3, y * 3 - 2, 3, seed) - 0.5f) * 0.5f * clamp01(y - base_y);
+  float d;
+  if (y <= base_y) {
+    d = std::hypot(x, y - base_y) / base_r;
+  } else {
+    float up = (y - base_y) / (0.95f - base_y);  // 0 at the base's middle, 1 at the tip
+    float half = base_r * std::pow(std::max(0.f, 1 - up), 1.3f);
+    d = std::fabs(x - wob) / std::max(half, 1e-3f) + (up > 1 ? 1 : 0);
+  }
+  float tip = y <= base_y ? 1 : 1 - smooth(clamp01(((y - base_y) / (0.95f - base_y) - 0.5f) / 0.5f));
+  float a = soft_edge(d, 0.25f, 1.0f) * tip * (0.75f + 0.25f * fbm(x * 4, y * 4 - 9, 2, seed + 1));
   return {1, 1, 1, a};
 }
 Rgba drop(float x, float y) {
