@@ -72,6 +72,11 @@ class EffectsRender : public DeviceTest {
     camera_set_angles(0, -1.5707964f);
     test_frame = [](float) {
       set_camera_frame(1);
+      // The accumulation images hold other passes' pictures between frames.
+      for (int i : {POSTFX_A, POSTFX_B}) {
+        set_render_target(0, postfx_tex[i], false);
+        clear_view_color(D3dColor(0xFFFF00FF));
+      }
       set_render_target(0, scene_image, true);
       clear_view(D3dColor(BACKGROUND));
       render_common_fx(0.025f, 0.5f, camera_frame_view(1).itm);
