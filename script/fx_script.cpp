@@ -205,7 +205,7 @@ bool fx_script_running() { return fx_script_vm.vm != nullptr; }
 
 void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4f& c, float f) {
   HSQUIRRELVM vm = fx_script_vm.vm;
-  if (!vm) return;
+  if (!vm || !name) return;
   SQInteger top = sq_gettop(vm);
   sqbind::SqFunc func;
   try {
