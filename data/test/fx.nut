@@ -399,9 +399,9 @@ function mana_ball_fx(pos, vel, extra, scale) {
 // The world portal: a shimmering ring with light rising through it.
 function portal_fx(pos, dir, extra, scale) {
   local s = size_of(scale);
-  if (frnd() < 0.5)
+  if (frnd() < 0.35)
     add_glow_particle(pos, ZERO, params(G_RING, {
-      life = 0.6, size = 4.0 * s, color = 0x80a080ff, startRoll = rnd_roll(), rollScale = 1.0,
+      life = 0.6, size = 4.0 * s, color = 0x509070ff, startRoll = rnd_roll(), rollScale = 1.0,
       colorAnim = glow_pulse, sizeAnim = puff, rollAnim = spin }));
   for (local i = 0; i < 3; i++) {
     local a = frnd() * 2.0 * PI;
