@@ -6,6 +6,7 @@
 
 #include "app/camera.h"
 #include "app/gameobj_glue.h"
+#include "app/effects.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
@@ -122,6 +123,7 @@ void app_init() {
   init_postfx();
   init_debug_vis();
   gameobj_startup();
+  effects_init();
   if (gfx_quality == 1) init_shadows();
   gameobj_init_objects();
   register_standard_gui_behaviours();
@@ -141,6 +143,7 @@ void app_close() {
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
   close_shadows();
+  effects_close();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -167,6 +170,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  effects_step(dt);
   gameobj_update(dt);
 }
 
@@ -189,6 +193,7 @@ void app_hot_reload_checks() {
   reload_changed_shaders();
   gameobj_reload_check();
   Sky::check_reload();
+  effects_reload_check();
   world_gen_reload_check();
 }
 
