@@ -69,13 +69,13 @@ vec3 building_albedo(vec3 n) {
   float mottle = 0.85 + 0.3 * t.a;
   vec3 c;
   if (material < 0.5)
-    c = vec3(0.62, 0.58, 0.5) * t.r * 2.0;
+    c = vec3(0.72, 0.68, 0.6) * t.r * 2.0;
   else if (material < 1.5)
     c = vec3(0.5, 0.2, 0.13) * t.g * 2.0;
   else
-    c = vec3(0.5, 0.47, 0.42) * t.b * 2.0;
+    c = vec3(0.46, 0.43, 0.38) * t.b * 2.0;
   return clamp(c * mottle * (0.9 + 0.2 * tone), 0.0, 1.0);
 }
 // Open sky above level tops, less on walls.
-float building_aperture(vec3 n) { return 0.7 + 0.3 * max(n.y, 0.0); }
+float building_aperture(vec3 n) { return 0.9 + 0.1 * max(n.y, 0.0); }
 #endif
