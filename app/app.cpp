@@ -5,7 +5,9 @@
 #include <cmath>
 
 #include "app/camera.h"
+#include "app/gameobj_glue.h"
 #include "platform/globals.h"
+#include "platform/sim_step.h"
 #include "platform/input.h"
 #include "platform/log.h"
 #include "app/main_loop.h"
@@ -61,6 +63,7 @@ void handle_setting_keys() {
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
+  gameobj_handle_keys();
   if (dev_mode == getKeyState(VK_CONTROL)) return;
   if (keyDown('G')) generate_world();
   if (keyDown('H')) HeightmapData::addWaterKey();
@@ -117,19 +120,23 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  gameobj_startup();
   if (gfx_quality == 1) init_shadows();
+  gameobj_init_objects();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
   HeightmapData::world_hooks.restartClock = reset_update_time;
   create_world_gen_vm();
   generate_world();
+  if (automation.has_cam) gameobj_place_player_at_camera();
 }
 
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
   HeightmapData::world_hooks.progress = nullptr;
+  gameobj_shutdown();
   close_shadows();
   close_debug_vis();
   close_postfx();
@@ -157,6 +164,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  gameobj_update(dt);
 }
 
 void app_render(float k) {
@@ -165,6 +173,7 @@ void app_render(float k) {
   else
     game_camera_mouse_look(k);
   set_camera_frame(k);
+  gameobj_set_frame_time(k * SIM_STEP_SECONDS);
   vec4f flash(prev_frame_color.x + (cur_frame_color.x - prev_frame_color.x) * k,
               prev_frame_color.y + (cur_frame_color.y - prev_frame_color.y) * k,
               prev_frame_color.z + (cur_frame_color.z - prev_frame_color.z) * k,
@@ -175,6 +184,7 @@ void app_render(float k) {
 
 void app_hot_reload_checks() {
   reload_changed_shaders();
+  gameobj_reload_check();
   Sky::check_reload();
   world_gen_reload_check();
 }

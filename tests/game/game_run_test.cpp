@@ -104,3 +104,15 @@ TEST_F(GameRun, NoWindowIsAFailureNotASuccess) {
   EXPECT_TRUE(contains(r.output, "can't create window")) << r.output;
   EXPECT_FALSE(contains(r.output, "closing...")) << "nothing was started, so nothing shuts down";
 }
+
+TEST_F(GameRun, LoadsTheObjectModuleAndStartsThePlayerAboveTheCastle) {
+  RunResult r = run("-steps 3 -seed 42");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  size_t loaded = r.output.find("gameobj.so");
+  size_t generated = r.output.find("generated world in");
+  size_t player = r.output.find("player starts above the castle");
+  ASSERT_NE(loaded, std::string::npos) << r.output;
+  ASSERT_NE(player, std::string::npos) << r.output;
+  EXPECT_LT(loaded, generated);
+  EXPECT_LT(generated, player);
+}
