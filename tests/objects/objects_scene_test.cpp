@@ -249,4 +249,74 @@ TEST_F(ObjectsScene, CastleViews) {
   }
 }
 
+
+// Each object mesh at arm's length, in its renderer's record: the stone, the
+// gatherer's body half-way through a breath with its eye, and a wyvern's
+// head, a bent body segment and its tail. Each shows where it was put.
+std::vector<std::pair<const char*, vec4f>> creature_spots;
+void render_creatures() {
+  begin_inst_render();
+  creature_spots.clear();
+  auto place = [](float x, float y, float z, float s) {
+    Matrix44 tm = Matrix44::identity();
+    tm.row[0] = vec4f(s, 0, 0, 0);
+    tm.row[1] = vec4f(0, s, 0, 0);
+    tm.row[2] = vec4f(0, 0, s, 0);
+    tm.row[3] = vec4f(x, y, z, 1);
+    return tm;
+  };
+  float y = ground;
+  SimpleInstRecord rec;
+  make_simple_inst(rec, place(CX - 3, y, CZ, 1), D3dColor(0xFFFFFFFFu));
+  std::memcpy(stone1_inst.append(28), &rec, 28);
+  creature_spots.push_back({"stone", vec4f(CX - 3, y + 1.0f, CZ, 1)});
+  MorphInstRecord m;
+  make_simple_inst(m.simple, place(CX, y + 1.2f, CZ, 1), D3dColor(0xFFFFFFFFu));
+  m.morph = 0xFF800000u;
+  std::memcpy(gatherer_body_inst.append(32), &m, 32);
+  creature_spots.push_back({"gatherer", vec4f(CX, y + 1.2f, CZ, 1)});
+  make_simple_inst(rec, place(CX, y + 1.35f, CZ - 0.55f, 1), D3dColor(0xFFFFFFFFu));
+  // The eye looks toward the camera (-z): its mesh looks along +z.
+  rec.axisX = pack_inst_dir(vec4f(-1, 0, 0, 0), 1.f / 8);
+  rec.axisZ = pack_inst_dir(vec4f(0, 0, -1, 0), 0);
+  std::memcpy(gatherer_eye_inst.append(28), &rec, 28);
+  make_simple_inst(rec, place(CX + 3, y + 1.5f, CZ, 1.2f), D3dColor(0xFFFFFFFFu));
+  rec.axisX = pack_inst_dir(vec4f(0, 0, 1, 0), 1.2f / 8);
+  rec.axisZ = pack_inst_dir(vec4f(-1, 0, 0, 0), 0);  // head toward -x
+  std::memcpy(wyvern_head_inst.append(28), &rec, 28);
+  creature_spots.push_back({"wyvern head", vec4f(CX + 2.7f, y + 1.5f, CZ, 1)});
+  SplineInstRecord sp{{{CX + 3.3f, y + 1.5f, CZ}, {CX + 3.8f, y + 1.8f, CZ}, {CX + 4.3f, y + 1.2f, CZ}, {CX + 4.8f, y + 1.4f, CZ}},
+                      pack_inst_dir(vec4f(0, 1, 0, 0), 0.4f / 4), pack_inst_dir(vec4f(0, 1, 0, 0), 0.3f / 4),
+                      0xFFFFFFFFu, 0xFFFFFFFFu};
+  std::memcpy(wyvern_body_inst.append(64), &sp, 64);
+  creature_spots.push_back({"wyvern body", vec4f(CX + 4.05f, y + 1.5f, CZ, 1)});
+  make_simple_inst(rec, place(CX + 4.8f, y + 1.4f, CZ, 1), D3dColor(0xFFFFFFFFu));
+  rec.axisX = pack_inst_dir(vec4f(0, 0, 1, 0), 1.f / 8);
+  rec.axisZ = pack_inst_dir(vec4f(-1, 0, 0, 0), 0);  // tail trails toward +x
+  std::memcpy(wyvern_tail_inst.append(28), &rec, 28);
+  for (InstRender* r : {(InstRender*)&stone1_inst, (InstRender*)&gatherer_body_inst, (InstRender*)&gatherer_eye_inst,
+                        (InstRender*)&wyvern_head_inst, (InstRender*)&wyvern_body_inst, (InstRender*)&wyvern_tail_inst})
+    r->render();
+}
+
+TEST_F(ObjectsScene, EveryObjectMeshShowsWhereItsRecordPutsIt) {
+  for (int q : {0, 1}) {
+    SCOPED_TRACE(q ? "high" : "low");
+    gfx_quality = q;
+    init_renderers();
+    test_world::flat(ground, D3dColor(0xFF70A050));
+    std::vector<uint32_t> bare = draw(CX + 1, ground + 2.2f, CZ - 7, 0, -0.12f);
+    scene_hooks.renderObjects = render_creatures;
+    std::vector<uint32_t> with = draw(CX + 1, ground + 2.2f, CZ - 7, 0, -0.12f);
+    dump(with, std::string("creatures_") + (q ? "high" : "low"));
+    for (const auto& [name, p] : creature_spots) {
+      auto px = project(p);
+      EXPECT_GT(std::fabs(luma(at(with, px)) - luma(at(bare, px))) + std::fabs(rgb(at(with, px)).b - rgb(at(bare, px)).b), 10)
+          << name;
+    }
+    close_inst_renderers();
+    scene_hooks = SceneHooks();
+  }
+}
+
 }  // namespace
