@@ -11,6 +11,7 @@
 #include "device/d3d_texture.h"
 #include "device/dynVBWriter.h"
 #include "device/mesh.h"
+#include "objects/base_object.h"
 #include "objects/house_tiles.h"
 #include "platform/globals.h"
 #include "platform/log.h"
@@ -28,7 +29,7 @@ InstBatchNode* new_node() {
   if (n) {
     inst_free_nodes = n->next;
   } else {
-    n = static_cast<InstBatchNode*>(std::malloc(sizeof(InstBatchNode) + INST_NODE_BYTES));
+    n = static_cast<InstBatchNode*>(dlmalloc(sizeof(InstBatchNode) + INST_NODE_BYTES));
     if (!n) fatal("out of memory for instance batches");
     n->data = reinterpret_cast<char*>(n + 1);
   }
@@ -254,7 +255,7 @@ void close_inst_renderers() {
     while (ir->first) {
       InstBatchNode* b = ir->first;
       ir->first = b->next;
-      std::free(b);
+      dlfree(b);
     }
     ir->numBatches = 0;
     ir->close();
@@ -262,6 +263,6 @@ void close_inst_renderers() {
   while (inst_free_nodes) {
     InstBatchNode* b = inst_free_nodes;
     inst_free_nodes = b->next;
-    std::free(b);
+    dlfree(b);
   }
 }
