@@ -39,11 +39,15 @@ InstBatchNode* new_node() {
   return n;
 }
 
-// The writer's callback: `packed` is vertex count * 65536 + triangle count.
+// The writer's callback: `packed` is vertex count * 65536 + triangle count,
+// carried as the bits of an unsigned word (a mesh of 32,768 vertices or more
+// would not fit a signed one).
 void draw_instances(int count, int packed) {
+  uint32_t p = uint32_t(packed);
   set_instancing(count);
-  draw_indexed(PRIM_TRIANGLELIST, 0, 0, packed >> 16, 0, packed & 0xFFFF);
+  draw_indexed(PRIM_TRIANGLELIST, 0, 0, int(p >> 16), 0, int(p & 0xFFFF));
 }
+int pack_counts(int verts, int faces) { return int(uint32_t(verts) << 16 | uint32_t(faces)); }
 
 constexpr VertexElement SIMPLE_ELEMENTS[] = {
     {0, 1, VDECL_D3DCOLOR, VDECL_POSITION, 11}, {4, 1, VDECL_D3DCOLOR, VDECL_POSITION, 12},
@@ -136,7 +140,7 @@ void InstRender::render() {
   set_vb(0, mesh->vb, 0, mesh->vertStride);
   set_vb(1, dynVBWriter.vb, 0, stride);
   const int capacity = dynVBWriter.size / stride;
-  dynVBWriter.begin(draw_instances, mesh->numVerts * 65536 + mesh->numFaces);
+  dynVBWriter.begin(draw_instances, pack_counts(mesh->numVerts, mesh->numFaces));
   for (InstBatchNode* b = first; b; b = b->next) {
     const char* src = b->data;
     for (int left = b->bytes / stride; left > 0;) {

@@ -65,6 +65,9 @@ class InstRenderTest : public DeviceTest {
     write_app_file("count.sh", COUNT_SH);
     write_app_file("meshes/pixel.mesh", mesh_format::encode(pixel_quad()));
     write_app_file("meshes/wide28.mesh", mesh_format::encode(many_elements(28)));
+    mesh_format::MeshData big = pixel_quad();  // the quad's four vertices, then unused ones
+    big.vertices.resize(size_t(60000) * 12, 0);
+    write_app_file("meshes/big.mesh", mesh_format::encode(big));
     dynVBWriter.init(65536);
   }
   static void TearDownTestSuite() {
@@ -152,6 +155,17 @@ TEST_F(InstRenderTest, MoreRecordsThanTheBufferHoldsAreDrawnOnceEach) {
   EXPECT_EQ(r.first->bytes, 28);
   c = draw_and_count(r);
   EXPECT_EQ(c[1], 1);
+}
+
+// Vertex and triangle counts travel to the draw packed into one word; a mesh
+// of more than 32,767 vertices must come through whole.
+TEST_F(InstRenderTest, LargeMeshesDrawToo) {
+  SimpleInstRender r;
+  r.init("meshes/big.mesh");
+  ASSERT_EQ(r.mesh->numVerts, 60000);
+  for (int i = 0; i < 10; i++) add_pixel(r, i * 3);
+  std::array<int, 4> c = draw_and_count(r);
+  EXPECT_EQ(c[1], 10);
 }
 
 TEST_F(InstRenderTest, ElementLimitCountsMeshAndInstanceElements) {
