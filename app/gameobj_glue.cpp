@@ -6,7 +6,9 @@
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/vk_codes.h"
+#include "device/mesh.h"
 #include "objects/game_objects.h"
+#include "objects/inst_render.h"
 #include "objects/module_host.h"
 #include "render/hmRender.h"
 #include "render/scene.h"
@@ -91,6 +93,9 @@ void gameobj_shutdown() {
   set_camera_player(nullptr);
   call_void(gameobj_entry.close_gameobj);
   shutdown_gameobj_module();
+  // The renderers the module bound belong to the game.
+  close_inst_renderers();
+  close_all_meshes();
 }
 
 void gameobj_update(float dt) {

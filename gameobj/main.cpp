@@ -12,5 +12,6 @@
 #include "base_classes.cpp"
 #include "player.cpp"
 #include "world_actions.cpp"
+#include "drawing.cpp"
 #include "entry_points.cpp"
 #include "class_table.cpp"
