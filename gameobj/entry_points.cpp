@@ -56,9 +56,6 @@ void toggle_monster_spawn() {
   visual_log("monster spawn %s", monster_spawn_enabled ? "on" : "off");
 }
 
-void add_water_source(const vec4f&, float, float) {}
-void apply_fireball(const vec4f&, float) {}
-void add_water_globe(const vec4f&, float, float) {}
 void spawn_monster(const vec4f&) {}
 void spawn_monsters(float) {}
 bool is_world_complete() { return false; }
@@ -66,16 +63,6 @@ void init_inst_render() { bind_inst_renderers(); }
 void do_inst_render(float) { draw_inst_renderers(); }
 void generate_objects() {}
 void render_building(const HeightmapData::Surface& s, int x, int z) { write_building_record(s, x, z); }
-void spawn_fireball_fx(const vec4f&, const vec4f&) {}
-void fireball_explode_fx(const vec4f&) {}
-void spawn_waterball_missile_fx(const vec4f&, const vec4f&) {}
-void spawn_magic_missile_fx(const vec4f&, const vec4f&) {}
-void spawn_water_source_fx(const vec4f&) {}
-void spawn_water_sink_fx(const vec4f&) {}
-void spawn_meteor_fx(const vec4f&, const vec4f&) {}
-void meteor_explode_fx(const vec4f&) {}
-void wyvern_death_fx(const vec4f&) {}
-void init_fx_data() {}
 
 // The ten spell places, row by row; the player starts with Hill and Fireball.
 void init_spell_grid() {

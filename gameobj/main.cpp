@@ -1,6 +1,7 @@
 // The game-object module: the player, spells, missiles, monsters and the
 // castle. It is built as one translation unit from the files included here,
 // so that the game's rebuild watch sees every source through this file.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -10,8 +11,11 @@
 
 #include "object_registry.cpp"
 #include "base_classes.cpp"
-#include "player.cpp"
-#include "world_actions.cpp"
+#include "fx_calls.cpp"
 #include "drawing.cpp"
+#include "world_actions.cpp"
+#include "missiles.cpp"
+#include "spells.cpp"
+#include "player.cpp"
 #include "entry_points.cpp"
 #include "class_table.cpp"

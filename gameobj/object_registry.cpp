@@ -53,6 +53,16 @@ T* spawn(DynArray<T*>& own_list, bool in_world = true) {
   return obj;
 }
 
+// Makes an object of class T that stands in the list of its base class (a
+// sink in the springs' list).
+template <typename T, typename Base>
+T* spawn_as(DynArray<Base*>& base_list) {
+  T* obj = new T();
+  GameObj_list.push_back(obj);
+  base_list.push_back(obj);
+  return obj;
+}
+
 // Frees every destroyed object; the game only queues them.
 void free_deleted_objects() {
   for (BaseObject* obj : deleted_gameobjs) delete obj;

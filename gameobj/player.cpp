@@ -59,8 +59,9 @@ void leave_parking(Player& p) {
 
 const char* Player::getName() { return "Player"; }
 
-void Player::update(float) {
+void Player::update(float dt) {
   if (parked) leave_parking(*this);
+  tick_player_hands(*this, dt);
   update_proximity(this, boundRect());
 }
 

@@ -1,0 +1,192 @@
+// Missiles in flight and what each does where it lands. A missile moves in a
+// straight line, leaves its trail and flight effect every step, and lands
+// where its path first meets the land or the water surface, or at its target.
+
+namespace {
+constexpr float MISSILE_SPEED = 40.f;    // world units a second
+constexpr float MISSILE_MAX_AGE = 12.f;  // one that never lands goes out
+constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
+constexpr float METEOR_HEIGHT = 90.f;    // the meteor falls from this high above its target
+constexpr float METEOR_BLAST_RADIUS = 10.f;
+constexpr float METEOR_CRATER_RADIUS = 8.f;
+constexpr float WATERBALL_WATER = 300.f;
+constexpr float WATERBALL_RADIUS = 3.f;
+constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
+constexpr float SPRING_RATE = 10.f;      // water units a second
+constexpr float SPRING_SECONDS = 60.f;
+constexpr int SINK_REACH = 1;            // a sink drains the cells this far around it
+
+// Land or water surface under a point, interpolated between cell corners.
+float surface_at(float x, float z) {
+  using namespace HeightmapData;
+  float fx = std::floor(x), fz = std::floor(z);
+  int ix = int(fx), iz = int(fz);
+  float tx = x - fx, tz = z - fz;
+  auto top = [](int cx, int cz) { return hmap[cellIndex(cx, cz)] + water[cz & HMAP_MASK][cx & HMAP_MASK].depth; };
+  float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
+  float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
+  return a + (b - a) * tz;
+}
+
+vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
+  return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
+}
+
+// First point of the segment a..b at or under the surface; false when none.
+bool segment_hits_surface(const vec4f& a, const vec4f& b, vec4f& hit) {
+  float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+  float len = std::sqrt(dx * dx + dy * dy + dz * dz);
+  int n = std::max(1, int(std::ceil(len / HIT_SAMPLE)));
+  vec4f prev = a;
+  for (int i = 1; i <= n; i++) {
+    vec4f p = lerp3(a, b, float(i) / float(n));
+    if (p.y <= surface_at(p.x, p.z)) {
+      // Narrow the crossing down between the last point above and this one.
+      vec4f lo = prev, hi = p;
+      for (int k = 0; k < 8; k++) {
+        vec4f mid = lerp3(lo, hi, 0.5f);
+        (mid.y <= surface_at(mid.x, mid.z) ? hi : lo) = mid;
+      }
+      hit = vec4f(hi.x, surface_at(hi.x, hi.z), hi.z, 1);
+      return true;
+    }
+    prev = p;
+  }
+  return false;
+}
+
+vec4f side_of(const vec4f& vel) {
+  float l = std::sqrt(vel.x * vel.x + vel.z * vel.z);
+  return l > 1e-5f ? vec4f(vel.z / l, 0, -vel.x / l, 0) : vec4f(1, 0, 0, 0);
+}
+
+vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
+
+// Sends a missile of class T from `from` toward `target`.
+template <typename T>
+T* launch_missile(DynArray<T*>& list, const vec4f& from, const vec4f& target) {
+  T* m = spawn(list);
+  m->pos = vec4f(from.x, from.y, from.z, 1);
+  m->target = vec4f(target.x, target.y, target.z, 1);
+  float dx = target.x - from.x, dy = target.y - from.y, dz = target.z - from.z;
+  float len = std::sqrt(dx * dx + dy * dy + dz * dz);
+  if (len < 1e-4f) dx = 0, dy = -1, dz = 0, len = 1;
+  m->vel = vec4f(dx / len * MISSILE_SPEED, dy / len * MISSILE_SPEED, dz / len * MISSILE_SPEED, 0);
+  m->trail = add_trail_fx(m->pos, m->vel, side_of(m->vel), m->trailWidth(), D3dColor(m->trailColor()));
+  update_proximity(m, m->boundRect());
+  return m;
+}
+
+}  // namespace
+
+void Missile::update(float dt) {
+  age += dt;
+  vec4f from = pos;
+  vec4f to(pos.x + vel.x * dt, pos.y + vel.y * dt, pos.z + vel.z * dt, 1);
+  // Past the target when the step would carry it beyond.
+  float left = (target.x - from.x) * vel.x + (target.y - from.y) * vel.y + (target.z - from.z) * vel.z;
+  float step = vel.x * vel.x * dt + vel.y * vel.y * dt + vel.z * vel.z * dt;
+  bool reaches_target = left <= step;
+  if (reaches_target) to = target;
+  vec4f hit;
+  bool landed = segment_hits_surface(from, to, hit);
+  if (!landed && reaches_target) landed = true, hit = to;
+  pos = landed ? hit : to;
+  if (trail >= 0) add_trail_point(trail, pos, vel, side_of(vel));
+  if (landed) {
+    arrive(hit);
+    destroy();
+    return;
+  }
+  call_fx_script(flightFx(), pos, vel, vec4f(0, 0, 0, 0), 1);
+  if (age > MISSILE_MAX_AGE) {
+    destroy();
+    return;
+  }
+  update_proximity(this, boundRect());
+}
+
+void Missile::onDestroy() {
+  if (trail >= 0) stop_trail_fx(trail);
+  trail = -1;
+  GameObj::onDestroy();
+}
+
+vec4f Missile::boundRect() { return vec4f(pos.x - 0.5f, pos.z - 0.5f, pos.x + 0.5f, pos.z + 0.5f); }
+
+void Fireball::arrive(const vec4f& at) {
+  fireball_explode_fx(at);
+  apply_fireball(at, FIREBALL_KILL_RADIUS);
+}
+
+void Waterball::arrive(const vec4f& at) {
+  call_fx_script("waterball_splash_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+  add_water_globe(at, WATERBALL_WATER, WATERBALL_RADIUS);
+}
+
+void FaultMissile::arrive(const vec4f& at) {
+  call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 2);
+  float l = std::sqrt(vel.x * vel.x + vel.z * vel.z);
+  open_fault(at, l > 1e-4f ? vec4f(vel.x / l, 0, vel.z / l, 0) : vec4f(0, 0, 1, 0));
+}
+
+void HouseMissile::arrive(const vec4f& at) {
+  if (build_house(at))
+    call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+  else
+    call_fx_script("house_fizzle_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+}
+
+void MeteorMissile::arrive(const vec4f& at) {
+  meteor_explode_fx(at);
+  make_crater(at, METEOR_CRATER_RADIUS);
+  for (int i = WyvernMonster_list.count - 1; i >= 0; i--) {
+    Monster* w = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
+    if (distance_xz(w->pos, at) <= METEOR_BLAST_RADIUS) kill_monster(w);
+  }
+  for (int i = ManaGatherer_list.count - 1; i >= 0; i--)
+    if (distance_xz(ManaGatherer_list[i]->pos, at) <= METEOR_BLAST_RADIUS) ManaGatherer_list[i]->destroy();
+  // The shock wave lights the whole screen for a moment.
+  cur_frame_color = vec4f(1.f, 0.85f, 0.6f, 0.7f);
+}
+
+void HillMissile::arrive(const vec4f& at) {
+  call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+  create_hill(at.x, at.z, HILL_RADIUS, HILL_HEIGHT);
+}
+
+void PitMissile::arrive(const vec4f& at) {
+  call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+  create_hill(at.x, at.z, HILL_RADIUS, -HILL_HEIGHT);
+}
+
+void WaterSourceMissile::arrive(const vec4f& at) { add_water_source(at, SPRING_RATE, SPRING_SECONDS); }
+void WaterSinkMissile::arrive(const vec4f& at) { add_water_source(at, -SPRING_RATE, SPRING_SECONDS); }
+
+// The castle's growth on arrival comes with the castle's levels; for now the
+// missile reaches it and glows.
+void CastleMissile::arrive(const vec4f& at) {
+  call_fx_script("magic_hit_fx", at, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 3);
+}
+
+// A spring pours at its own cell; the water sim spreads it.
+void WaterSource::update(float dt) {
+  add_source_water(int(std::floor(pos.x)), int(std::floor(pos.z)), rate * std::fmin(dt, timeLeft));
+  spawn_water_source_fx(pos);
+  timeLeft -= dt;
+  if (timeLeft <= 0) destroy();
+}
+
+// A sink drains its cell and the ring around it, so that it keeps up with
+// the water flowing in; no cell goes below dry.
+void WaterSink::update(float dt) {
+  int x = int(std::floor(pos.x)), z = int(std::floor(pos.z));
+  float amount = rate * std::fmin(dt, timeLeft);
+  for (int dz = -SINK_REACH; dz <= SINK_REACH; dz++)
+    for (int dx = -SINK_REACH; dx <= SINK_REACH; dx++) add_source_water(x + dx, z + dz, -amount);
+  spawn_water_sink_fx(pos);
+  timeLeft -= dt;
+  if (timeLeft <= 0) destroy();
+}
+
+vec4f WaterSource::boundRect() { return vec4f(pos.x - 0.5f, pos.z - 0.5f, pos.x + 0.5f, pos.z + 0.5f); }
