@@ -46,9 +46,17 @@ struct SpellUi {
   std::string help;
 } ui;
 
+// Appends a new element after its parent's last child, so that children draw
+// in the order they are made (createElement's -1 puts it before the last).
+GuiElement* make_child(GuiLen width, GuiLen height, GuiSides margin, GuiSides padding, GuiElement* parent) {
+  GuiElement* el = createElement(width, height, margin, padding, nullptr);
+  if (parent) parent->insertChild(el, parent->children.count);
+  return el;
+}
+
 GuiElement* box_at(GuiElement* parent, GuiLen width, GuiLen height, GuiLen left, GuiLen top, uint32_t bg) {
   GuiSides margin = {top, left, ZERO, ZERO};
-  GuiElement* el = createElement(width, height, margin, NO_SIDES, parent);
+  GuiElement* el = make_child(width, height, margin, NO_SIDES, parent);
   el->background = bg;
   return el;
 }
@@ -57,7 +65,7 @@ GuiElement* box_at(GuiElement* parent, GuiLen width, GuiLen height, GuiLen left,
 // right and bottom edges so neighbouring boxes meet without a seam.
 GuiElement* label_in(GuiElement* parent, uint32_t bg, uint32_t text_color) {
   GuiSides pad = {ZERO, ZERO, gui_em(-0.125f), gui_em(-0.125f)};
-  GuiElement* l = createElement(gui_pct_w(100), gui_pct_h(100), NO_SIDES, pad, parent);
+  GuiElement* l = make_child(gui_pct_w(100), gui_pct_h(100), NO_SIDES, pad, parent);
   l->background = bg;
   l->textColor = text_color;
   l->hAlign = 0;
@@ -110,7 +118,7 @@ GuiElement* button_state(GuiElement* button, const char* name, uint32_t bg, uint
 }
 
 void build_panel(GuiElement* root) {
-  ui.panel = createElement(gui_pct_w(100), gui_auto(), NO_SIDES, NO_SIDES, root);
+  ui.panel = make_child(gui_pct_w(100), gui_auto(), NO_SIDES, NO_SIDES, root);
   ui.panel->setHidden(true);
   for (int place = 0; place < PLACES; place++) {
     int row = place / spell_grid_nx, col = place % spell_grid_nx;
@@ -198,7 +206,7 @@ void create_spell_ui(IGuiRenderer* renderer) {
 }
 
 bool spell_ui_input() {
-  if (!ui.screen) return false;
+  if (!ui.screen || dev_mode) return false;
   bool ctrl = getKeyState(VK_CONTROL);
   spells_ui_active = ctrl;
   ui.panel->setHidden(!ctrl);
@@ -208,7 +216,7 @@ bool spell_ui_input() {
 }
 
 void update_spell_ui(float) {
-  if (!ui.screen) return;
+  if (!ui.screen || dev_mode) return;
   Player* p = local_player;
   int mana = p ? p->manaAmount() : 0;
   for (int h = 0; h < 2; h++) refresh_spell_box(ui.hand[h], p ? p->handSpell(h) : nullptr, mana);
@@ -228,7 +236,7 @@ void update_spell_ui(float) {
 }
 
 void draw_spell_ui() {
-  if (ui.screen) ui.screen->draw();
+  if (ui.screen && !dev_mode) ui.screen->draw();
 }
 
 void relayout_spell_ui() {
