@@ -436,6 +436,7 @@ void renderWater(bool geometry_pass) {
 void renderHorizon() {
   if (!high || !horizon_vb || horizon_indices <= 0) return;
   bind_land_textures();
+  set_texture(4, foam_tex);  // far water ripples like the near water
   set_land_consts();
   set_blend_none();
   set_vdecl(horizon_decl);

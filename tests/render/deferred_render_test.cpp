@@ -176,6 +176,69 @@ TEST_F(DeferredTest, WireframeShowsGreyAndNoSky) {
   EXPECT_GT(grey, int(px.size()) / 3);
 }
 
+// Screen position (pixels, rows from the top) of a world point in the last
+// drawn frame.
+bool project(const vec4f& p, int w, int h, double& sx, double& sy) {
+  const Matrix44& m = render_view().glob_tm;
+  double c[4];
+  for (int i = 0; i < 4; i++) c[i] = p.x * m.at(0, i) + p.y * m.at(1, i) + p.z * m.at(2, i) + m.at(3, i);
+  if (c[3] <= 0) return false;
+  sx = (c[0] / c[3] + 1) * 0.5 * w;
+  sy = (1 - c[1] / c[3]) * 0.5 * h;
+  return sx >= 0 && sx < w && sy >= 0 && sy < h;
+}
+
+// Mean colour of a small block of pixels around a world point.
+Rgb colour_at(const std::vector<uint32_t>& px, int w, int h, const vec4f& p) {
+  double sx = 0, sy = 0;
+  EXPECT_TRUE(project(p, w, h, sx, sy)) << p.x << "," << p.z;
+  Rgb a;
+  int n = 0;
+  for (int y = int(sy) - 1; y <= int(sy) + 1; y++)
+    for (int x = int(sx) - 3; x <= int(sx) + 3; x++) {
+      if (x < 0 || y < 0 || x >= w || y >= h) continue;
+      Rgb c = rgb(px[size_t(y) * w + x]);
+      a.r += c.r, a.g += c.g, a.b += c.b, n++;
+    }
+  if (n) a.r /= n, a.g /= n, a.b /= n;
+  return a;
+}
+double distance(const Rgb& a, const Rgb& b) { return std::fabs(a.r - b.r) + std::fabs(a.g - b.g) + std::fabs(a.b - b.b); }
+
+// Open sea everywhere: the near water hands over to the horizon ring at the
+// land disc's edge, about 130 cells out, and the colour must carry on.
+TEST_F(DeferredTest, FarWaterContinuesTheNearWaterAtTheDiscEdge) {
+  test_world::flat(-6, D3dColor(0xFFBCA77Au));
+  for (int i = 0; i < HMAP_CELLS; i++) water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth = 6;
+  test_world::settle();
+  int w = get_target_width(), h = get_target_height();
+  for (float height : {25.f, 70.f}) {
+    for (int q = 1; q < 2; q++) {
+      gfx_quality = q;
+      float pitch = -std::atan2(height, 130.f);  // the disc's edge in the middle of the view
+      std::vector<uint32_t> px;
+      for (int i = 0; i < 3; i++) px = draw(128.5f, height, 128.5f, 0, pitch);
+      if (const char* dump = std::getenv("TOLVANE_DUMP_SEA")) {
+        std::vector<uint8_t> bgra(px.size() * 4);
+        for (size_t i = 0; i < px.size(); i++)
+          for (int c = 0; c < 4; c++) bgra[i * 4 + c] = uint8_t(px[i] >> (8 * c));
+        std::string name = std::string(dump) + "_" + std::to_string(int(height)) + (q ? "_high.png" : "_low.png");
+        write_bgra_png(name.c_str(), bgra.data(), w, h, w * 4);
+      }
+      // Steps between neighbouring distances across the edge, against the
+      // steps well inside the near water and well out in the ring.
+      auto at = [&](float d) { return colour_at(px, w, h, vec4f(128.5f, 0, 128.5f + d, 1)); };
+      double seam = distance(at(126), at(134));
+      double inside = distance(at(112), at(120));
+      SCOPED_TRACE(testing::Message() << "camera height " << height << ", quality " << q);
+      EXPECT_LT(seam, 12.0 + 1.5 * inside) << "inside " << inside;
+      Rgb far = at(160);
+      EXPECT_GT(far.b, far.r + 10) << "far water is blue, not sky-pale: " << far.r << "," << far.g << "," << far.b;
+    }
+  }
+  gfx_quality = 1;
+}
+
 TEST(FrameColour, FlashFadesOutInAboutOnePointFourSeconds) {
   vec4f c(1, 0.5f, -0.2f, 1), prev;
   int steps = 0;
