@@ -31,6 +31,18 @@ namespace {
 SqFunc generate_world_func;
 char world_gen_error[1024];
 int world_gen_ms = 0;
+// The seed the world on screen was generated from, so that a reload can make
+// the same world again with the edited script.
+uint64_t shown_world_seed = 0;
+bool has_shown_world = false;
+// The sea level the script reported for the last world (set_sea_level).
+float reported_sea_level = 0;
+bool has_sea_level = false;
+
+void s_set_sea_level(float h) {
+  reported_sea_level = h;
+  has_sea_level = true;
+}
 
 bool is_pow2(SQInteger t) { return t > 0 && (t & (t - 1)) == 0; }
 
@@ -439,6 +451,7 @@ void register_masks_and_paint(HSQUIRRELVM vm) {
 void register_terrain_and_constants(HSQUIRRELVM vm) {
   using namespace sqbind;
   register_global(vm, "place_house", &s_place_house);
+  register_global(vm, "set_sea_level", &s_set_sea_level);
   register_global(vm, "add_fast_noise", &s_add_fast_noise);
   register_global(vm, "add_simplex_noise", &s_add_simplex_noise);
   register_global(vm, "gen_fault", &s_gen_fault);
@@ -499,6 +512,11 @@ void show_world_gen_error(const char* text) {
 }
 
 const char* last_world_gen_error() { return world_gen_error; }
+uint64_t last_world_seed() { return shown_world_seed; }
+bool last_world_sea_level(float& level) {
+  level = reported_sea_level;
+  return has_sea_level;
+}
 int last_world_gen_ms() { return world_gen_ms; }
 
 void register_world_gen_api(HSQUIRRELVM vm) {
@@ -531,6 +549,9 @@ bool generate_world() {
   if (world_gen_hooks.playerWorldStart) world_gen_hooks.playerWorldStart();
   reset();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
+  shown_world_seed = game_rnd_seed;
+  has_shown_world = true;
+  has_sea_level = false;
 
   bool ok = true;
   HSQUIRRELVM vm = world_gen_vm.vm;
@@ -581,6 +602,9 @@ bool world_gen_reload_check() {
   // with the old function succeeds.
   char kept[1024];
   std::snprintf(kept, sizeof(kept), "%s", world_gen_error);
+  // The edited script makes the world on screen again, not the next one, so
+  // that its author sees what the edit changed.
+  if (has_shown_world) game_rnd_seed = shown_world_seed;
   generate_world();
   if (kept[0] && !world_gen_error[0]) std::memcpy(world_gen_error, kept, sizeof(kept));
   return true;

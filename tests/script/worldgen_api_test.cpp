@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/globals.h"
 #include "platform/messages.h"
@@ -262,4 +263,39 @@ TEST_F(WorldGen, BrokenMainScriptIsReportedAndFixedByReload) {
 TEST_F(WorldGen, MissingMainScript) {
   EXPECT_FALSE(create_world_gen_vm("gen/none.nut"));
   EXPECT_NE(std::string(get_error_message()).find("can't open script file"), std::string::npos);
+}
+
+// A modder's edit that changes nothing must give back the world on screen;
+// the generate key still moves on to a new world.
+TEST_F(WorldGen, ReloadRegeneratesTheWorldOnScreen) {
+  const char* script = "function generate_world() { reseed_noise(); add_simplex_noise(4, 8, 1, 1, 0.5); hmap_noise <- hmrnd(); }";
+  ASSERT_TRUE(load(script));
+  game_rnd_seed = 77;
+  ASSERT_TRUE(generate_world());
+  std::vector<float> first(hmap, hmap + HMAP_CELLS);
+  ASSERT_TRUE(generate_world());  // the generate key: the generator's next state
+  std::vector<float> shown(hmap, hmap + HMAP_CELLS);
+  uint64_t shown_seed = last_world_seed();
+  EXPECT_NE(first, shown);
+  EXPECT_NE(shown_seed, 77u);
+
+  write_file(dir + "gen/main.nut", (std::string(script) + "\n// a comment\n").c_str());
+  set_file_time(dir + "gen/main.nut", 4000000);
+  ASSERT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message());
+  EXPECT_EQ(last_world_seed(), shown_seed);
+  EXPECT_TRUE(std::vector<float>(hmap, hmap + HMAP_CELLS) == shown) << "the same world after a no-op edit";
+
+  ASSERT_TRUE(generate_world());
+  EXPECT_FALSE(std::vector<float>(hmap, hmap + HMAP_CELLS) == shown) << "G still makes a new world";
+}
+
+TEST_F(WorldGen, SeaLevelIsReportedPerWorld) {
+  ASSERT_TRUE(load("n <- 0; function generate_world() { if (n++ == 0) set_sea_level(2.5); }"));
+  float level = -1;
+  ASSERT_TRUE(generate_world());
+  EXPECT_TRUE(last_world_sea_level(level));
+  EXPECT_FLOAT_EQ(level, 2.5f);
+  ASSERT_TRUE(generate_world());
+  EXPECT_FALSE(last_world_sea_level(level)) << "a world that reports none has none";
 }
