@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "world/world_step.h"
+#include "script/error_place.h"
 #include "script/ramp_classes.h"
 #include "script/vec_helpers.h"
 #include "world/erosion.h"
@@ -494,7 +495,9 @@ const char* load_error_text(const char* main_script) {
   TempString full = make_full_path(main_script);
   FILE* f = std::fopen(full.c_str(), "rb");
   if (!f) {
-    std::snprintf(buf, sizeof(buf), "can't open script file '%s'", full.c_str());
+    char shown[260];
+    std::snprintf(buf, sizeof(buf), "can't open script file '%s'",
+                  sqbind::display_script_path(full.c_str(), shown, sizeof(shown)));
     return buf;
   }
   std::fclose(f);
@@ -505,10 +508,12 @@ int64_t ref_ms_since(int64_t start) { return get_time_msec(get_ref_time() - star
 }  // namespace
 
 void show_world_gen_error(const char* text) {
-  std::snprintf(world_gen_error, sizeof(world_gen_error), "%s", text ? text : "");
+  // With the place the VM's handlers or the failing native noted for it.
+  sqbind::script_error_message(world_gen_error, sizeof(world_gen_error), "%s", world_gen_vm.vm, text ? text : "");
   char msg[1100];
   std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
   set_error_message(msg);
+  debug("%s", msg);
 }
 
 const char* last_world_gen_error() { return world_gen_error; }
@@ -598,15 +603,21 @@ bool world_gen_reload_check() {
   } catch (const sqbind::SquirrelError& e) {
     show_world_gen_error(e.text);
   }
-  // A failed reload keeps its message on screen even when the generation
-  // with the old function succeeds.
+  // A failed reload keeps its message on screen whatever the generation with
+  // the old functions does: the edit is what its author needs to fix (a
+  // failing generation is in the log).
   char kept[1024];
   std::snprintf(kept, sizeof(kept), "%s", world_gen_error);
   // The edited script makes the world on screen again, not the next one, so
   // that its author sees what the edit changed.
   if (has_shown_world) game_rnd_seed = shown_world_seed;
   generate_world();
-  if (kept[0] && !world_gen_error[0]) std::memcpy(world_gen_error, kept, sizeof(kept));
+  if (kept[0] && std::strcmp(kept, world_gen_error) != 0) {
+    std::memcpy(world_gen_error, kept, sizeof(kept));
+    char msg[1100];
+    std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
+    set_error_message(msg);
+  }
   return true;
 }
 

@@ -232,7 +232,7 @@ TEST_F(WorldGen, ErrorsDuringGenerationKeepWhatWasMade) {
   close_world_gen_vm();
   ASSERT_TRUE(load("function generate_world() { place_house(\"here\", 1, 0); }"));
   EXPECT_FALSE(generate_world());
-  EXPECT_STREQ(get_error_message(), "Error in world gen script:\nsq_get*() failed (type error)");
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/main.nut:1:29: sq_get*() failed (type error)");
   EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);
 }
 
@@ -298,4 +298,39 @@ TEST_F(WorldGen, SeaLevelIsReportedPerWorld) {
   EXPECT_FLOAT_EQ(level, 2.5f);
   ASSERT_TRUE(generate_world());
   EXPECT_FALSE(last_world_sea_level(level)) << "a world that reports none has none";
+}
+
+// A world is spread over several files: every error names its file (relative
+// to the program's folder), line and column, on screen and in the log.
+TEST_F(WorldGen, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
+  write_file(dir + "gen/land.nut", "function lift() {\n  add_simplex_noise(1, 1, 1, 1, 0.5);\n  local t = {};\n  return t.missing;\n}\n");
+  ASSERT_TRUE(load("include(\"gen/land.nut\");\nfunction generate_world() {\n  lift();\n}\n"));
+  printed.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(generate_world());
+  std::string log = printed + testing::internal::GetCapturedStdout();
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/land.nut:4:12: the index 'missing' does not exist");
+  EXPECT_NE(log.find("gen/land.nut:4:12: ERROR: the index 'missing' does not exist (in lift())"), std::string::npos) << log;
+  EXPECT_NE(log.find("gen/main.nut:3: function generate_world() (CALLSTACK)"), std::string::npos) << log;
+  EXPECT_EQ(log.find(dir), std::string::npos) << "no program folder in front: " << log;
+
+  // A native call that rejects its arguments: the line that called it.
+  write_file(dir + "gen/land.nut", "function lift() {\n  place_house(\"x\", 1, 0);\n}\n");
+  set_file_time(dir + "gen/land.nut", 5000000);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(world_gen_reload_check());
+  log = testing::internal::GetCapturedStdout();
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/land.nut:2:3: sq_get*() failed (type error)");
+  EXPECT_NE(log.find("gen/land.nut:2:3: sq_get*() failed (type error)"), std::string::npos) << log;
+
+  // A syntax error in the edited file.
+  write_file(dir + "gen/land.nut", "function lift() {\n  local x = ;\n}\n");
+  set_file_time(dir + "gen/land.nut", 5000100);
+  printed.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(world_gen_reload_check());
+  log = printed + testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\ngen/land.nut:2:13: expression expected", 0), 0u)
+      << get_error_message();
+  EXPECT_NE(log.find("gen/land.nut:2:13: error: expression expected"), std::string::npos) << log;
 }
