@@ -12,12 +12,14 @@ namespace {
 // unwound to it, so a short history is enough and nothing needs freeing.
 struct NotedError {
   HSQUIRRELVM vm;
+  unsigned seq;
   char text[256];
   char place[300];
 };
 constexpr int KEPT = 8;
 NotedError noted[KEPT];
 int next_slot = 0;
+unsigned noted_count = 0;
 
 void copy_text(char* dst, size_t size, const char* src) { std::snprintf(dst, size, "%s", src ? src : ""); }
 }  // namespace
@@ -34,6 +36,7 @@ void note_error_place(HSQUIRRELVM vm, const char* text, const char* source, SQIn
   NotedError& e = noted[next_slot];
   next_slot = (next_slot + 1) % KEPT;
   e.vm = vm;
+  e.seq = ++noted_count;
   copy_text(e.text, sizeof(e.text), text);
   char path[260];
   display_script_path(source, path, sizeof(path));
@@ -64,6 +67,15 @@ const char* error_place(HSQUIRRELVM vm, const char* text) {
     if (e.vm == vm && std::strncmp(e.text, text, sizeof(e.text) - 1) == 0) return e.place;
   }
   return "";
+}
+
+unsigned noted_error_count() { return noted_count; }
+
+const char* first_error_since(HSQUIRRELVM vm, unsigned since) {
+  const NotedError* first = nullptr;
+  for (const NotedError& e : noted)
+    if (e.vm == vm && e.seq > since && (!first || e.seq < first->seq)) first = &e;
+  return first ? first->text : nullptr;
 }
 
 void forget_error_places(HSQUIRRELVM vm) {

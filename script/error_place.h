@@ -24,6 +24,13 @@ void note_error_place_from_stack(HSQUIRRELVM vm, const char* text);
 // "file:line:column" of the latest error with this text in vm; "" when none
 // was noted.
 const char* error_place(HSQUIRRELVM vm, const char* text);
+// Counts every error noted so far; with first_error_since an owner finds an
+// error that a script swallowed, such as a file that an include failed to
+// load while the including file ran on.
+unsigned noted_error_count();
+// The text of the first error noted for vm after the count was `since`;
+// null when none was.
+const char* first_error_since(HSQUIRRELVM vm, unsigned since);
 // Drops what was noted for vm (the VM is closing).
 void forget_error_places(HSQUIRRELVM vm);
 

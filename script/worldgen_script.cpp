@@ -31,6 +31,10 @@ SqReloadableVM world_gen_vm;
 namespace {
 SqFunc generate_world_func;
 char world_gen_error[1024];
+// The message on screen came from loading the scripts: it stays there until
+// the next load, whatever generating with what did load does (that goes to
+// the log), because the broken file is what the author has to fix.
+bool load_error_shown = false;
 int world_gen_ms = 0;
 // The seed the world on screen was generated from, so that a reload can make
 // the same world again with the edited script.
@@ -534,16 +538,25 @@ void register_world_gen_api(HSQUIRRELVM vm) {
 
 bool create_world_gen_vm(const char* main_script) {
   world_gen_error[0] = 0;
+  load_error_shown = false;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);
+  unsigned errors_before = sqbind::noted_error_count();
   // A VM made again keeps its file list, where include would find the main
   // script listed and skip it: then every listed file runs again instead.
   bool loaded = world_gen_vm.files.empty() ? world_gen_vm.include(main_script) : world_gen_vm.reload(true);
   if (!loaded) {
     show_world_gen_error(load_error_text(main_script));
+    load_error_shown = true;
     return false;
   }
   lookup_generate_world();
+  // The main script ran, but a file it included may have failed.
+  if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before)) {
+    show_world_gen_error(swallowed);
+    load_error_shown = true;
+    return false;
+  }
   return true;
 }
 
@@ -563,7 +576,7 @@ bool generate_world() {
   SQInteger top = vm ? sq_gettop(vm) : 0;
   // A script that failed to load already shows why it has no function:
   // keep that message (with its line) instead of replacing it.
-  bool load_failed = generate_world_func.isNull() && world_gen_error[0];
+  bool load_failed = generate_world_func.isNull() && load_error_shown;
   if (load_failed) ok = false;
   if (!load_failed) try {
     if (generate_world_func.isNull()) throw sqbind::SquirrelError("No 'generate_world' function in script");
@@ -576,10 +589,16 @@ bool generate_world() {
       throw;
     }
     sq_collectgarbage(vm);
-    world_gen_error[0] = 0;
+    if (!load_error_shown) world_gen_error[0] = 0;
   } catch (const sqbind::SquirrelError& e) {
     if (vm) sq_settop(vm, top);
-    show_world_gen_error(e.text);
+    if (load_error_shown) {
+      char msg[1100];
+      sqbind::script_error_message(msg, sizeof(msg), WORLD_GEN_ERROR, vm, e.text);
+      debug("%s", msg);
+    } else {
+      show_world_gen_error(e.text);
+    }
     ok = false;
   }
 
@@ -597,27 +616,22 @@ bool world_gen_reload_check() {
   if (!world_gen_vm.vm || !world_gen_vm.isChanged()) return false;
   set_error_message(nullptr);
   world_gen_error[0] = 0;
+  load_error_shown = false;
+  unsigned errors_before = sqbind::noted_error_count();
   try {
     if (!world_gen_vm.reload(true)) sqbind::throw_last_error(world_gen_vm.vm);
     lookup_generate_world();
+    // A file the edit newly includes may have failed while the rest ran.
+    if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before))
+      throw sqbind::SquirrelError(swallowed);
   } catch (const sqbind::SquirrelError& e) {
     show_world_gen_error(e.text);
+    load_error_shown = true;
   }
-  // A failed reload keeps its message on screen whatever the generation with
-  // the old functions does: the edit is what its author needs to fix (a
-  // failing generation is in the log).
-  char kept[1024];
-  std::snprintf(kept, sizeof(kept), "%s", world_gen_error);
   // The edited script makes the world on screen again, not the next one, so
   // that its author sees what the edit changed.
   if (has_shown_world) game_rnd_seed = shown_world_seed;
   generate_world();
-  if (kept[0] && std::strcmp(kept, world_gen_error) != 0) {
-    std::memcpy(world_gen_error, kept, sizeof(kept));
-    char msg[1100];
-    std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
-    set_error_message(msg);
-  }
   return true;
 }
 

@@ -334,3 +334,30 @@ TEST_F(WorldGen, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
       << get_error_message();
   EXPECT_NE(log.find("gen/land.nut:2:13: error: expression expected"), std::string::npos) << log;
 }
+
+// An included file that does not compile is swallowed by the include while
+// the main file runs on; the owner still reports it, and what then fails for
+// want of the file's functions goes to the log, not over it on screen.
+TEST_F(WorldGen, AFileThatFailsInsideAnIncludeIsTheErrorShown) {
+  write_file(dir + "gen/land.nut", "function lift() {\n  local x = ;\n}\n");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(load("include(\"gen/land.nut\");\nfunction generate_world() {\n  lift();\n}\n"));
+  const std::string shown = "Error in world gen script:\ngen/land.nut:2:13: expression expected";
+  EXPECT_EQ(std::string(get_error_message()).rfind(shown, 0), 0u) << get_error_message();
+  EXPECT_FALSE(generate_world());
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::string(get_error_message()).rfind(shown, 0), 0u) << get_error_message();
+  EXPECT_NE(log.find("gen/main.nut:3:3: the index 'lift' does not exist"), std::string::npos) << log;
+
+  // An edit that adds a broken include is reported the same way.
+  write_file(dir + "gen/land.nut", "function lift() {}\n");
+  set_file_time(dir + "gen/land.nut", 6000000);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message()) << get_error_message();
+  write_file(dir + "gen/extra.nut", "x <- ;\n");
+  write_file(dir + "gen/main.nut", "include(\"gen/land.nut\");\ninclude(\"gen/extra.nut\");\nfunction generate_world() {\n  lift();\n}\n");
+  set_file_time(dir + "gen/main.nut", 6000100);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\ngen/extra.nut:1:6: ", 0), 0u)
+      << get_error_message();
+}
