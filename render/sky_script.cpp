@@ -80,7 +80,13 @@ Sky::ColorSource* open_sky_script(const char* main_file) {
   close_sky_script();
   script = new SkyScript;
   if (!script->vm.open(1024)) fatal("error creating sky script VM");
-  if (!script->vm.include(main_file)) fatal("error in sky script");
+  if (!script->vm.include(main_file)) {
+    // Still fatal at start-up, but saying where.
+    char msg[1200];
+    sqbind::script_error_message(msg, sizeof(msg), "error in sky script\n%s", script->vm.vm,
+                                 sqbind::last_error_text(script->vm.vm));
+    fatal("%s", msg);
+  }
   script->bind();
   return script;
 }

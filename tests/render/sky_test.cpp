@@ -195,6 +195,14 @@ TEST_F(SkyTest, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
   set_error_message(nullptr);
 }
 
+// A sky script that does not compile at start-up is still fatal, but the
+// message says where.
+TEST_F(SkyTest, BrokenScriptAtStartUpIsFatalWithItsPlace) {
+  write_file("sky_broken.nut", "function get_sky_colors(e) {\n  return [;\n}\n", 1000);
+  EXPECT_EXIT(open_sky_script("sky_broken.nut"), testing::ExitedWithCode(100),
+              "error in sky script\nsky_broken.nut:2:11: ");
+}
+
 // The game's own script gives a blue noon, a red dusk and a dark night.
 TEST_F(SkyTest, GameScriptMakesADay) {
   std::ifstream in(DATA_DIR "/sky.nut");
