@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/camera.h"
+#include "app/effects.h"
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -120,6 +121,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  effects_init();
   if (gfx_quality == 1) init_shadows();
   register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
@@ -136,6 +138,7 @@ void app_close() {
   HeightmapData::world_hooks.progress = nullptr;
   unregister_standard_gui_behaviours();
   close_shadows();
+  effects_close();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -162,6 +165,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  effects_step(dt);
 }
 
 void app_render(float k) {
@@ -181,6 +185,7 @@ void app_render(float k) {
 void app_hot_reload_checks() {
   reload_changed_shaders();
   Sky::check_reload();
+  effects_reload_check();
   world_gen_reload_check();
 }
 

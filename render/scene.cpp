@@ -3,6 +3,7 @@
 #include "render/scene.h"
 
 #include "platform/globals.h"
+#include "platform/sim_step.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
@@ -32,7 +33,10 @@ void render_scene_additions() {
     scene_hooks.renderDebugObjects();
     end_draw_debug_vis();
   }
-  if (scene_hooks.renderEffects) scene_hooks.renderEffects();
+  if (scene_hooks.renderEffects) {
+    float k = render_view().k;
+    scene_hooks.renderEffects(k * SIM_STEP_SECONDS, k);
+  }
 }
 
 namespace {
