@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "app/camera.h"
-#include "app/gameobj_glue.h"
 #include "app/effects.h"
+#include "app/gameobj_glue.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
@@ -39,7 +39,9 @@ vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
-bool shift_held() { return getKeyState(VK_SHIFT); }
+// Chords act on the modifiers held when their key went down, which at a few
+// frames a second may no longer be held when the step runs.
+bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
 
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
@@ -54,7 +56,7 @@ void handle_setting_keys() {
   if (keyUp(VK_SNAPSHOT)) take_screenshot();
   if (keyDown(VK_F1)) show_fps = !show_fps;
   if (keyDown(VK_F5)) {
-    if (shift_held())
+    if (pressed_with(VK_F5, IF_SHIFT))
       land_shadow_quality = (land_shadow_quality + 1) % 3;
     else
       use_postfx = !use_postfx;
@@ -67,10 +69,10 @@ void handle_setting_keys() {
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
   gameobj_handle_keys();
-  if (dev_mode == getKeyState(VK_CONTROL)) return;
-  if (keyDown('G')) generate_world();
-  if (keyDown('H')) HeightmapData::addWaterKey();
-  if (keyDown('R')) HeightmapData::erodeKey();
+  auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
+  if (world_key('G')) generate_world();
+  if (world_key('H')) HeightmapData::addWaterKey();
+  if (world_key('R')) HeightmapData::erodeKey();
 }
 
 bool sun_elevation_query(float& y) {

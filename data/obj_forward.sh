@@ -5,7 +5,7 @@
 out float fog;
 vec4 vsh() {
   vec4 pos = obj_vertex();
-  fog = fog_amount_rim(wpos);
+  fog = fog_amount(wpos);
   return pos;
 }
 #endif

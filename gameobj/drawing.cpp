@@ -76,6 +76,9 @@ void bind_inst_renderers() {
     inst_renderers[i].inst->init(path);
   }
   bind_house_tile_renderers();
+  int bound = 0;
+  for (int i = 0; i < num_inst_renderers; i++) bound += inst_renderers[i].inst->mesh != nullptr;
+  debug("instance renderers bound: %d of %d", bound, num_inst_renderers);
 }
 
 void draw_inst_renderers() {

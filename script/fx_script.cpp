@@ -7,6 +7,7 @@
 #include "platform/log.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
+#include "script/error_place.h"
 #include "script/ramp_classes.h"
 #include "script/sqbind.h"
 #include "script/vec_helpers.h"
@@ -22,9 +23,11 @@ sqbind::SqFunc update_fx;
 sqbind::SqObject pinned_ramps;
 int pinned_count = 0;  // pins since the table was last emptied
 
+// The error with the place the VM noted for it ("test/fx.nut:12:5: ..."),
+// on screen and in the log.
 void show_fx_error(const char* text) {
   char msg[1100];
-  std::snprintf(msg, sizeof(msg), FX_SCRIPT_ERROR, text ? text : "");
+  sqbind::script_error_message(msg, sizeof(msg), FX_SCRIPT_ERROR, fx_script_vm.vm, text ? text : "");
   set_error_message(msg);
 }
 

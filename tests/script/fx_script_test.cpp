@@ -3,6 +3,8 @@
 // test/fx.nut running every effect it offers.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -180,6 +182,7 @@ TEST_F(FxScript, UpdateFxRunsEachStepAndItsErrorsAreShown) {
   EXPECT_FLOAT_EQ(spawned[0].pos.x, 0.05f);
   fx_script_update(0.05f);
   EXPECT_NE(error().find("third step"), std::string::npos) << error();
+  EXPECT_TRUE(std::regex_search(error(), std::regex("fx\\.nut:[0-9]+:[0-9]+: third step"))) << "with its place: " << error();
   fx_script_update(0.05f);
   EXPECT_EQ(spawned.size(), 3u) << "the script goes on after an error";
 }
@@ -196,6 +199,7 @@ TEST_F(FxScript, BrokenReloadShowsTheErrorAndTheOldFunctionsStay) {
   EXPECT_TRUE(fx_script_check_reload());
   EXPECT_EQ(resets, 1) << "the particles of the old script are removed";
   EXPECT_EQ(error().rfind("Error in fx script:\n", 0), 0u) << error();
+  EXPECT_TRUE(std::regex_search(error(), std::regex("fx\\.nut:[0-9]+:[0-9]+: "))) << "with its place: " << error();
   EXPECT_FALSE(fx_script_check_reload()) << "nothing changed since";
   call_fx_script("burst", vec4f(), vec4f(), vec4f(), 0);
   EXPECT_EQ(spawned.size(), 1u) << "the old function still runs";
