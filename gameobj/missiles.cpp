@@ -9,6 +9,7 @@ constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
 constexpr float METEOR_HEIGHT = 90.f;    // the meteor falls from this high above its target
 constexpr float METEOR_BLAST_RADIUS = 10.f;
 constexpr float METEOR_CRATER_RADIUS = 8.f;
+constexpr float METEOR_PLAYER_DAMAGE = 0.5f;  // of full health, at the blast's centre
 constexpr float WATERBALL_WATER = 300.f;
 constexpr float WATERBALL_RADIUS = 3.f;
 constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
@@ -79,6 +80,14 @@ T* launch_missile(DynArray<T*>& list, const vec4f& from, const vec4f& target) {
 
 }  // namespace
 
+// Health falls (never below none) and the screen flashes red, so that the
+// player sees the hit whatever he looks at.
+void hurt_player(Player& p, float amount) {
+  if (!(amount > 0)) return;
+  p.health = std::fmax(0.f, p.health - amount);
+  cur_frame_color = vec4f(0.9f, 0.08f, 0.04f, std::fmin(0.6f, 0.25f + amount));
+}
+
 void Missile::update(float dt) {
   age += dt;
   vec4f from = pos;
@@ -148,6 +157,12 @@ void MeteorMissile::arrive(const vec4f& at) {
     if (distance_xz(ManaGatherer_list[i]->pos, at) <= METEOR_BLAST_RADIUS) ManaGatherer_list[i]->destroy();
   // The shock wave lights the whole screen for a moment.
   cur_frame_color = vec4f(1.f, 0.85f, 0.6f, 0.7f);
+  // A caster too close to the blast is hurt by it (and sees red, not white).
+  if (local_player) {
+    vec4f e = local_player->pos;
+    float d = std::sqrt((e.x - at.x) * (e.x - at.x) + (e.y - at.y) * (e.y - at.y) + (e.z - at.z) * (e.z - at.z));
+    if (d < METEOR_BLAST_RADIUS) hurt_player(*local_player, METEOR_PLAYER_DAMAGE * (1 - d / METEOR_BLAST_RADIUS));
+  }
 }
 
 void HillMissile::arrive(const vec4f& at) {

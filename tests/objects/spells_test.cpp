@@ -280,3 +280,47 @@ TEST_F(SpellHost, TheCastleMissileFliesToTheCastle) {
   update(200);
   EXPECT_EQ(CastleMissile_list.count, 0);
 }
+
+TEST_F(SpellHost, AMeteorTooCloseHurtsThePlayerAndFlashesRed) {
+  player->mana = 100;
+  player->placeAtCamera(vec4f(128, GROUND + 3, 128, 1));
+  cur_view_itm = Matrix44::identity();
+  cur_view_itm.row[2] = vec4f(0, -1, 0, 0);
+  cur_view_itm.row[3] = player->eye();
+  player->selectSpell(false, spell_grid[0][4]);
+  ASSERT_TRUE(player->castHand(0));
+  for (int i = 0; i < 200 && MeteorMissile_list.count; i++) update();
+  EXPECT_LT(player->stateFraction(0), 0.9f);
+  EXPECT_GT(player->stateFraction(0), 0.4f);
+  EXPECT_GT(cur_frame_color.x, 0.5f);
+  EXPECT_LT(cur_frame_color.y, 0.2f);
+}
+
+TEST_F(SpellHost, WorldScriptsSpawnSpringsStonesAndGatherers) {
+  HSQUIRRELVM vm = sq_open(1024);
+  reinterpret_cast<GameobjBindFn>(gameobj_entry.bind_gameobj)(vm);
+  auto run = [vm](const char* text) {
+    SQInteger top = sq_gettop(vm);
+    bool ok = SQ_SUCCEEDED(sq_compilebuffer(vm, text, SQInteger(std::strlen(text)), "t", SQFalse));
+    if (ok) {
+      sq_pushroottable(vm);
+      ok = SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQFalse));
+    }
+    sq_settop(vm, top);
+    return ok;
+  };
+  EXPECT_TRUE(run("spawn_water_source(30, 40, 4.0, 2.0)"));
+  EXPECT_TRUE(run("spawn_water_source(90, 40, -4.0, 2.0)"));
+  EXPECT_TRUE(run("spawn_stone(50.5, 60)"));
+  EXPECT_TRUE(run("spawn_gatherer(52, 61)"));
+  EXPECT_FALSE(run("spawn_water_source(30, 40, 4.0)"));
+  EXPECT_FALSE(run("spawn_water_source(30, 40, 4.0, 0)"));
+  EXPECT_FALSE(run("spawn_stone(\"here\", 1)"));
+  sq_close(vm);
+  EXPECT_EQ(WaterSource_list.count, 2);
+  EXPECT_EQ(Stone1StaticObject_list.count, 1);
+  EXPECT_EQ(ManaGatherer_list.count, 1);
+  update(60);
+  EXPECT_NEAR(total_water(), 8, 0.01);  // the spring's two seconds; the sink had nothing to take
+  EXPECT_EQ(WaterSource_list.count, 0);
+}
