@@ -92,9 +92,26 @@ void place_initial_sun() {
 void run_automated_casts() {
   static int step = 0;
   for (const AutomationOptions::Cast& c : automation.casts)
-    if (c.step == step && !gameobj_cast_from_place(c.place, c.hand))
-      debug("automated cast of place %d at step %d did not fly", c.place, step);
+    if (c.step == step)
+      debug("automated cast of place %d at step %d %s", c.place, step,
+            gameobj_cast_from_place(c.place, c.hand) ? "flies" : "did not fly");
   step++;
+}
+
+// The visual log shows what just happened ("Not enough mana"): it is cleared
+// once nothing new has been logged for a few seconds.
+constexpr float VISUAL_LOG_SHOWN_SECONDS = 3;
+void expire_visual_log(float dt) {
+  static size_t lines_seen = 0;
+  static float quiet = 0;
+  size_t n = get_visual_log().size();
+  if (n != lines_seen) {
+    lines_seen = n;
+    quiet = 0;
+  } else if (n > 0 && (quiet += dt) > VISUAL_LOG_SHOWN_SECONDS) {
+    clear_visual_log();
+    lines_seen = 0;
+  }
 }
 
 void fade_screen_flash(float dt) { decay_frame_color(prev_frame_color, cur_frame_color, dt); }
@@ -117,6 +134,7 @@ void text_pass() {
     draw_crosshair();
   }
   draw_error_message();
+  draw_visual_log();
   draw_overlays();
   end_text();
 }
@@ -181,6 +199,7 @@ void app_close() {
 void app_update(float dt) {
   camera_save_previous();
   fade_screen_flash(dt);
+  expire_visual_log(dt);
   if (dev_mode)
     free_fly_step(dt);
   else
