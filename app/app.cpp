@@ -114,6 +114,18 @@ void expire_visual_log(float dt) {
   }
 }
 
+// Pause stops the simulation; the frame still draws and the mouse still looks.
+bool paused = false;
+bool pause_toggled() { return keyDown('P') || keyDown(VK_PAUSE); }
+
+void draw_pause_banner() {
+  if (!paused) return;
+  push_text_style();
+  set_text_scale(get_text_scale() * 2);
+  draw_text("Paused", -1, d3d_wd / 2, d3d_ht / 2, 0, 0, D3dColor(0xFFFFFFFF));
+  pop_text_style();
+}
+
 void fade_screen_flash(float dt) { decay_frame_color(prev_frame_color, cur_frame_color, dt); }
 
 void place_initial_camera() {
@@ -135,6 +147,7 @@ void text_pass() {
   }
   draw_error_message();
   draw_visual_log();
+  draw_pause_banner();
   draw_overlays();
   end_text();
 }
@@ -198,6 +211,11 @@ void app_close() {
 
 void app_update(float dt) {
   camera_save_previous();
+  if (app_active && pause_toggled()) paused = !paused;
+  if (paused) {
+    if (app_active) handle_setting_keys();
+    return;
+  }
   fade_screen_flash(dt);
   expire_visual_log(dt);
   if (dev_mode)

@@ -10,6 +10,7 @@
 #include "platform/input.h"
 #include "platform/log.h"
 #include "app/main_loop.h"
+#include "app/replay_session.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/sim_step.h"
@@ -30,8 +31,11 @@ struct GameLoopHost : MainLoopHost {
   int64_t ticksPerSecond() override { return get_ref_time_freq(); }
   void drainMessages() override { drain_message_queue(); }
   void update(float dt) override {
+    input_session_before_step();
     app_update(dt);
-    if (automation.steps > 0 && ++steps_done >= automation.steps) {
+    bool run_ends = automation.steps > 0 && ++steps_done >= automation.steps;
+    input_session_after_step(run_ends);
+    if (run_ends) {
       if (automation.shot_file.empty())
         quit_requested = true;
       else
@@ -57,7 +61,10 @@ struct GameLoopHost : MainLoopHost {
     int p = -1;
     return query_gpu_activity(p) ? p : -1;
   }
-  void hotReloadChecks() override { app_hot_reload_checks(); }
+  // A replay must run the code it was recorded with, so nothing reloads.
+  void hotReloadChecks() override {
+    if (!replaying_input()) app_hot_reload_checks();
+  }
   bool quitRequested() override { return quit_requested; }
 };
 
@@ -77,6 +84,7 @@ void shutdown_game() {
   systems_up = false;
   debug("closing...");
   app_close();
+  end_input_session();
   close_font();
   dynVBWriter.close();
   stop_gpu_probe();
@@ -104,6 +112,7 @@ int main(int argc, char** argv) {
 
   read_settings(argc, argv);
   if (automation.has_seed) game_rnd_seed = automation.seed;
+  if (!start_input_session()) return 1;
   set_fatal_shutdown_hook(shutdown_game);
   if (!create_main_window()) return 1;
   systems_up = true;

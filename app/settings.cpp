@@ -106,6 +106,12 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       else
         debug("ignoring bad -cast value '%s' (expected STEP,PLACE[,HAND])", v);
       i++;
+    } else if (!std::strcmp(a, "-record") && v) {
+      o.record_file = v;
+      i++;
+    } else if (!std::strcmp(a, "-replay") && v) {
+      o.replay_file = v;
+      i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-sun") && v) {
@@ -143,6 +149,9 @@ const char* command_line_help() {
          "  -cast STEP,PLACE[,HAND]  at that step cast the spell of a spell-grid place (0-9)\n"
          "                     from the first (0) or second (1) hand; may be repeated\n"
          "  -mana-cheat        start with unlimited mana\n"
+         "  -record FILE       write every simulation step's input (keys, buttons, camera) to FILE\n"
+         "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
+         "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

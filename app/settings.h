@@ -22,6 +22,8 @@ struct AutomationOptions {
   };
   std::vector<Cast> casts;
   bool mana_cheat = false;
+  std::string record_file;  // each step's input written here
+  std::string replay_file;  // each step's input read from here instead of the devices
 };
 extern AutomationOptions automation;
 

@@ -218,6 +218,47 @@ void clear_input_step() {
   last_key = last_char = wheel_notches = 0;
 }
 
+void visit_step_events(void (*fn)(const InputEvent& ev, void* ctx), void* ctx) {
+  for (QueuedEvent* q = queue_head; q; q = q->next) fn(q->ev, ctx);
+}
+
+void push_recorded_event(const InputEvent& ev) {
+  auto* q = static_cast<QueuedEvent*>(std::malloc(sizeof(QueuedEvent)));
+  if (!q) return;
+  q->ev = ev;
+  q->next = nullptr;
+  if (queue_tail)
+    queue_tail->next = q;
+  else
+    queue_head = q;
+  queue_tail = q;
+  bool in_range = ev.key >= 0 && ev.key <= 255;
+  switch (ev.type) {
+    case EV_KEY_DOWN:
+    case EV_BUTTON_DOWN:
+      if (ev.type == EV_BUTTON_DOWN || !(ev.flags & IF_REPEAT)) {
+        set_key_flag(ev.key, 1);
+        if (in_range) key_down_mods[ev.key] = ev.flags & CHORD_MODIFIERS;
+      }
+      last_key = ev.key, last_char = ev.ch;
+      break;
+    case EV_KEY_UP:
+    case EV_BUTTON_UP:
+      set_key_flag(ev.key, 2);
+      break;
+    case EV_MOUSE_MOVE:
+      mouse_x = ev.x, mouse_y = ev.y;
+      break;
+    case EV_WHEEL:
+      wheel_notches += ev.wheel;
+      break;
+    default:
+      break;
+  }
+}
+
+void set_recorded_mouse_pos(float x, float y) { mouse_x = x, mouse_y = y; }
+
 void update_mouse_over() {
   if (mouse_captured || is_fullscreen) {
     mouse_over = true;

@@ -67,6 +67,15 @@ int getKey();
 int getChar();
 void clear_input_step();
 void update_mouse_over();
+
+// Record and replay of a step's input. The events queued for this step, in
+// order, are passed to `fn`; nothing is taken off the queue.
+void visit_step_events(void (*fn)(const InputEvent& ev, void* ctx), void* ctx);
+// Queues an event exactly as it was recorded (flags included) and sets the
+// step's key flags from it, without touching the real cursor or capture.
+void push_recorded_event(const InputEvent& ev);
+// Sets where the game believes the cursor is, without moving the real one.
+void set_recorded_mouse_pos(float x, float y);
 bool is_mouse_captured();
 
 // The character a key produces with the given Shift and Caps Lock state on a
