@@ -17,6 +17,7 @@
 #include "app/overlays.h"
 #include "app/settings.h"
 #include "app/spell_ui.h"
+#include "app/world_requests.h"
 #include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
@@ -233,6 +234,7 @@ void app_update(float dt) {
   effects_step(dt);
   run_automated_casts();
   gameobj_update(dt);
+  generate_requested_world();
   if (!dev_mode) update_spell_ui(dt);
 }
 

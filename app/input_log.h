@@ -25,6 +25,10 @@ struct ReplayStart {
   uint64_t seed = 0;
   bool dev_mode = false;
   bool mana_cheat = false;
+  // Graphics quality: the land renderer's flow animation draws from the
+  // game's random sequence in its step, so a replay runs at the quality it
+  // was recorded at. -1 when the record does not say.
+  int gfx_quality = -1;
   bool has_cam = false;
   float cam[5] = {0, 0, 0, 0, 0};
   struct Cast {

@@ -27,7 +27,15 @@ struct GameLoopHost : MainLoopHost {
   int steps_done = 0;
   bool final_frame = false;  // the last frame before an automated quit
 
-  int64_t now() override { return get_ref_time(); }
+  // A replay runs on its own clock, which each drawn frame advances by
+  // -frame-steps steps: as fast as frames draw, at any ratio of frames to
+  // steps, and the same steps whatever the ratio.
+  int64_t replay_clock = 0;
+  int64_t replayFrameTicks() const {
+    double t = double(update_step_ticks) * double(automation.frame_steps);
+    return t < 1 ? 1 : int64_t(t);
+  }
+  int64_t now() override { return replaying_input() ? replay_clock : get_ref_time(); }
   int64_t ticksPerSecond() override { return get_ref_time_freq(); }
   void drainMessages() override { drain_message_queue(); }
   void update(float dt) override {
@@ -45,6 +53,7 @@ struct GameLoopHost : MainLoopHost {
   void clearInputStep() override { clear_input_step(); }
   bool renderFrame(float k) override {
     bool drawn = render_d3d_frame(app_render, k);
+    if (replaying_input()) replay_clock += replayFrameTicks();
     if (drawn && final_frame) {
       if (save_backbuffer_png(automation.shot_file.c_str()))
         debug("saved screenshot '%s'", automation.shot_file.c_str());
@@ -56,7 +65,10 @@ struct GameLoopHost : MainLoopHost {
   }
   void present() override { present_frame(); }
   bool checkDevice() override { return check_d3d_device(); }
-  void sleepMsec(int ms) override { SDL_Delay(Uint32(ms > 0 ? ms : 0)); }
+  void sleepMsec(int ms) override {
+    SDL_Delay(Uint32(ms > 0 ? ms : 0));
+    if (replaying_input()) replay_clock += int64_t(ms > 0 ? ms : 1) * get_ref_time_freq() / 1000;
+  }
   int gpuActivity() override {
     int p = -1;
     return query_gpu_activity(p) ? p : -1;

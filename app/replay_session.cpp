@@ -37,6 +37,7 @@ ReplayStart start_of_this_run() {
   s.seed = game_rnd_seed;
   s.dev_mode = dev_mode;
   s.mana_cheat = automation.mana_cheat;
+  s.gfx_quality = gfx_quality;
   s.has_cam = automation.has_cam;
   std::memcpy(s.cam, automation.cam, sizeof(s.cam));
   for (const AutomationOptions::Cast& c : automation.casts) s.casts.push_back({c.step, c.place, c.hand});
@@ -47,6 +48,7 @@ void adopt_start(const ReplayStart& s) {
   game_rnd_seed = s.seed;
   dev_mode = s.dev_mode;
   automation.mana_cheat = s.mana_cheat;
+  if (s.gfx_quality >= 0) gfx_quality = s.gfx_quality;
   automation.has_cam = s.has_cam;
   std::memcpy(automation.cam, s.cam, sizeof(s.cam));
   automation.casts.clear();

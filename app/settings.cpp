@@ -10,6 +10,7 @@
 #include "platform/globals.h"
 #include "platform/log.h"
 #include "platform/platform.h"
+#include "platform/sim_step.h"
 
 AutomationOptions automation;
 
@@ -112,6 +113,11 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
     } else if (!std::strcmp(a, "-replay") && v) {
       o.replay_file = v;
       i++;
+    } else if (!std::strcmp(a, "-frame-steps") && v) {
+      float f;
+      if (parse_floats(v, &f, 1) && f >= 0.05f && f <= SIM_MAX_CATCHUP_STEPS) o.frame_steps = f;
+      else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, SIM_MAX_CATCHUP_STEPS);
+      i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-sun") && v) {
@@ -152,6 +158,7 @@ const char* command_line_help() {
          "  -record FILE       write every simulation step's input (keys, buttons, camera) to FILE\n"
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
+         "  -frame-steps X     simulation steps per drawn frame while replaying (default 4)\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

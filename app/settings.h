@@ -24,6 +24,7 @@ struct AutomationOptions {
   bool mana_cheat = false;
   std::string record_file;  // each step's input written here
   std::string replay_file;  // each step's input read from here instead of the devices
+  float frame_steps = 4;    // simulation steps per drawn frame while replaying
 };
 extern AutomationOptions automation;
 

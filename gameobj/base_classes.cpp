@@ -15,7 +15,6 @@ int Spell::manaCost() { return 0; }
 
 const char* CastleObject::getName() { return "CastleObject"; }
 int CastleObject::castleLevel() { return level; }
-float CastleObject::castleProgress() { return 0; }
 vec4f CastleObject::boundRect() { return vec4f(pos.x - 9, pos.z - 9, pos.x + 9, pos.z + 9); }
 
 namespace {

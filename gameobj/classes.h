@@ -28,6 +28,8 @@ struct Missile : GameObj {
   virtual const char* flightFx() { return "magic_missile_fx"; }
   virtual uint32_t trailColor() { return 0x8099CCFFu; }
   virtual float trailWidth() { return 0.35f; }
+  // Whether it bursts on a flying monster its path meets.
+  virtual bool hitsFlyers() { return false; }
 };
 // Missiles whose arrival reshapes the land.
 struct TerrainMissile : Missile {
@@ -45,10 +47,12 @@ struct Fireball : Missile {
   void arrive(const vec4f& at) override;
   const char* flightFx() override { return "fireball_fx"; }
   uint32_t trailColor() override { return 0xA0FF8822u; }
+  bool hitsFlyers() override { return true; }
 };
 struct Waterball : WaterMissile {
   GAMEOBJ_NAMED(Waterball)
   void arrive(const vec4f& at) override;
+  bool hitsFlyers() override { return true; }
 };
 struct FaultMissile : TerrainMissile {
   GAMEOBJ_NAMED(FaultMissile)
@@ -147,6 +151,11 @@ struct Monster : GameObj {
 };
 struct WyvernMonster : Monster {
   GAMEOBJ_NAMED(WyvernMonster)
+  float bank = 0;        // roll into the turn, radians
+  float flap = 0;        // wing-beat phase
+  float breathing = 0;   // seconds of fire breath left in this burst
+  float breathWait = 0;  // seconds until the next burst
+  vec4f boundRect() override;
   void update(float dt) override;
   void render(float t) override;
   void renderShadow(float t) override;
@@ -156,12 +165,17 @@ struct WyvernCorpse : GameObj {
   GAMEOBJ_NAMED(WyvernCorpse)
   vec4f pos{0, 0, 0, 1};
   vec4f vel{0, 0, 0, 0};
+  float spin = 0;
+  void update(float dt) override;
+  void render(float t) override;
+  vec4f boundRect() override;
 };
 
 // Things standing on the land.
 struct StaticObject : GameObj {
   GAMEOBJ_NAMED(StaticObject)
   vec4f pos{0, 0, 0, 1};
+  vec4f boundRect() override;
 };
 struct Stone1StaticObject : StaticObject {
   GAMEOBJ_NAMED(Stone1StaticObject)
@@ -171,6 +185,8 @@ struct Stone1StaticObject : StaticObject {
 struct ManaGatherer : StaticObject {
   GAMEOBJ_NAMED(ManaGatherer)
   float gathered = 0, burning = 0;
+  float sendWait = 0;  // seconds until the gathered mana is sent
+  void update(float dt) override;
   void render(float t) override;
   void renderShadow(float t) override;
 };
@@ -182,12 +198,17 @@ struct CastleWall : StaticObject {
 };
 struct WorldPortal : StaticObject {
   GAMEOBJ_NAMED(WorldPortal)
+  void update(float dt) override;
 };
 
 struct ManaBall : GameObj {
   GAMEOBJ_NAMED(ManaBall)
   vec4f pos{0, 0, 0, 1};
   int amount = 0;
+  vec4f vel{0, 0, 0, 0};
+  float age = 0;
+  void update(float dt) override;
+  vec4f boundRect() override;
 };
 
 // Short-lived effects bound to a place.

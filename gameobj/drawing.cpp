@@ -61,7 +61,9 @@ void wyvern_chain(const WyvernMonster& w, vec4f* pts, vec4f& fwd, vec4f& side) {
   for (int k = 0; k < WYVERN_LINKS; k++) {
     float sway = std::sin(anim_clock * 3.0f - float(k) * 0.9f) * 0.25f * float(k) / WYVERN_LINKS;
     float back = 0.35f + float(k) * 0.55f;
-    pts[k] = vec4f(w.pos.x - fwd.x * back + side.x * sway, w.pos.y - 0.05f * float(k) + 0.1f * std::sin(anim_clock * 2.f - float(k)),
+    // Each wing beat sends a wave down the body.
+    float beat = 0.12f * std::sin(w.flap - float(k) * 0.8f);
+    pts[k] = vec4f(w.pos.x - fwd.x * back + side.x * sway, w.pos.y - 0.05f * float(k) + beat,
                    w.pos.z - fwd.z * back + side.z * sway, 1);
   }
 }
@@ -113,20 +115,14 @@ void ManaGatherer::renderShadow(float) {
   gatherer_body_inst.renderShadowBalls(gatherer_body_tm(*this, breath), 1.f);
 }
 
-// Until monsters hunt, a wyvern circles where it was put.
-void WyvernMonster::update(float dt) {
-  float c = std::cos(dt * 0.35f), s = std::sin(dt * 0.35f);
-  vel = vec4f(vel.x * c - vel.z * s, 0, vel.x * s + vel.z * c, 0);
-  pos = vec4f(pos.x + vel.x * dt, pos.y, pos.z + vel.z * dt, 1);
-}
-
 void WyvernMonster::render(float) {
   vec4f pts[WYVERN_LINKS], fwd, side;
   wyvern_chain(*this, pts, fwd, side);
   queue_simple(wyvern_head_inst, placement(pos, fwd, 1.2f), 0xFFFFFFFFu);
   // Each link of the chain is one bent segment, its inner control points
-  // set so that neighbouring segments meet smoothly.
-  vec4f up(0, 1, 0, 0);
+  // set so that neighbouring segments meet smoothly; the body rolls with
+  // the bank of the turn.
+  vec4f up(side.x * std::sin(bank), std::cos(bank), side.z * std::sin(bank), 0);
   for (int k = 0; k + 1 < WYVERN_LINKS; k++) {
     const vec4f& a = pts[k];
     const vec4f& b = pts[k + 1];

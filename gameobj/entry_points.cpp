@@ -95,12 +95,8 @@ void toggle_monster_spawn() {
   visual_log("monster spawn %s", monster_spawn_enabled ? "on" : "off");
 }
 
-void spawn_monster(const vec4f&) {}
-void spawn_monsters(float) {}
-bool is_world_complete() { return false; }
 void init_inst_render() { bind_inst_renderers(); }
 void do_inst_render(float) { draw_inst_renderers(); }
-void generate_objects() {}
 void render_building(const HeightmapData::Surface& s, int x, int z) { write_building_record(s, x, z); }
 
 // The ten spell places, row by row; the player starts with Hill and Fireball.
@@ -125,6 +121,8 @@ void init_gameobj() {
 void update_gameobj(int, float dt) {
   free_deleted_objects();
   anim_clock += dt;
+  update_world_progress(dt);
+  spawn_monsters(dt);
   for_each_object(GameObj_list, [dt](GameObj* obj) { obj->update(dt); });
 }
 

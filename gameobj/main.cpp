@@ -8,6 +8,7 @@
 
 #include "module_api.h"
 #include "classes.h"
+#include "world_run.h"
 
 #include "object_registry.cpp"
 #include "base_classes.cpp"
@@ -17,5 +18,8 @@
 #include "missiles.cpp"
 #include "spells.cpp"
 #include "player.cpp"
+#include "gatherer.cpp"
+#include "wyvern.cpp"
+#include "castle.cpp"
 #include "entry_points.cpp"
 #include "class_table.cpp"

@@ -98,7 +98,7 @@ void Missile::update(float dt) {
   bool reaches_target = left <= step;
   if (reaches_target) to = target;
   vec4f hit;
-  bool landed = segment_hits_surface(from, to, hit);
+  bool landed = (hitsFlyers() && flyer_on_path(from, to, hit)) || segment_hits_surface(from, to, hit);
   if (!landed && reaches_target) landed = true, hit = to;
   pos = landed ? hit : to;
   if (trail >= 0) add_trail_point(trail, pos, vel, side_of(vel));
@@ -131,6 +131,7 @@ void Fireball::arrive(const vec4f& at) {
 void Waterball::arrive(const vec4f& at) {
   call_fx_script("waterball_splash_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
   add_water_globe(at, WATERBALL_WATER, WATERBALL_RADIUS);
+  drown_monsters_near(at, 2.5f);
 }
 
 void FaultMissile::arrive(const vec4f& at) {
@@ -178,10 +179,9 @@ void PitMissile::arrive(const vec4f& at) {
 void WaterSourceMissile::arrive(const vec4f& at) { add_water_source(at, SPRING_RATE, SPRING_SECONDS); }
 void WaterSinkMissile::arrive(const vec4f& at) { add_water_source(at, -SPRING_RATE, SPRING_SECONDS); }
 
-// The castle's growth on arrival comes with the castle's levels; for now the
-// missile reaches it and glows.
 void CastleMissile::arrive(const vec4f& at) {
   call_fx_script("magic_hit_fx", at, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 3);
+  grow_castle();
 }
 
 // A spring pours at its own cell; the water sim spreads it.

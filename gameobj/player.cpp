@@ -66,6 +66,8 @@ void Player::update(float dt) {
 }
 
 void Player::onWorldGenerate() {
+  note_world_start();
+  reset_monster_spawning();
   parked = true;
   vel = vec4f(0, 0, 0, 0);
 }

@@ -104,9 +104,6 @@ bool CastleSpell::launch(const vec4f& from, const vec4f&) {
 
 // Mana the castle's next level takes: 100, 200, 400.
 int CastleSpell::manaCost() {
-  int level = CastleObject_list.count ? CastleObject_list[0]->castleLevel() : 0;
-  return 100 << std::clamp(level, 0, 2);
+  return castle_level_cost(CastleObject_list.count ? CastleObject_list[0]->castleLevel() : 0);
 }
 
-// No portal stands yet in a world that is not complete.
-bool UsePortalSpell::launch(const vec4f&, const vec4f&) { return false; }

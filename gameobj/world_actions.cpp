@@ -38,10 +38,7 @@ void for_cells_within(float x, float z, float radius, Fn fn) {
 }
 
 // Kills a monster with its death burst where it is.
-void kill_monster(Monster* m) {
-  wyvern_death_fx(m->pos);
-  m->destroy();
-}
+void kill_monster(Monster* m) { monster_killed(m); }
 
 void tell_land_renderer() {
   if (HeightmapData::world_hooks.heightsChanged) HeightmapData::world_hooks.heightsChanged();

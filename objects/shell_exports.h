@@ -2,6 +2,8 @@
 // Services of the game's shell that the game-object module calls back: the
 // camera's frame matrices and fly control, and the step clock. The shell
 // defines them and includes this header where it declares its own.
+#include <cstdint>
+
 #include "platform/math_types.h"
 
 extern Matrix44 cur_view_itm;  // camera matrix: rows right, up, forward, position
@@ -16,6 +18,11 @@ void reset_fly_control();
 // Starts the current step's clock again so that a long operation inside the
 // step (world generation) is not counted in its duration.
 void reset_update_time();
+
+// Asks for a new world made from `seed` once the current step is over: the
+// module cannot generate the world from inside its own update, which walks
+// the objects that generation removes.
+void request_world_generation(uint64_t seed);
 
 // Colour added over the whole frame, fading by itself: flashes of hits and blasts.
 extern vec4f cur_frame_color;

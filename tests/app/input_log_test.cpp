@@ -32,6 +32,7 @@ TEST(InputLog, WrittenFileReadsBackExactly) {
   ReplayStart start;
   start.seed = 18446744073709551615ull;
   start.mana_cheat = true;
+  start.gfx_quality = 0;
   start.has_cam = true;
   start.cam[3] = 0.123456789f;
   start.casts.push_back({5, 9, 1});
@@ -45,6 +46,7 @@ TEST(InputLog, WrittenFileReadsBackExactly) {
   EXPECT_EQ(log.start.seed, start.seed);
   EXPECT_TRUE(log.start.mana_cheat);
   EXPECT_FALSE(log.start.dev_mode);
+  EXPECT_EQ(log.start.gfx_quality, 0);
   EXPECT_EQ(log.start.cam[3], start.cam[3]);
   ASSERT_EQ(log.start.casts.size(), 1u);
   EXPECT_EQ(log.start.casts[0].place, 9);
