@@ -118,7 +118,8 @@ void init_gameobj() {
   if (!spell_grid[0][0]) init_spell_grid();
 }
 
-void update_gameobj(int, float dt) {
+void update_gameobj(int step, float dt) {
+  module_step = step;
   free_deleted_objects();
   anim_clock += dt;
   update_world_progress(dt);

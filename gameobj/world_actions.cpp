@@ -19,8 +19,10 @@ float smooth_falloff(float d, float radius) {
   return t <= 0 ? 0 : t * t * (3.f - 2.f * t);
 }
 
+// On the wrap-around ground plane: a missile past the world's edge has
+// coordinates beyond 0..256 while what it hits has them inside.
 float distance_xz(const vec4f& a, const vec4f& b) {
-  float dx = a.x - b.x, dz = a.z - b.z;
+  float dx = std::remainder(a.x - b.x, float(HMAP_SIZE)), dz = std::remainder(a.z - b.z, float(HMAP_SIZE));
   return std::sqrt(dx * dx + dz * dz);
 }
 

@@ -5,6 +5,9 @@
 struct Monster;
 struct Player;
 
+// The step update_gameobj was last called with, for the log.
+inline int module_step = 0;
+
 int current_world_number();
 int castle_level_cost(int level);
 void note_world_start();

@@ -13,6 +13,7 @@ constexpr float WYVERN_MAX_BANK = 0.8f;
 constexpr float CRUISE_HEIGHT = 10.f;          // above the land or water on the way
 constexpr float ATTACK_HEIGHT = 5.f;           // above what it burns
 constexpr float APPROACH_RANGE = 28.f;         // starts its descent this far out
+constexpr float HOVER_RANGE = 8.f, HOVER_SPEED = 0.4f;  // slows to this share of its speed over its prey
 constexpr float LOOK_AHEAD_SECONDS = 1.5f;
 constexpr float WYVERN_CLEARANCE = 1.5f;          // never closer to the land than this
 constexpr float SEPARATION = 5.f;              // keeps this far from other wyverns
@@ -23,7 +24,7 @@ constexpr float CASTLE_BURN_PER_SECOND = 20.f;
 constexpr float PLAYER_BURN_PER_SECOND = 0.12f;  // of full health
 constexpr float GATHERER_FIRE_SECONDS = 3.f;
 constexpr float DROWN_DEPTH = 1.f;
-constexpr float FLYER_HIT_RADIUS = 2.f;
+constexpr float FLYER_HIT_RADIUS = 3.f;  // a fireball or waterball bursts this close to a flyer
 constexpr float RIM_DISTANCE = 100.f;          // where the fog swallows the land
 constexpr float SPAWN_HEIGHT = 16.f;
 constexpr int DROPPED_MANA = 10;
@@ -114,7 +115,14 @@ void breathe_on(WyvernMonster& w, const Target& t, float dt) {
   call_fx_script("wyvern_breath_fx", w.pos, dir, vec4f(0, 0, 0, 0), 1);
   switch (t.kind) {
     case Prey::GATHERER:
-      if (t.gatherer->burning <= 0) t.gatherer->burning = GATHERER_FIRE_SECONDS;
+      if (t.gatherer->burning <= 0) {
+        t.gatherer->burning = GATHERER_FIRE_SECONDS;
+        const vec4f& g = t.gatherer->pos;
+        vec4f eye = local_player ? local_player->eye() : vec4f(0, 0, 0, 1);
+        debug("a wyvern at (%.3f, %.3f, %.3f) sets fire to the mana gatherer at (%.3f, %.3f, %.3f) at step %d; "
+              "the player's eye is at (%.3f, %.3f, %.3f)",
+              w.pos.x, w.pos.y, w.pos.z, g.x, g.y, g.z, module_step, eye.x, eye.y, eye.z);
+      }
       break;
     case Prey::CASTLE:
       hurt_castle(CASTLE_BURN_PER_SECOND * dt);
@@ -143,8 +151,7 @@ void fire_breath(WyvernMonster& w, const Target& t, float dt) {
 
 // Turns the heading toward the wanted one by at most the turn rate and
 // banks into the turn.
-void steer(WyvernMonster& w, const vec4f& want_dir, float dt) {
-  float speed = wyvern_speed();
+void steer(WyvernMonster& w, const vec4f& want_dir, float speed, float dt) {
   float heading = std::atan2(w.vel.x, w.vel.z);
   float wanted = std::atan2(want_dir.x, want_dir.z);
   float turn = std::clamp(wrap_angle(wanted - heading), -WYVERN_TURN_RATE * dt, WYVERN_TURN_RATE * dt);
@@ -169,7 +176,8 @@ void fly(WyvernMonster& w, const Target& t, float dt) {
   if (flat < 6.f) want = vec4f(want.x * 0.3f + want.z, 0, want.z * 0.3f - want.x, 0);
   vec4f push = separation(w);
   want = vec4f(want.x + push.x, 0, want.z + push.z, 0);
-  steer(w, want, dt);
+  // It slows to hover over what it burns.
+  steer(w, want, flat < HOVER_RANGE ? wyvern_speed() * HOVER_SPEED : wyvern_speed(), dt);
   float cruise = floor_ahead(w.pos, w.vel) + CRUISE_HEIGHT;
   float goal = flat < APPROACH_RANGE ? std::fmax(t.pos.y + ATTACK_HEIGHT, floor_ahead(w.pos, w.vel) + 3.f) : cruise;
   climb(w, goal + push.y, dt);
@@ -230,7 +238,9 @@ bool flyer_on_path(const vec4f& a, const vec4f& b, vec4f& hit) {
   vec4f ab(b.x - a.x, b.y - a.y, b.z - a.z, 0);
   float len2 = ab.x * ab.x + ab.y * ab.y + ab.z * ab.z;
   for (int i = 0; i < WyvernMonster_list.count; i++) {
-    const vec4f& p = reinterpret_cast<Monster*>(WyvernMonster_list[i])->pos;
+    // The flyer as seen from the segment's side of the world's wrap.
+    vec4f d = wrapped_delta(a, reinterpret_cast<Monster*>(WyvernMonster_list[i])->pos);
+    vec4f p(a.x + d.x, a.y + d.y, a.z + d.z, 1);
     float t = len2 > 1e-8f ? std::clamp(((p.x - a.x) * ab.x + (p.y - a.y) * ab.y + (p.z - a.z) * ab.z) / len2, 0.f, 1.f)
                            : 0.f;
     vec4f q(a.x + ab.x * t, a.y + ab.y * t, a.z + ab.z * t, 1);
@@ -246,7 +256,8 @@ bool flyer_on_path(const vec4f& a, const vec4f& b, vec4f& hit) {
 void drown_monsters_near(const vec4f& at, float radius) {
   for (int i = WyvernMonster_list.count - 1; i >= 0; i--) {
     Monster* w = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
-    float dx = w->pos.x - at.x, dy = w->pos.y - at.y, dz = w->pos.z - at.z;
+    vec4f d = wrapped_delta(at, w->pos);
+    float dx = d.x, dy = d.y, dz = d.z;
     if (dx * dx + dy * dy + dz * dz <= radius * radius) monster_killed(w);
   }
 }
