@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,22 @@ struct ReplayRun : ::testing::Test {
     return path;
   }
 };
+
+// How many objects a list held at the end of a replay (its "object lists" line).
+int listed(const GameRunResult& r, const std::string& list) {
+  size_t line = r.output.rfind("object lists:");
+  if (line == std::string::npos) return -1;
+  size_t end = r.output.find('\n', line);
+  size_t p = r.output.find(" " + list + "_list=", line);
+  if (p == std::string::npos || p > end) return 0;
+  return std::atoi(r.output.c_str() + p + list.size() + 7);
+}
+
+int occurrences(const std::string& s, const std::string& part) {
+  int n = 0;
+  for (size_t p = s.find(part); p != std::string::npos; p = s.find(part, p + 1)) n++;
+  return n;
+}
 
 // A test-written record: `steps` quiet steps looking 0.5 down, with the
 // given event lines inserted before the step they belong to.
@@ -108,4 +125,92 @@ TEST_F(ReplayRun, BrokenOrMissingFileIsRefusedNamingItsPlace) {
   GameRunResult unwritable = run("-steps 2 -record '" + dir + "/no/such/dir/rec.txt'");
   EXPECT_EQ(unwritable.exit_code, 1);
   EXPECT_TRUE(unwritable.has("can't create input record")) << unwritable.output;
+}
+
+namespace {
+// Seed 42 at low quality, drawing a frame every 100 steps so that long runs stay quick.
+const std::string GAME_HEAD = "tolvane-input 1\nseed 42\ngfx 0\n";
+const std::string FAST = " -frame-steps 100";
+}  // namespace
+
+TEST_F(ReplayRun, WyvernsComeAndAFireballAimedAtOneKillsIt) {
+  // A quiet run shows where a wyvern burns a gatherer, and from where the
+  // hovering player sees it.
+  GameRunResult probe = run("-replay '" + write("probe.txt", GAME_HEAD + "steps\n" + quiet_steps(1000)) + "'" + FAST);
+  ASSERT_TRUE(probe.has("wyvern 1 comes at (")) << probe.output;
+  float w[3], g[3], eye[3];
+  int step = -1;
+  for (size_t p = probe.output.find("a wyvern at ("); p != std::string::npos;
+       p = probe.output.find("a wyvern at (", p + 1)) {
+    if (std::sscanf(probe.output.c_str() + p,
+                    "a wyvern at (%f, %f, %f) sets fire to the mana gatherer at (%f, %f, %f) at step %d; the "
+                    "player's eye is at (%f, %f, %f)",
+                    &w[0], &w[1], &w[2], &g[0], &g[1], &g[2], &step, &eye[0], &eye[1], &eye[2]) == 10 &&
+        eye[1] > 15)
+      break;
+    step = -1;
+  }
+  ASSERT_GE(step, 0) << "no gatherer burned while the player hovered:\n" << probe.output;
+
+  // The same run, but from a few steps before that the camera looks at the
+  // wyvern (across the world's wrap if need be) and a fireball flies.
+  auto wrap = [](float d) { return d - 256.f * std::round(d / 256.f); };
+  float dx = wrap(w[0] - eye[0]), dy = w[1] - eye[1], dz = wrap(w[2] - eye[2]);
+  char look[96];
+  std::snprintf(look, sizeof(look), "s %.9g %.9g 0 320 180 1 0 -\n", std::atan2(-dx, dz),
+                std::atan2(dy, std::sqrt(dx * dx + dz * dz)));
+  std::string kill = GAME_HEAD + "cast " + std::to_string(step + 1) + " 0 0\nsteps\n" + quiet_steps(step - 5);
+  for (int i = step - 5; i < step + 60; i++) kill += look;
+  std::string kill_file = write("kill.txt", kill);
+  std::string quiet_file = write("quiet.txt", GAME_HEAD + "steps\n" + quiet_steps(step + 60));
+  GameRunResult a = run("-replay '" + kill_file + "'" + FAST);
+  GameRunResult b = run("-replay '" + kill_file + "' -frame-steps 7");
+  GameRunResult quiet = run("-replay '" + quiet_file + "'" + FAST);
+  EXPECT_TRUE(a.has("automated cast of place 0 at step " + std::to_string(step + 1) + " flies")) << a.output;
+  EXPECT_TRUE(a.has("a wyvern died at (")) << a.output;
+  EXPECT_FALSE(quiet.has("a wyvern died")) << quiet.output;
+  EXPECT_LT(listed(a, "WyvernMonster"), listed(quiet, "WyvernMonster")) << a.output;
+  EXPECT_GT(listed(a, "ManaBall") + occurrences(a.output, "a wyvern died"), listed(quiet, "ManaBall"));
+  EXPECT_EQ(a.hash(), b.hash()) << "the same replay drawn at another rate";
+  EXPECT_EQ(a.hash().size(), 16u);
+}
+
+TEST_F(ReplayRun, CastleRisesToLevelThreeAndThePortalLeadsToAHarderWorld) {
+  // With the mana cheat: three castle casts, then a click with the portal's
+  // spell, which the complete world puts into the first hand.
+  std::string text = GAME_HEAD + "mana_cheat 1\ncast 2 9 0\ncast 30 9 0\ncast 60 9 0\nsteps\n" +
+                     quiet_steps(130, 95, "e 3 1 128 0 0 320 180\n");
+  std::string file = write("portal.txt", text);
+  GameRunResult a = run("-replay '" + file + "'" + FAST);
+  GameRunResult b = run("-replay '" + file + "' -frame-steps 3");
+  for (const char* line : {"castle level 1 in world 1", "castle level 2 in world 1", "castle level 3 in world 1",
+                           "world 1 complete: the portal opens above the castle", "through the portal to world 2",
+                           "world 2: 3 mana gatherers"})
+    EXPECT_TRUE(a.has(line)) << line << "\n" << a.output;
+  unsigned long long seed = 0;
+  size_t p = a.output.find("through the portal to world 2 (seed ");
+  ASSERT_NE(p, std::string::npos);
+  ASSERT_EQ(std::sscanf(a.output.c_str() + p, "through the portal to world 2 (seed %llu)", &seed), 1);
+  EXPECT_NE(seed, 42u);
+  EXPECT_TRUE(a.has("game_rnd_seed=" + std::to_string(seed) + ";")) << "the next world is made from the new seed";
+  EXPECT_EQ(listed(a, "WorldPortal"), 0) << "the portal stays behind with the old world";
+  EXPECT_EQ(listed(a, "CastleObject"), 1);
+  EXPECT_EQ(a.hash(), b.hash());
+}
+
+TEST_F(ReplayRun, UndefendedCastleFallsAndTheSameWorldStartsAgain) {
+  std::string file = write("fall.txt", GAME_HEAD + "steps\n" + quiet_steps(1400));
+  GameRunResult a = run("-replay '" + file + "'" + FAST);
+  GameRunResult b = run("-replay '" + file + "' -frame-steps 40");
+  EXPECT_TRUE(a.has("a mana gatherer burned down")) << a.output;
+  size_t fell = a.output.find("the castle of world 1 has fallen");
+  size_t again = a.output.find("world 1 starts again");
+  ASSERT_NE(fell, std::string::npos) << a.output;
+  ASSERT_NE(again, std::string::npos);
+  EXPECT_LT(fell, again);
+  // Made again from seed 42, with its gatherers back, and still world 1.
+  EXPECT_NE(a.output.find("game_rnd_seed=42;", again), std::string::npos);
+  EXPECT_NE(a.output.find("world 1: 3 mana gatherers", again), std::string::npos);
+  EXPECT_FALSE(a.has("world 2"));
+  EXPECT_EQ(a.hash(), b.hash());
 }
