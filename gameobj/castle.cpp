@@ -11,6 +11,7 @@ constexpr float CASTLE_FALL_SECONDS = 3.f;     // the fall is seen before the wo
 constexpr float CASTLE_TOWER_DISTANCE = 11.f;  // towers each level adds, this far from the keep
 constexpr float PORTAL_HOVER = 16.f;           // above the castle's ground
 constexpr float PORTAL_REACH = 20.f;           // a portal cast landing this close uses it
+constexpr float PORTAL_PATH_REACH = 6.f;       // or passing this close on its way
 
 // The run's state beyond the objects: which world this is and what it was
 // made from, and how the castle stands.
@@ -205,7 +206,7 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
                          : 0.f;
   vec4f nearest(from.x + d.x * t, from.y + d.y * t, from.z + d.z * t, 1);
   float dx = nearest.x - p->pos.x, dy = nearest.y - p->pos.y, dz = nearest.z - p->pos.z;
-  bool aimed = distance_xz(target, p->pos) < PORTAL_REACH || dx * dx + dy * dy + dz * dz < PORTAL_REACH * PORTAL_REACH;
+  bool aimed = distance_xz(target, p->pos) < PORTAL_REACH || dx * dx + dy * dy + dz * dz < PORTAL_PATH_REACH * PORTAL_PATH_REACH;
   if (!aimed) {
     visual_log("Aim at the portal");
     return false;
