@@ -6,6 +6,7 @@ namespace {
 constexpr float MISSILE_SPEED = 40.f;    // world units a second
 constexpr float MISSILE_MAX_AGE = 12.f;  // one that never lands goes out
 constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
+constexpr float TARGET_ON_SURFACE = 0.5f;  // a target this close above the surface is on it
 constexpr float METEOR_HEIGHT = 90.f;    // the meteor falls from this high above its target
 constexpr float METEOR_BLAST_RADIUS = 10.f;
 constexpr float METEOR_CRATER_RADIUS = 8.f;
@@ -92,10 +93,12 @@ void Missile::update(float dt) {
   age += dt;
   vec4f from = pos;
   vec4f to(pos.x + vel.x * dt, pos.y + vel.y * dt, pos.z + vel.z * dt, 1);
-  // Past the target when the step would carry it beyond.
+  // Past the target when the step would carry it beyond. A target on the
+  // surface is where it lands; one in the air (a cast at the sky) is flown
+  // through until the missile meets something or burns out.
   float left = (target.x - from.x) * vel.x + (target.y - from.y) * vel.y + (target.z - from.z) * vel.z;
   float step = vel.x * vel.x * dt + vel.y * vel.y * dt + vel.z * vel.z * dt;
-  bool reaches_target = left <= step;
+  bool reaches_target = left <= step && left > -step && target.y <= surface_at(target.x, target.z) + TARGET_ON_SURFACE;
   if (reaches_target) to = target;
   vec4f hit;
   bool landed = segment_hits_surface(from, to, hit);

@@ -324,3 +324,15 @@ TEST_F(SpellHost, WorldScriptsSpawnSpringsStonesAndGatherers) {
   EXPECT_NEAR(total_water(), 8, 0.01);  // the spring's two seconds; the sink had nothing to take
   EXPECT_EQ(WaterSource_list.count, 0);
 }
+
+TEST_F(SpellHost, ACastAtTheSkyFliesOnAndChangesNothing) {
+  player->selectSpell(false, spell_grid[1][0]);
+  player->placeAtCamera(vec4f(128, GROUND + 30, 128, 1));
+  cur_view_itm = Matrix44::identity();
+  cur_view_itm.row[2] = vec4f(0, 0.6f, 0.8f, 0);
+  cur_view_itm.row[3] = player->eye();
+  EXPECT_TRUE(player->castHand(0));
+  update(400);
+  EXPECT_EQ(missiles_in_flight(), 0) << "it burns out";
+  for (float h : target_hmap) ASSERT_EQ(h, GROUND);
+}
