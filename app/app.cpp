@@ -6,6 +6,7 @@
 
 #include "app/camera.h"
 #include "app/gameobj_glue.h"
+#include "app/effects.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
@@ -22,6 +23,7 @@
 #include "device/font.h"
 #include "device/screenshot.h"
 #include "device/splash.h"
+#include "gui/gui_screen.h"
 #include "render/frame_view.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
@@ -36,7 +38,9 @@ vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
-bool shift_held() { return getKeyState(VK_SHIFT); }
+// Chords act on the modifiers held when their key went down, which at a few
+// frames a second may no longer be held when the step runs.
+bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
 
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
@@ -51,7 +55,7 @@ void handle_setting_keys() {
   if (keyUp(VK_SNAPSHOT)) take_screenshot();
   if (keyDown(VK_F1)) show_fps = !show_fps;
   if (keyDown(VK_F5)) {
-    if (shift_held())
+    if (pressed_with(VK_F5, IF_SHIFT))
       land_shadow_quality = (land_shadow_quality + 1) % 3;
     else
       use_postfx = !use_postfx;
@@ -63,11 +67,11 @@ void handle_setting_keys() {
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
+  auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
+  if (world_key('G')) generate_world();
+  if (world_key('H')) HeightmapData::addWaterKey();
+  if (world_key('R')) HeightmapData::erodeKey();
   gameobj_handle_keys();
-  if (dev_mode == getKeyState(VK_CONTROL)) return;
-  if (keyDown('G')) generate_world();
-  if (keyDown('H')) HeightmapData::addWaterKey();
-  if (keyDown('R')) HeightmapData::erodeKey();
 }
 
 bool sun_elevation_query(float& y) {
@@ -121,8 +125,10 @@ void app_init() {
   init_postfx();
   init_debug_vis();
   gameobj_startup();
+  effects_init();
   if (gfx_quality == 1) init_shadows();
   gameobj_init_objects();
+  register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
@@ -136,8 +142,10 @@ void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
   HeightmapData::world_hooks.progress = nullptr;
+  unregister_standard_gui_behaviours();
   gameobj_shutdown();
   close_shadows();
+  effects_close();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -164,6 +172,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  effects_step(dt);
   gameobj_update(dt);
 }
 
@@ -186,6 +195,7 @@ void app_hot_reload_checks() {
   reload_changed_shaders();
   gameobj_reload_check();
   Sky::check_reload();
+  effects_reload_check();
   world_gen_reload_check();
 }
 

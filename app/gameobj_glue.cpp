@@ -99,10 +99,10 @@ void gameobj_update(float dt) {
 
 void gameobj_set_frame_time(float t) { frame_time = t; }
 
+// In both modes these need Ctrl, as held when the key went down.
 void gameobj_handle_keys() {
-  if (!getKeyState(VK_CONTROL)) return;
-  if (keyDown('M')) call_void(gameobj_entry.toggle_monster_spawn);
-  if (keyDown('N')) call_void(gameobj_entry.toggle_mana_cheat);
+  if (keyDown('M') && (keyDownModifiers('M') & IF_CTRL)) call_void(gameobj_entry.toggle_monster_spawn);
+  if (keyDown('N') && (keyDownModifiers('N') & IF_CTRL)) call_void(gameobj_entry.toggle_mana_cheat);
 }
 
 void gameobj_reload_check() {

@@ -2,8 +2,10 @@
 // standard functions. The colour function "get_sky_colors" takes the sun
 // elevation in degrees and returns ten [r, g, b] colours.
 #include <cstdio>
+#include <cstring>
 
 #include "platform/log.h"
+#include "script/error_place.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
 #include "script/sqVMReload.h"
@@ -14,6 +16,7 @@ class SkyScript : public Sky::ColorSource {
  public:
   SqReloadableVM vm;
   sqbind::SqFunc get_colors;
+  char last_reload_error[1024] = "";
 
   // Binds the colour function; a script without one is not an error.
   void bind() {
@@ -39,7 +42,10 @@ class SkyScript : public Sky::ColorSource {
         sq_poptop(v);
       }
     } catch (const sqbind::SquirrelError& e) {
-      std::snprintf(err, size_t(err_size), "%s", e.what());
+      // A failed call has printed the call stack; the script's own error
+      // text (whose place the handler noted) says more.
+      const char* text = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
+      sqbind::script_error_message(err, size_t(err_size), "%s", v, text);
       sq_settop(v, top);
       return false;
     }
@@ -51,10 +57,15 @@ class SkyScript : public Sky::ColorSource {
   // then binds the colour function again.
   bool reload_if_changed() override {
     if (!vm.vm || !vm.isChanged()) return false;
-    vm.reload(false);
+    last_reload_error[0] = 0;
+    if (!vm.reload(false))
+      sqbind::script_error_message(last_reload_error, sizeof(last_reload_error), "%s", vm.vm,
+                                   sqbind::last_error_text(vm.vm));
     bind();
     return true;
   }
+
+  const char* reload_error() override { return last_reload_error; }
 
   void close() {
     get_colors.release();
@@ -69,7 +80,13 @@ Sky::ColorSource* open_sky_script(const char* main_file) {
   close_sky_script();
   script = new SkyScript;
   if (!script->vm.open(1024)) fatal("error creating sky script VM");
-  if (!script->vm.include(main_file)) fatal("error in sky script");
+  if (!script->vm.include(main_file)) {
+    // Still fatal at start-up, but saying where.
+    char msg[1200];
+    sqbind::script_error_message(msg, sizeof(msg), "error in sky script\n%s", script->vm.vm,
+                                 sqbind::last_error_text(script->vm.vm));
+    fatal("%s", msg);
+  }
   script->bind();
   return script;
 }

@@ -142,10 +142,13 @@ typedef struct tagSQObject {
   SQObjectValue _unVal;
 } SQObject;
 
+// SQStackInfos carries the column of the current instruction.
+#define SQ_STACKINFOS_COLUMN 1
 typedef struct tagSQStackInfos {
   const SQChar *funcname;
   const SQChar *source;
   SQInteger line;
+  SQInteger column;  // of the token the current instruction was compiled at; -1 in native code
 } SQStackInfos;
 
 typedef struct SQVM *HSQUIRRELVM;
