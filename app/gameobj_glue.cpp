@@ -8,6 +8,8 @@
 #include "platform/vk_codes.h"
 #include "objects/game_objects.h"
 #include "objects/module_host.h"
+#include "objects/object_lists.h"
+#include "objects/proximity.h"
 #include "render/hmRender.h"
 #include "render/scene.h"
 #include "script/worldgen_script.h"
@@ -91,6 +93,9 @@ void gameobj_shutdown() {
   set_camera_player(nullptr);
   call_void(gameobj_entry.close_gameobj);
   shutdown_gameobj_module();
+  // The module has freed its objects; the storage of the lists is the game's.
+  free_object_lists();
+  free_proximity_bins();
 }
 
 void gameobj_update(float dt) {
