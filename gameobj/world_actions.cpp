@@ -1,5 +1,8 @@
 // Small world actions the spells will use: water at a cell, a smooth hill,
 // land normals and directions on the ground plane.
+#include <cmath>
+
+#include "entry_points.h"
 
 namespace {
 float smooth_falloff(float d, float radius) {
