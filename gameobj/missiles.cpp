@@ -1,13 +1,17 @@
 // Missiles in flight and what each does where it lands. A missile moves in a
 // straight line, leaves its trail and flight effect every step, and lands
 // where its path first meets the land or the water surface, or at its target.
+#include <algorithm>
+#include <cmath>
+
+#include "casting.h"
+#include "entry_points.h"
 
 namespace {
-constexpr float MISSILE_SPEED = 40.f;    // world units a second
 constexpr float MISSILE_MAX_AGE = 12.f;  // one that never lands goes out
 constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
 constexpr float TARGET_ON_SURFACE = 0.5f;  // a target this close above the surface is on it
-constexpr float METEOR_HEIGHT = 90.f;    // the meteor falls from this high above its target
+constexpr float FIREBALL_KILL_RADIUS = 4.f;
 constexpr float METEOR_BLAST_RADIUS = 10.f;
 constexpr float METEOR_CRATER_RADIUS = 8.f;
 constexpr float METEOR_PLAYER_DAMAGE = 0.5f;  // of full health, at the blast's centre
@@ -17,6 +21,13 @@ constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
 constexpr float SPRING_RATE = 10.f;      // water units a second
 constexpr float SPRING_SECONDS = 60.f;
 constexpr int SINK_REACH = 1;            // a sink drains the cells this far around it
+
+vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
+  return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
+}
+
+vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
+}  // namespace
 
 // Land or water surface under a point, interpolated between cell corners.
 float surface_at(float x, float z) {
@@ -28,10 +39,6 @@ float surface_at(float x, float z) {
   float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
   float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
   return a + (b - a) * tz;
-}
-
-vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
-  return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
 }
 
 // First point of the segment a..b at or under the surface; false when none.
@@ -61,25 +68,6 @@ vec4f side_of(const vec4f& vel) {
   float l = std::sqrt(vel.x * vel.x + vel.z * vel.z);
   return l > 1e-5f ? vec4f(vel.z / l, 0, -vel.x / l, 0) : vec4f(1, 0, 0, 0);
 }
-
-vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
-
-// Sends a missile of class T from `from` toward `target`.
-template <typename T>
-T* launch_missile(DynArray<T*>& list, const vec4f& from, const vec4f& target) {
-  T* m = spawn(list);
-  m->pos = vec4f(from.x, from.y, from.z, 1);
-  m->target = vec4f(target.x, target.y, target.z, 1);
-  float dx = target.x - from.x, dy = target.y - from.y, dz = target.z - from.z;
-  float len = std::sqrt(dx * dx + dy * dy + dz * dz);
-  if (len < 1e-4f) dx = 0, dy = -1, dz = 0, len = 1;
-  m->vel = vec4f(dx / len * MISSILE_SPEED, dy / len * MISSILE_SPEED, dz / len * MISSILE_SPEED, 0);
-  m->trail = add_trail_fx(m->pos, m->vel, side_of(m->vel), m->trailWidth(), D3dColor(m->trailColor()));
-  update_proximity(m, m->boundRect());
-  return m;
-}
-
-}  // namespace
 
 // Health falls (never below none) and the screen flashes red, so that the
 // player sees the hit whatever he looks at.

@@ -1,5 +1,9 @@
 // Casting: the player's two hands, their cooldowns, mana, aiming at the
 // point under the screen centre, and each spell sending its missile.
+#include <algorithm>
+#include <cmath>
+
+#include "casting.h"
 
 namespace {
 constexpr float HAND_COOLDOWN = 0.4f;  // seconds between two casts of one hand
@@ -7,6 +11,7 @@ constexpr int MANA_CAP = 999;
 constexpr float AIM_REACH = 400.f;     // farthest point a cast aims at
 constexpr float AIM_STEP = 0.5f;
 constexpr float CAST_DROP = 0.6f;      // missiles leave from below the eye
+constexpr float METEOR_HEIGHT = 90.f;  // the meteor falls from this high above its target
 
 // The point on the land or water under the screen centre: along the camera's
 // forward axis from its position, or the far end when nothing is met.

@@ -3,9 +3,14 @@
 // and pits, the fault cliff, the crater, the house stamp and the fireball's
 // scorch. Every change to the land goes to target_hmap, so the live land
 // slides to it and the water reacts by itself.
+#include <cmath>
+#include <cstring>
+
+#include "casting.h"
+#include "entry_points.h"
+#include "object_registry.h"
 
 namespace {
-constexpr float FIREBALL_KILL_RADIUS = 4.f;
 constexpr float GATHERER_BURN_SECONDS = 3.f;
 constexpr float FAULT_HEIGHT = 4.f;         // from the low side to the high side
 constexpr float FAULT_REACH = 20.f;         // half the cliff's length, in cells
@@ -19,11 +24,6 @@ float smooth_falloff(float d, float radius) {
   return t <= 0 ? 0 : t * t * (3.f - 2.f * t);
 }
 
-float distance_xz(const vec4f& a, const vec4f& b) {
-  float dx = a.x - b.x, dz = a.z - b.z;
-  return std::sqrt(dx * dx + dz * dz);
-}
-
 // Calls fn(cell index, distance) for every cell within radius of (x, z).
 template <typename Fn>
 void for_cells_within(float x, float z, float radius, Fn fn) {
@@ -35,12 +35,6 @@ void for_cells_within(float x, float z, float radius, Fn fn) {
       float d = std::sqrt((float(cx) - x) * (float(cx) - x) + (float(cz) - z) * (float(cz) - z));
       if (d <= radius) fn(cx, cz, d);
     }
-}
-
-// Kills a monster with its death burst where it is.
-void kill_monster(Monster* m) {
-  wyvern_death_fx(m->pos);
-  m->destroy();
 }
 
 void tell_land_renderer() {
@@ -58,6 +52,17 @@ D3dColor scorched(D3dColor c, float amount) {
   return D3dColor(out);
 }
 }  // namespace
+
+float distance_xz(const vec4f& a, const vec4f& b) {
+  float dx = a.x - b.x, dz = a.z - b.z;
+  return std::sqrt(dx * dx + dz * dz);
+}
+
+// Kills a monster with its death burst where it is.
+void kill_monster(Monster* m) {
+  wyvern_death_fx(m->pos);
+  m->destroy();
+}
 
 // Adds water at one cell (a negative amount takes it away, never below none).
 void add_source_water(int x, int z, float amount) {
