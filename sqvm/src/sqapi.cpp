@@ -698,6 +698,7 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr &a = STK(idx);
   CHECK_TYPE(a, OT_ARRAY);
+  if (!v->CheckSize(_array(a)->Size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   _array(a)->_values.push_back(STK(-1));
   v->Pop();
   return SQ_OK;
@@ -718,6 +719,7 @@ SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
   SQObjectPtr &a = STK(idx);
   CHECK_TYPE(a, OT_ARRAY);
   if (newsize < 0) return sq_err(v, "negative size");
+  if (!v->CheckSize(newsize, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   _array(a)->_values.resize(newsize);
   return SQ_OK;
 }
@@ -744,6 +746,7 @@ SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
   CHECK_TYPE(a, OT_ARRAY);
   auto &vals = _array(a)->_values;
   if (destpos < 0 || destpos > (SQInteger)vals.size()) return sq_err(v, "index out of range");
+  if (!v->CheckSize((SQInteger)vals.size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   SQObjectPtr val = STK(-1);
   vals.insert(vals.begin() + destpos, val);
   v->Pop();

@@ -92,6 +92,21 @@ class Compiler {
   SQObjectPtr _source;
   FuncState *_fs = nullptr;
   int _tok = 0;
+  int _nesting = 0;
+
+  // The parser recurses once per nested statement, expression and unary
+  // operator; past this depth hostile source would overflow the native stack.
+  static constexpr int kMaxNesting = 400;
+  struct NestGuard {
+    Compiler *c;
+    explicit NestGuard(Compiler *comp) : c(comp) {
+      if (++c->_nesting > kMaxNesting) {
+        c->_nesting--;  // not constructed: no destructor will undo the count
+        c->Error("expression or block nested too deeply (more than %d levels)", kMaxNesting);
+      }
+    }
+    ~NestGuard() { c->_nesting--; }
+  };
 
   // ------------------------------------------------------------ helpers
   [[noreturn]] void Error(const char *fmt, ...) {
@@ -333,6 +348,7 @@ class Compiler {
 
   // ------------------------------------------------------------ statements
   void Statement() {
+    NestGuard nest(this);
     switch (_tok) {
       case ';': Lex(); return;
       case TK_IF: IfStatement(); return;
@@ -707,7 +723,7 @@ class Compiler {
     if (_tok == '-') { neg = true; Lex(); }
     SQObjectPtr v;
     switch (_tok) {
-      case TK_INTEGER: v = SQObjectPtr(neg ? -_lex._nvalue : _lex._nvalue); break;
+      case TK_INTEGER: v = SQObjectPtr(neg ? (SQInteger)(0ull - (SQUnsignedInteger)_lex._nvalue) : _lex._nvalue); break;
       case TK_FLOAT: v = SQObjectPtr(neg ? -_lex._fvalue : _lex._fvalue); break;
       case TK_STRING_LITERAL:
         if (neg) Error("scalar expected : integer, float");
@@ -728,6 +744,8 @@ class Compiler {
     SQObjectPtr name = ExpectId();
     Expect('{');
     SQObjectPtr table(SQTable::Create(_ss));
+    // Members without a value are numbered among themselves: an explicit
+    // value does not move the count (Red, Green = 5, Blue gives Blue = 1).
     SQInteger next = 0;
     while (_tok != '}') {
       SQObjectPtr key = ExpectId();
@@ -735,7 +753,6 @@ class Compiler {
       if (_tok == '=') {
         Lex();
         val = ConstValue();
-        if (val._type == OT_INTEGER) next = _integer(val) + 1;
       } else {
         val = SQObjectPtr(next++);
       }
@@ -948,6 +965,7 @@ class Compiler {
   }
 
   Exp Expression(bool discard = false) {
+    NestGuard nest(this);
     Exp e = Ternary();
     switch (_tok) {
       case '=': case TK_NEWSLOT: case TK_PLUSEQ: case TK_MINUSEQ: case TK_MULEQ: case TK_DIVEQ: case TK_MODEQ: {
@@ -1275,6 +1293,7 @@ class Compiler {
   }
 
   Exp Unary() {
+    NestGuard nest(this);
     switch (_tok) {
       case '-': Lex(); return UnaryOp(OP_NEG);
       case '!': Lex(); return UnaryOp(OP_NOT);

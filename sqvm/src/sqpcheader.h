@@ -14,6 +14,15 @@
 struct SQSharedState;
 struct SQVM;
 
+// Largest objects a script may build. Beyond these a request is a script
+// error ("out of memory") that a script can catch, never a process abort:
+// on an overcommitting system a huge request would otherwise succeed and
+// then bring the whole game down when first touched.
+// A whole world is 65,536 cells: these leave room for over a hundred copies.
+constexpr SQInteger SQ_MAX_STRING_LEN = SQInteger(1) << 26;   // bytes
+constexpr SQInteger SQ_MAX_ARRAY_SIZE = SQInteger(1) << 23;   // elements
+constexpr SQInteger SQ_MAX_TABLE_SLOTS = SQInteger(1) << 23;  // slots of one table
+
 enum SQMetaMethod {
   MT_ADD, MT_SUB, MT_MUL, MT_DIV, MT_UNM, MT_MODULO, MT_SET, MT_GET, MT_TYPEOF, MT_NEXTI, MT_CMP,
   MT_CALL, MT_CLONED, MT_NEWSLOT, MT_DELSLOT, MT_TOSTRING, MT_NEWMEMBER, MT_INHERITED, MT_LAST
@@ -138,6 +147,7 @@ struct SQString : public SQRefCounted {
   SQHash _hash;
   char _val[1];
   static SQString *Create(SQSharedState *ss, const char *s, SQInteger len = -1);
+  static SQString *Concat(SQSharedState *ss, const char *a, SQInteger alen, const char *b, SQInteger blen);
   void Release() override;
 };
 
@@ -530,6 +540,8 @@ struct SQVM : public SQCollectable {
   void Raise_IdxError(const SQObject &key);
   void Raise_CompareError(const SQObject &a, const SQObject &b);
   void Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
+  // False (with the script error set) when an object would grow to n > cap.
+  bool CheckSize(SQInteger n, SQInteger cap, const char *what);
 
   // object protocol
   bool Get(const SQObjectPtr &self, const SQObjectPtr &key, SQObjectPtr &dest, bool raw, bool rootfallback = false,

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 SQVM::SQVM(SQSharedState *ss) : SQCollectable(ss) { _stack.resize(64); }
 
@@ -77,6 +79,12 @@ static std::string KeyText(SQVM *v, const SQObject &key) {
 
 void SQVM::Raise_IdxError(const SQObject &key) {
   RaiseError("the index '%s' does not exist", KeyText(this, key).c_str());
+}
+
+bool SQVM::CheckSize(SQInteger n, SQInteger cap, const char *what) {
+  if (n >= 0 && n <= cap) return true;
+  RaiseError("out of memory: %s may hold at most %lld elements", what, (long long)cap);
+  return false;
 }
 
 void SQVM::Raise_CompareError(const SQObject &a, const SQObject &b) {
@@ -156,10 +164,13 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
   GrowStack(base + p->_stacksize + 8);
   if (nargs != nparams) {
     if (nargs < nparams) {
-      if (nargs < nparams - ndef) { RaiseError("wrong number of parameters"); return false; }
+      if (nargs < nparams - ndef) {  // the counts include 'this'
+        RaiseError("wrong number of parameters (%d passed, %d required)", (int)nargs, (int)(nparams - ndef));
+        return false;
+      }
       for (SQInteger i = nargs; i < nparams; i++) _stack[base + i] = c->_defaultparams[i - (nparams - ndef)];
     } else if (!p->_varparams) {
-      RaiseError("wrong number of parameters");
+      RaiseError("wrong number of parameters (%d passed, at most %d accepted)", (int)nargs, (int)nparams);
       return false;
     }
   }
@@ -301,6 +312,17 @@ bool SQVM::CallNative(SQNativeClosure *nc, SQInteger nargs, SQInteger base, SQOb
   SQInteger r;
   try {
     r = nc->_function(this);
+  } catch (const std::bad_alloc &) {
+    // a native that could not get memory fails like any other native
+    _nnativecalls--;
+    while ((SQInteger)_frames.size() > depth) LeaveFrame();
+    RaiseError("out of memory");
+    return false;
+  } catch (const std::length_error &) {
+    _nnativecalls--;
+    while ((SQInteger)_frames.size() > depth) LeaveFrame();
+    RaiseError("out of memory");
+    return false;
   } catch (...) {
     _nnativecalls--;
     while ((SQInteger)_frames.size() > depth) LeaveFrame();
@@ -657,6 +679,9 @@ bool SQVM::NewSlot(const SQObjectPtr &self, const SQObjectPtr &key, const SQObje
         }
       }
       if (key._type == OT_FLOAT && std::isnan(_float(key))) { RaiseError("NaN cannot be used as index"); return false; }
+      if (_table(self)->_count >= SQ_MAX_TABLE_SLOTS && !_table(self)->FindNode(key) &&
+          !CheckSize(_table(self)->_count + 1, SQ_MAX_TABLE_SLOTS, "a table"))
+        return false;
       _table(self)->NewSlot(key, val);
       return true;
     }
@@ -828,18 +853,11 @@ bool SQVM::StringCat(const SQObjectPtr &a, const SQObjectPtr &b, SQObjectPtr &ds
   SQObjectPtr sa, sb;
   if (!ToString(a, sa) || !ToString(b, sb)) return false;
   SQString *x = _string(sa), *y = _string(sb);
-  SQInteger n = x->_len + y->_len;
-  if (n < 256) {
-    char buf[256];
-    memcpy(buf, x->_val, x->_len);
-    memcpy(buf + x->_len, y->_val, y->_len);
-    dst = SQObjectPtr(SQStr(_sharedstate, buf, n));
-  } else {
-    std::string s;
-    s.reserve(n);
-    s.append(x->_val, x->_len).append(y->_val, y->_len);
-    dst = SQObjectPtr(SQStr(_sharedstate, s.data(), n));
+  if (x->_len + y->_len > SQ_MAX_STRING_LEN) {
+    RaiseError("out of memory: a string may hold at most %lld bytes", (long long)SQ_MAX_STRING_LEN);
+    return false;
   }
+  dst = SQObjectPtr(SQString::Concat(_sharedstate, x->_val, x->_len, y->_val, y->_len));
   return true;
 }
 
@@ -1068,11 +1086,17 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       SQFunctionProto *hp = cl->Proto();
       SQInteger pc = ip - hp->_code.data();
       SQInteger line = hp->GetLine(pc);
-      if (pc == 0) CallDebugHook('c', hp, line);
+      // The hook is a call of its own: it may grow (move) the frame and value
+      // stacks, so ci and stk are reloaded after every hook call.
+      if (pc == 0) {
+        CallDebugHook('c', hp, line);
+        RELOAD();
+      }
       if (line != _hookline || ci->base != _hookbase) {
         _hookline = line;
         _hookbase = ci->base;
         CallDebugHook('l', hp, line);
+        RELOAD();
       }
       if (ip->op == OP_RETURN) {
         CallDebugHook('r', hp, line);
@@ -1081,6 +1105,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       RELOAD();
     }
     const SQInstr &i = *ip++;
+    try {
     switch (i.op) {
       case OP_LOADK: stk[i.a] = K[i.sbx]; continue;
       case OP_LOADINT: stk[i.a].SetInt(i.sbx); continue;
@@ -1189,7 +1214,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       }
       case OP_ADDI: {
         SQObjectPtr &b = stk[i.b];
-        if (b._type == OT_INTEGER) { stk[i.a].SetInt(_integer(b) + (int16_t)i.c); continue; }
+        if (b._type == OT_INTEGER) {  // wraps around like every integer sum
+          stk[i.a].SetInt((SQInteger)((SQUnsignedInteger)_integer(b) + (SQUnsignedInteger)(SQInteger)(int16_t)i.c));
+          continue;
+        }
         if (b._type == OT_FLOAT) { stk[i.a].SetFloat(_float(b) + (int16_t)i.c); continue; }
         SAVE();
         // x&1: the instruction stands for a subtraction of the negated constant
@@ -1565,6 +1593,14 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         SAVE();
         RaiseError("invalid opcode %d", (int)i.op);
         THROW();
+    }
+    } catch (const std::bad_alloc &) {
+      // An allocation of the interpreter itself failed (a table or a literal
+      // growing): the script sees a catchable error at the current line.
+      ci = &_frames.back();
+      SAVE();
+      RaiseError("out of memory");
+      THROW();
     }
   exception: {
     // A trap in this dispatch loop's frames catches it; otherwise report and unwind.
