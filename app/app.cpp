@@ -5,19 +5,22 @@
 #include <cmath>
 
 #include "app/camera.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/log.h"
 #include "app/main_loop.h"
-#include "app/messages.h"
+#include "platform/messages.h"
+#include "app/messages_draw.h"
 #include "app/overlays.h"
 #include "app/settings.h"
-#include "app/vk_codes.h"
+#include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
 #include "device/font.h"
 #include "device/screenshot.h"
+#include "device/splash.h"
+#include "render/frame_view.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
 #include "render/scene_deferred.h"
@@ -99,7 +102,7 @@ void text_pass() {
 }  // namespace
 
 void app_init() {
-  set_update_rate(20, 5);
+  HeightmapData::world_hooks.progress = show_splash;
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
   create_scene_image_texture();
   if (gfx_quality == 1)
@@ -126,6 +129,7 @@ void app_init() {
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
+  HeightmapData::world_hooks.progress = nullptr;
   close_shadows();
   close_debug_vis();
   close_postfx();
@@ -146,6 +150,7 @@ void app_update(float dt) {
   else
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
+  set_render_view_camera(cur_view_itm);
   Sky::begin_update();
   if (app_active) {
     handle_setting_keys();
@@ -154,8 +159,7 @@ void app_update(float dt) {
   HeightmapData::stepWorld(dt);
 }
 
-void app_render(float t) {
-  float k = t * 20.f;
+void app_render(float k) {
   if (dev_mode)
     free_fly_mouse_look(k);
   else
@@ -165,7 +169,7 @@ void app_render(float t) {
               prev_frame_color.y + (cur_frame_color.y - prev_frame_color.y) * k,
               prev_frame_color.z + (cur_frame_color.z - prev_frame_color.z) * k,
               prev_frame_color.w + (cur_frame_color.w - prev_frame_color.w) * k);
-  render_scene_frame(t, flash);
+  render_scene_frame(camera_frame_view(k), flash);
   text_pass();
 }
 

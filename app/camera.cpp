@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 
@@ -243,4 +243,14 @@ void set_camera_frame(float k) {
     cur_glob_rk[c] = std::fabs(cur_glob_tm.at(0, c)) + std::fabs(cur_glob_tm.at(1, c)) + std::fabs(cur_glob_tm.at(2, c));
   set_vs_const(0, cur_glob_tm.row, 4);
   set_vs_const(4, cur_view_itm.row[3]);
+}
+
+FrameView camera_frame_view(float k) {
+  FrameView v;
+  v.itm = cur_view_itm;
+  v.tm = cur_view_tm;
+  v.glob_tm = cur_glob_tm;
+  v.glob_rk = cur_glob_rk;
+  v.k = k;
+  return v;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The one camera: its state, the game camera and the free-fly camera of
 // developer mode, interpolation between steps and the frame matrices.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
+#include "render/frame_view.h"
 
 struct CameraState {
   vec4f pos{0, 0, 0, 1}, prev_pos{0, 0, 0, 1};
@@ -51,5 +52,8 @@ float camera_fov(float k);  // field of view at fraction k
 // Computes the frame matrices at fraction k, sets the device transforms and
 // writes vertex constants 0-3 (view x projection) and 4 (camera position).
 void set_camera_frame(float k);
+// The frame matrices set_camera_frame computed, with fraction k, as the
+// renderer takes them.
+FrameView camera_frame_view(float k);
 
 Matrix44 inverse44(const Matrix44& m);

@@ -6,12 +6,13 @@
 
 #include "app/app.h"
 #include "app/device_calls.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/log.h"
 #include "app/main_loop.h"
-#include "app/messages.h"
-#include "app/platform.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "platform/sim_step.h"
 #include "app/settings.h"
 #include "app/window.h"
 #include "device/dynVBWriter.h"
@@ -37,8 +38,8 @@ struct GameLoopHost : MainLoopHost {
     }
   }
   void clearInputStep() override { clear_input_step(); }
-  bool renderFrame(float t) override {
-    bool drawn = render_d3d_frame(t);
+  bool renderFrame(float k) override {
+    bool drawn = render_d3d_frame(app_render, k);
     if (drawn && final_frame) {
       if (save_backbuffer_png(automation.shot_file.c_str()))
         debug("saved screenshot '%s'", automation.shot_file.c_str());
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
   init_ref_time();
   game_rnd_seed = uint64_t(get_ref_time());
   int64_t start_time = get_ref_time();
-  set_update_rate(20, 5);
+  set_update_rate(SIM_STEPS_PER_SECOND, SIM_MAX_CATCHUP_STEPS);
 
   read_settings(argc, argv);
   if (automation.has_seed) game_rnd_seed = automation.seed;

@@ -3,10 +3,11 @@
 
 #include <cstring>
 
-#include "app/platform.h"
+#include "platform/platform.h"
+#include "platform/sim_step.h"
 
 int64_t update_step_ticks = 1;
-int max_catchup_steps = 5;
+int max_catchup_steps = SIM_MAX_CATCHUP_STEPS;
 int64_t update_clock = 0;
 int fps = 0;
 int update_time_hist[TIME_HIST_LEN];
@@ -16,7 +17,7 @@ int gpu_load_hist[TIME_HIST_LEN];
 int frame_hist_pos = 0;
 
 namespace {
-int steps_per_second = 20;
+int steps_per_second = SIM_STEPS_PER_SECOND;
 MainLoopHost* active_host = nullptr;
 int64_t step_start = 0;
 int64_t last_step_ticks = 0;
@@ -54,6 +55,13 @@ struct LoopState {
     host.update(float(double(update_step_ticks) / double(host.ticksPerSecond())));
     last_step_ticks = host.now() - step_start;
     host.clearInputStep();
+  }
+
+  // The one place the frame's fraction of the step is computed, clamped to
+  // 0..1 (a frame after dropped time shows the latest state, never beyond).
+  static float step_fraction(int64_t since_step) {
+    double k = double(since_step) / double(update_step_ticks);
+    return float(k < 0 ? 0 : k > 1 ? 1 : k);
   }
 
   void presentPending() {
@@ -95,7 +103,7 @@ struct LoopState {
       update_clock += update_step_ticks;
       return true;
     }
-    pending = host.renderFrame(float(double(d) / double(host.ticksPerSecond())));
+    pending = host.renderFrame(step_fraction(d));
     if (pending) last_frame_start = t;
     if (catchup > max_catchup_steps) {
       // Too far behind: drop the lost time.

@@ -30,7 +30,9 @@ struct MainLoopHost {
   virtual void drainMessages() = 0;
   virtual void update(float dt) = 0;
   virtual void clearInputStep() = 0;
-  virtual bool renderFrame(float t) = 0;  // false when the device refused
+  // Draws a frame showing fraction k (0..1) of the way from the last step to
+  // the next; false when the device refused.
+  virtual bool renderFrame(float k) = 0;
   virtual void present() = 0;
   virtual bool checkDevice() = 0;  // usable, or reset successfully
   virtual void sleepMsec(int ms) = 0;

@@ -1,6 +1,7 @@
 // Drawing the on-screen error band and the visual log in the text pass.
-#include "app/globals.h"
-#include "app/messages.h"
+#include "platform/globals.h"
+#include "platform/messages.h"
+#include "app/messages_draw.h"
 #include "device/font.h"
 
 void draw_error_message() {
@@ -15,11 +16,11 @@ void draw_error_message() {
 
 void draw_visual_log() {
   const auto& lines = get_visual_log();
-  if (!lines.count) return;
+  if (lines.empty()) return;
   push_text_style();
   set_text_scale(2);
   int cell = get_font_cell_size();
-  int n = lines.count;
+  int n = int(lines.size());
   for (int i = 0; i < n; i++)
     draw_text(lines[i].text, -1, 2 * cell, (n - i) * 2 * cell, -1, -1, D3dColor(0xFFFFFFFF));
   pop_text_style();

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "app/globals.h"
-#include "app/input.h"
+#include "platform/globals.h"
+#include "platform/input.h"
 #include "app/stats_graph.h"
-#include "app/vk_codes.h"
+#include "platform/vk_codes.h"
 #include "device/font.h"
 
 const char* const DEV_HELP_TEXT =

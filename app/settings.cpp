@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 
 AutomationOptions automation;
 

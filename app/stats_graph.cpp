@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "app/main_loop.h"
 #include "device/d3d_render.h"
 #include "device/font.h"

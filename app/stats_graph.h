@@ -1,7 +1,7 @@
 #pragma once
 // The statistics graph shown with the help text: frame and step times as
 // bar graphs, and a box with fps, timing extremes, texture memory, GPU load.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 struct RingStats {
   int max, min, avg;

@@ -4,10 +4,10 @@
 #include <SDL.h>
 
 #include "app/device_calls.h"
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/log.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/log.h"
+#include "platform/vk_codes.h"
 
 const char* const WINDOW_TITLE = "Tolvane 0.09 DEMO";
 

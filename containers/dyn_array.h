@@ -7,7 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 template <typename T>
 struct DynArray {

@@ -109,7 +109,7 @@ struct DeviceState {
 };
 
 extern DeviceState dev;
-extern SDL_GLContext d3d;  // the context; null while the device is closed
+extern SDL_GLContext gl_context;  // the context; null while the device is closed
 
 // Uniform block bindings.
 constexpr int UBO_VS_CONSTS = 0;

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/log.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_vbuf.h"
@@ -103,7 +103,7 @@ void set_stencil_replace_bits(int bits) {
 
 namespace {
 void clear_target(bool color, D3dColor c, bool depth) {
-  if (!d3d) return;
+  if (!gl_context) return;
   // Clears fill the whole target whatever the write masks say; depth and
   // stencil only exist while the depth buffer is bound.
   GLboolean cm[4];
@@ -277,7 +277,7 @@ void set_ib(IndexBuffer* ib) {
 void vdecl_reset_state() {
   for (auto& s : dev.streams) s = StreamSource{};
   dev.ib = nullptr;
-  if (d3d) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  if (gl_context) glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   dev.inputsDirty = true;
 }
 
@@ -389,7 +389,7 @@ void flush_gpu() {
 }
 
 unsigned get_free_texmem() {
-  G_ASSERT(d3d);
+  G_ASSERT(gl_context);
   uint64_t kb = 0;
   if (epoxy_has_gl_extension("GL_NVX_gpu_memory_info")) {
     GLint v = 0;

@@ -16,15 +16,15 @@
 
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/log.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/d3d_vbuf.h"
 
 DeviceState dev;
-SDL_GLContext d3d = nullptr;
+SDL_GLContext gl_context = nullptr;
 
 namespace {
 AfterResizeHook after_resize_hook = nullptr;
@@ -164,7 +164,7 @@ void release_default_pool() {
 }  // namespace
 
 void set_after_resize_hook(AfterResizeHook hook) { after_resize_hook = hook; }
-bool is_d3d_ready() { return d3d != nullptr && !dev.resetPending; }
+bool is_d3d_ready() { return gl_context != nullptr && !dev.resetPending; }
 
 void d3d_prepare_window_attributes() {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
@@ -198,7 +198,7 @@ bool init_d3d(SDL_Window* window, int width, int height) {
     SDL_GL_DeleteContext(ctx);
     return false;
   }
-  d3d = ctx;
+  gl_context = ctx;
   dev = DeviceState();
   dev.window = window;
   debug("GL: %s, %s, %s", (const char*)glGetString(GL_VENDOR), (const char*)glGetString(GL_RENDERER),
@@ -237,9 +237,9 @@ bool init_d3d(SDL_Window* window, int width, int height) {
 }
 
 void close_d3d() {
-  if (!d3d) return;
+  if (!gl_context) return;
   debug("close d3d");
-  SDL_GL_MakeCurrent(dev.window, d3d);
+  SDL_GL_MakeCurrent(dev.window, gl_context);
   release_fences();
   close_all_textures();
   close_all_buffers();
@@ -252,13 +252,13 @@ void close_d3d() {
   if (dev.postfxVb) glDeleteBuffers(1, &dev.postfxVb);
   if (dev.vao) glDeleteVertexArrays(1, &dev.vao);
   SDL_GL_MakeCurrent(dev.window, nullptr);
-  SDL_GL_DeleteContext(d3d);
-  d3d = nullptr;
+  SDL_GL_DeleteContext(gl_context);
+  gl_context = nullptr;
   dev = DeviceState();
 }
 
 bool resize_d3d(int width, int height, bool fullscreen, bool force) {
-  if (!d3d) return false;
+  if (!gl_context) return false;
   if (width == 0) width = d3d_wd;
   if (height == 0) height = d3d_ht;
   if (!force && width == d3d_wd && height == d3d_ht && fullscreen == is_fullscreen) return true;
@@ -313,14 +313,14 @@ bool resize_d3d(int width, int height, bool fullscreen, bool force) {
 }
 
 bool check_d3d_device() {
-  if (!d3d) return false;
+  if (!gl_context) return false;
   // GL contexts are never lost; only a failed reset leaves the device unusable.
   if (dev.resetPending) return resize_d3d(d3d_wd, d3d_ht, is_fullscreen, true);
   return true;
 }
 
-bool render_d3d_frame(float t) {
-  if (!d3d || dev.resetPending) return false;
+bool render_d3d_frame(FrameFunc frame, float k) {
+  if (!gl_context || dev.resetPending) return false;
   GLsync& fence = dev.frameFence[dev.curFence];
   if (fence) {
     // The fence of the frame drawn two frames ago: polled, never waited on.
@@ -330,7 +330,7 @@ bool render_d3d_frame(float t) {
     fence = nullptr;
   }
   set_cull_mode(1);
-  app_render(t);
+  if (frame) frame(k);
   fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
   dev.curFence ^= 1;
   dev.bbDrawn = true;
@@ -338,7 +338,7 @@ bool render_d3d_frame(float t) {
 }
 
 void present_frame() {
-  if (!d3d) return;
+  if (!gl_context) return;
   // The back buffer goes to the window turned the right way up (GL shows
   // its row 0 at the bottom), stretched if the window's size differs.
   int dw = 0, dh = 0;
@@ -383,7 +383,7 @@ void update_target_state() {
 }
 
 void set_back_buffer_target() {
-  if (!d3d) return;
+  if (!gl_context) return;
   for (auto& t : dev.targets) t = nullptr;
   dev.depthBound = false;
   glBindFramebuffer(GL_FRAMEBUFFER, dev.bbFbo);
@@ -396,7 +396,7 @@ void set_back_buffer_target() {
 }
 
 void set_render_target(int index, Texture* tex, bool use_depth) {
-  if (!d3d) return;
+  if (!gl_context) return;
   G_ASSERT(index >= 0 && index < MAX_RENDER_TARGETS);
   if (index == 0 && !tex) {
     set_back_buffer_target();
@@ -455,7 +455,7 @@ int get_target_height() { return dev.targetH; }
 namespace {
 template <typename T>
 bool read_rows(int x, int y, int w, int h, GLenum format, GLenum type, T* out, int comps) {
-  if (!d3d || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.targetW || y + h > dev.targetH) return false;
+  if (!gl_context || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.targetW || y + h > dev.targetH) return false;
   // Every target stores its top row at GL's y = 0.
   glReadPixels(x, y, w, h, format, type, out);
   (void)comps;
@@ -516,7 +516,7 @@ void draw_indexed(int prim_type, int base_vertex, int min_index, int num_vertice
   GLenum mode = gl_prim(prim_type);
   int count = prim_vertex_count(prim_type, prim_count);
   uint32_t code = 0;
-  if (!d3d)
+  if (!gl_context)
     code = RESULT_INVALID_OPERATION;
   else if (mode == GL_INVALID_ENUM || prim_count <= 0 || start_index < 0 || min_index < 0 || num_vertices <= 0 ||
            base_vertex + min_index < 0)
@@ -539,7 +539,7 @@ void draw_prim(int prim_type, int start_vertex, int prim_count) {
   GLenum mode = gl_prim(prim_type);
   int count = prim_vertex_count(prim_type, prim_count);
   uint32_t code = 0;
-  if (!d3d)
+  if (!gl_context)
     code = RESULT_INVALID_OPERATION;
   else if (mode == GL_INVALID_ENUM || prim_count <= 0 || start_vertex < 0)
     code = RESULT_INVALID_VALUE;
@@ -550,7 +550,7 @@ void draw_prim(int prim_type, int start_vertex, int prim_count) {
 }
 
 void draw_postfx() {
-  if (!d3d) return;
+  if (!gl_context) return;
   static const VertexElement xyz[] = {{0, 0, VDECL_FLOAT3, VDECL_POSITION, 0}, VDECL_END};
   static VertexBuffer quad;
   quad.buffer = dev.postfxVb;

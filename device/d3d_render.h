@@ -5,14 +5,14 @@
 // primitive types, element types, usages) keep the device numbering below.
 #include <cstdint>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 struct SDL_Window;
 struct Texture;
 
-// Called by the game, defined by the game (tests define their own): draws one
-// frame between the device's frame begin and end.
-extern void app_render(float t);
+// Draws one frame's content; `k` is the fraction of the simulation step the
+// frame shows (0..1). The game passes its own, tests theirs.
+using FrameFunc = void (*)(float k);
 
 // ---- device life ----
 // Sets the window attributes (OpenGL 3.3 core, D24S8, double buffering);
@@ -22,7 +22,9 @@ bool init_d3d(SDL_Window* window, int width, int height);
 void close_d3d();
 bool resize_d3d(int width, int height, bool fullscreen, bool force);
 bool check_d3d_device();
-bool render_d3d_frame(float t);
+// Brackets one frame around `frame`; false (nothing drawn) while the GPU is
+// two frames behind or the device waits for a reset.
+bool render_d3d_frame(FrameFunc frame, float k);
 void present_frame();
 bool is_d3d_ready();
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/file_stream.h"
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
+#include "platform/file_stream.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_shaders.h"
 

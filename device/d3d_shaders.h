@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "containers/dyn_array.h"
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 constexpr int MAX_SHADERS = 64;
 constexpr int MAX_VS_CONSTS = 256;

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/file_stream.h"
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/file_stream.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "containers/dyn_array.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_texture.h"
@@ -128,7 +128,7 @@ void release_storage(Texture& t) {
       set_back_buffer_target();
       break;
     }
-  if (t.texture && d3d) glDeleteTextures(1, &t.texture);
+  if (t.texture && gl_context) glDeleteTextures(1, &t.texture);
   t.texture = 0;
   std::free(t.lockData);
   t.lockData = nullptr;
@@ -175,7 +175,7 @@ uint32_t rt_kind_format(int kind) {
 }
 
 Texture* create_texture(int width, int height, int levels, int usage, uint32_t format, int pool) {
-  G_ASSERT(d3d);
+  G_ASSERT(gl_context);
   Texture* t = nullptr;
   for (auto& e : tex_table)
     if (!e.inUse) {
@@ -270,7 +270,7 @@ void unlock_texture(Texture* tex) {
 void set_texture(int stage, Texture* tex) {
   G_ASSERT(stage >= 0 && stage < MAX_TEXTURE_STAGES);
   bound[stage] = tex;
-  if (!d3d) return;
+  if (!gl_context) return;
   glActiveTexture(GL_TEXTURE0 + stage);
   glBindTexture(GL_TEXTURE_2D, tex ? tex->texture : 0);
   glActiveTexture(GL_TEXTURE0);
@@ -342,7 +342,7 @@ void close_all_textures() {
     t = Texture{};
   }
   loaded.reset();
-  if (samplers[0] && d3d) glDeleteSamplers(MAX_TEXTURE_STAGES, samplers);
+  if (samplers[0] && gl_context) glDeleteSamplers(MAX_TEXTURE_STAGES, samplers);
   std::memset(samplers, 0, sizeof(samplers));
 }
 

@@ -2,7 +2,7 @@
 // device reset and re-created in place after it, so handles stay valid.
 #include <epoxy/gl.h>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_vbuf.h"
 
@@ -31,7 +31,7 @@ uint32_t create_storage(B& b) {
 
 template <typename B>
 B* create_buffer(B* table, int size, int flags, const char* full_msg, const char* err_msg) {
-  G_ASSERT(d3d);
+  G_ASSERT(gl_context);
   B* b = nullptr;
   for (int i = 0; i < MAX_BUFFERS; i++)
     if (!table[i].inUse) {
@@ -57,7 +57,7 @@ B* create_buffer(B* table, int size, int flags, const char* full_msg, const char
 template <typename B>
 void release_buffer(B* b) {
   if (!b || !b->inUse) return;
-  if (b->buffer && d3d) {
+  if (b->buffer && gl_context) {
     if (b->locked) {
       glBindBuffer(GL_COPY_WRITE_BUFFER, b->buffer);
       glUnmapBuffer(GL_COPY_WRITE_BUFFER);

@@ -1,7 +1,7 @@
 #pragma once
 // Debug drawing: coloured lines, triangles, boxes and crosses in world
 // space through the shared dynamic buffer, between start and end.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 void init_debug_vis();
 void close_debug_vis();

@@ -1,7 +1,7 @@
 // The shared dynamic vertex buffer writer.
 #include "device/dynVBWriter.h"
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "device/d3d_render.h"
 
 DynVBWriter dynVBWriter;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"

@@ -5,7 +5,7 @@
 // bottom-left corner of the back buffer, y up.
 #include <cstdint>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 struct Glyph {
   int left;     // first texel column with any alpha

@@ -14,10 +14,10 @@
 #define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
 
-#include "app/file_stream.h"
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/file_stream.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "device/d3d_internal.h"
 
 namespace {
@@ -32,7 +32,7 @@ void append_bytes(void* ctx, void* data, int size) {
 // Reads a rectangle of the back buffer (rows from the top), which holds the
 // last drawn frame until the next one is drawn.
 bool read_back_buffer(int x, int y, int w, int h, std::vector<uint8_t>& out) {
-  if (!d3d || !dev.bbFbo || !dev.bbDrawn || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.bbW ||
+  if (!gl_context || !dev.bbFbo || !dev.bbDrawn || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.bbW ||
       y + h > dev.bbH)
     return false;
   out.resize(size_t(w) * h * 4);
@@ -50,7 +50,7 @@ bool read_back_buffer(int x, int y, int w, int h, std::vector<uint8_t>& out) {
 uint8_t* capture_front_buffer(int& width, int& height, int& pitch) {
   release_capture();
   width = height = pitch = 0;
-  if (!d3d || !dev.window) return nullptr;
+  if (!gl_context || !dev.window) return nullptr;
   int display = SDL_GetWindowDisplayIndex(dev.window);
   SDL_Rect bounds;
   if (display < 0 || SDL_GetDisplayBounds(display, &bounds) != 0) return nullptr;

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "app/globals.h"
-#include "containers/fixed_string.h"
+#include "platform/globals.h"
+#include "platform/fixed_string.h"
 #include "device/d3d_render.h"
 #include "device/font.h"
 

@@ -4,9 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "app/camera.h"
-#include "app/globals.h"
-#include "app/log.h"
+#include "render/frame_view.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/sim_step.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
@@ -313,15 +314,14 @@ void afterResize() {
 }
 
 void step(float dt) {
-  int cx = cameraCell(cur_view_itm.row[3].x), cz = cameraCell(cur_view_itm.row[3].z);
+  int cx = cameraCell(render_view().cameraPos().x), cz = cameraCell(render_view().cameraPos().z);
   flowStep(dt, cx, cz, high);
   // The water moves every step, so the surface heights and normals follow.
   dirty = true;
 }
 
-void prepareFrame(float dt) {
-  float t = dt * 20.f;
-  t = t < 0 ? 0 : t > 1 ? 1 : t;
+void prepareFrame(float k) {
+  float t = k < 0 ? 0 : k > 1 ? 1 : k;
   frame_t = t;
   if (!land_vb) return;
   if (dirty) rebuild_fields();
@@ -335,9 +335,9 @@ void prepareFrame(float dt) {
   set_zenable(true);
   set_zwrite(true);
 
-  HeightmapData::morphHmap(dt, curh);
+  HeightmapData::morphHmap(t * SIM_STEP_SECONDS, curh);
   computeShownDepth(t);
-  int cx = cameraCell(cur_view_itm.row[3].x), cz = cameraCell(cur_view_itm.row[3].z);
+  int cx = cameraCell(render_view().cameraPos().x), cz = cameraCell(render_view().cameraPos().z);
   int ox = windowOrigin(cx), oz = windowOrigin(cz);
   stats.originX = ox;
   stats.originZ = oz;

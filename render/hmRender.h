@@ -10,10 +10,13 @@
 // tests and the benchmark) and read the world arrays, curh and shown_depth.
 #include <cstdint>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 #include "world/heightmap.h"
 
 namespace HeightmapRenderer {
+
+// Heights the land renderer draws this frame (written by morphHmap).
+alignas(16) extern float curh[HMAP_CELLS];
 
 constexpr int WINDOW = 256;                 // vertices along each side of the window
 constexpr int WINDOW_QUADS = WINDOW - 1;    // quads along each side
@@ -119,9 +122,9 @@ bool isDirty();
 // The land renderer's part of a simulation step.
 void step(float dt);
 // Everything a frame needs before drawing: the GPU fields when dirty, their
-// interpolation, curh, and all vertex and index data. `dt` is the time since
-// the last simulation step in seconds.
-void prepareFrame(float dt);
+// interpolation, curh, and all vertex and index data. `k` is the fraction of
+// the simulation step since the last one (0..1).
+void prepareFrame(float k);
 // Draws with the forward shaders or the geometry-pass ("dr_") shaders.
 void renderLand(bool geometry_pass);
 void renderWater(bool geometry_pass);

@@ -11,6 +11,8 @@ using namespace HeightmapData;
 
 namespace HeightmapRenderer {
 
+alignas(16) float curh[HMAP_CELLS];
+
 alignas(16) float shown_depth[HMAP_CELLS];
 RenderBuildingFunc render_building = nullptr;
 

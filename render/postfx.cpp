@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/globals.h"
-#include "app/log.h"
+#include "platform/globals.h"
+#include "platform/log.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"

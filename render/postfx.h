@@ -2,7 +2,7 @@
 // The off-screen images of a frame and the post pass: the scene image, the
 // four helper textures A-D shared by the deferred path, MLAA and the colour
 // grade, and the passes that end on the back buffer.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 struct Texture;
 

@@ -2,7 +2,7 @@
 // pass that ends on the back buffer.
 #include "render/scene.h"
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
@@ -95,10 +95,10 @@ void render_scene_high_quality() {
   render_scene_additions();
 }
 
-void render_scene_frame(float dt, const vec4f& frame_color) {
-  float k = dt * 20.f;
-  Sky::update_frame(k < 0 ? 0 : k > 1 ? 1 : k);
-  HeightmapRenderer::prepareFrame(dt);
+void render_scene_frame(const FrameView& view, const vec4f& frame_color) {
+  set_render_view(view);
+  Sky::update_frame(view.k);
+  HeightmapRenderer::prepareFrame(view.k);
   if (gfx_quality == 1)
     render_scene_high_quality();
   else

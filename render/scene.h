@@ -2,7 +2,8 @@
 // One frame of the scene: everything is drawn into the scene image, then the
 // post pass ends on the back buffer. Stencil bit 1 marks land, objects and
 // water, value 2 the horizon ring; the sky fills what stays 0.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
+#include "render/frame_view.h"
 
 constexpr int STENCIL_SURFACE = 1;
 constexpr int STENCIL_HORIZON = 2;
@@ -18,10 +19,10 @@ struct SceneHooks {
 };
 extern SceneHooks scene_hooks;
 
-// Brings sky and land up to date for this frame (dt: seconds since the
-// last simulation step), draws the scene by the path of gfx_quality, then
-// the post pass with the interpolated screen flash.
-void render_scene_frame(float dt, const vec4f& frame_color);
+// Takes the frame's view, brings sky and land up to date for its step
+// fraction, draws the scene by the path of gfx_quality, then the post pass
+// with the interpolated screen flash.
+void render_scene_frame(const FrameView& view, const vec4f& frame_color);
 
 // The scene passes themselves, drawing into the scene image.
 void render_scene_forward();

@@ -1,8 +1,8 @@
 // The deferred path of the high-quality frame, in its fixed pass order.
 #include "render/scene_deferred.h"
 
-#include "app/camera.h"
-#include "app/globals.h"
+#include "render/frame_view.h"
+#include "platform/globals.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
@@ -20,7 +20,7 @@ ShaderRecord* final_sh = nullptr;
 Texture* tex(int i) { return postfx_tex[i]; }
 
 void set_depth_const() {
-  const Matrix44& v = cur_view_tm;
+  const Matrix44& v = render_view().tm;
   set_vs_const(6, vec4f(v.at(0, 2) / FAR_DIST, v.at(1, 2) / FAR_DIST, v.at(2, 2) / FAR_DIST, v.at(3, 2) / FAR_DIST));
 }
 
@@ -74,7 +74,7 @@ void light_pass() {
   set_texture(11, scene_image);
   set_ps_const(0, Sky::sun_const());
   set_ps_const(1, Sky::table(), Sky::TABLE_ENTRIES);
-  set_ps_const(16, cur_view_itm.row[3]);
+  set_ps_const(16, render_view().cameraPos());
   set_shaders(light_sh);
   draw_postfx();
   set_texture(11, nullptr);
@@ -104,7 +104,7 @@ void final_composition() {
   set_texture(11, tex(POSTFX_C));
   set_fullscreen_tc_const(16, d3d_wd, d3d_ht);
   set_far_ray_consts();
-  set_ps_const(16, cur_view_itm.row[3]);
+  set_ps_const(16, render_view().cameraPos());
   set_ps_const(17, vec4f(use_fog ? 1.f : 0.f, 0, 0, 0));
   set_zenable(false);
   set_stencil_test(1, 1, CMP_EQUAL);
@@ -142,7 +142,7 @@ void close_deferred() {
 }
 
 void set_far_ray_consts() {
-  const Matrix44& itm = cur_view_itm;
+  const Matrix44& itm = render_view().itm;
   const Matrix44& proj = get_proj_tm();
   float sx = FAR_DIST / proj.at(0, 0), sy = FAR_DIST / proj.at(1, 1);
   set_vs_const(17, vec4f(itm.at(0, 0) * sx, itm.at(0, 1) * sx, itm.at(0, 2) * sx, 0));

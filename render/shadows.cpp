@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/camera.h"
-#include "app/log.h"
+#include "render/frame_view.h"
+#include "platform/log.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_vbuf.h"
@@ -171,12 +171,12 @@ void start_render_shadows() { shadow_bins.clear(); }
 void render_shadow_ball(const vec4f& pos, float radius) {
   vec4f s(pos.x, pos.y, pos.z, radius);
   shadow_bins.balls.push_back(s);
-  shadow_bins.bin(s, sun_dir, cur_glob_tm, cur_glob_rk);
+  shadow_bins.bin(s, sun_dir, render_view().glob_tm, render_view().glob_rk);
 }
 
 void end_render_shadows() {
   clear_view_color(D3dColor(0xFFFFFFFF));
-  set_ps_const(16, cur_view_itm.row[3]);
+  set_ps_const(16, render_view().cameraPos());
   set_ps_const(18, sun_dir);
   set_blend_multiply();
   set_vs_const(15, vec4f(0.125f, 2.f / 9.f, -1.f, -1.f));

@@ -3,7 +3,7 @@
 // of screen tiles, each tile drawn as a quad that darkens a white target by
 // the spheres listed for it.
 #include "containers/dyn_array.h"
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 constexpr int SHADOW_TILES_X = 16, SHADOW_TILES_Y = 9;
 constexpr int SHADOW_BLOCK = 8;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/camera.h"
-#include "app/globals.h"
-#include "app/log.h"
+#include "render/frame_view.h"
+#include "platform/globals.h"
+#include "platform/log.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_vbuf.h"
@@ -158,7 +158,7 @@ void draw() {
   if (!vb || !shader) return;
   auto* vp = static_cast<float*>(lock_vb(vb, 0, 0));
   G_ASSERT(vp);
-  const Matrix44& m = cur_view_itm;
+  const Matrix44& m = render_view().itm;
   float aspect = d3d_ht > 0 ? float(d3d_wd) / float(d3d_ht) : 1.f;
   for (int i = 0; i < 4; i++) {
     float sr = (i & 1) ? 10.f * aspect : -10.f * aspect;

@@ -5,7 +5,7 @@
 // shaders. Colours and direction are kept as previous, new and current
 // copies so that a sun moving once per simulation step blends smoothly from
 // frame to frame.
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 namespace Sky {
 

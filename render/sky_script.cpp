@@ -3,7 +3,7 @@
 // elevation in degrees and returns ten [r, g, b] colours.
 #include <cstdio>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
 #include "script/sqVMReload.h"

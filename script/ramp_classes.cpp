@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 namespace {
 inline float smooth(float x) { return x * x * (3.0f - 2.0f * x); }

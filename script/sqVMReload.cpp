@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "script/sqbind.h"
 
 namespace {

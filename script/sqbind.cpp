@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 namespace sqbind {
 

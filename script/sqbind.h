@@ -16,7 +16,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 namespace sqbind {
 

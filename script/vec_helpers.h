@@ -3,7 +3,7 @@
 // random, colour and direction helpers shared by every scripted VM.
 #include <squirrel.h>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 void register_vec4f_and_helpers(HSQUIRRELVM vm);
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
-#include "device/splash.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "world/world_step.h"
 #include "script/ramp_classes.h"
 #include "script/vec_helpers.h"
 #include "world/erosion.h"
@@ -525,7 +525,7 @@ bool create_world_gen_vm(const char* main_script) {
 }
 
 bool generate_world() {
-  show_splash("Generating new world...", -1);
+  report_progress("Generating new world...", -1);
   int64_t start = get_ref_time();
   if (world_gen_hooks.removeAllGameobj) world_gen_hooks.removeAllGameobj();
   if (world_gen_hooks.playerWorldStart) world_gen_hooks.playerWorldStart();

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <cmath>
 
-#include "app/log.h"
-#include "device/splash.h"
+#include "platform/log.h"
+#include "world/world_step.h"
 #include "world/heightmap.h"
 #include "world/noise.h"
 #include "world/simd4.h"
@@ -208,7 +208,7 @@ void genDropletErosion(unsigned numDroplets, ErosionParams& params) {
 
   for (unsigned k = 0; k < numDroplets; k++) {
     if (k && k % PROGRESS_INTERVAL == 0)
-      show_splash("Calculating erosion", (float(k) + 0.5f) / float(numDroplets));
+      report_progress("Calculating erosion", (float(k) + 0.5f) / float(numDroplets));
 
     int ix = int(rnd_step() & 255);
     int iz = int(rnd_step() & 255);

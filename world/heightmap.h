@@ -45,7 +45,7 @@ struct Surface {
   uint32_t groundType : 4;
   uint32_t surfaceType : 4;
   uint32_t houseOrient : 3;  // house tile orientation 0..7 (groundType GT_HOUSE only)
-  uint32_t houseTile : 21;   // index into HeightmapRenderer::house_tile_info
+  uint32_t houseTile : 21;   // index into the house-tile table of the instance renderers
 
   // Stores a type masked to its 4 bits (so GT_NONE becomes 15).
   void setGroundType(int t) { groundType = uint32_t(t) & 15u; }
@@ -87,20 +87,3 @@ bool waterUsesWideLanes();
 
 }  // namespace HeightmapData
 
-class InstRender;
-
-namespace HeightmapRenderer {
-
-// Heights the land renderer draws this frame (written by morphHmap).
-alignas(16) extern float curh[HMAP_CELLS];
-
-// One building piece of a house tile. The instance renderer is bound by name
-// once the instance renderers exist; until then inst stays null.
-struct HouseTileInfo {
-  const char* name;
-  InstRender* inst;
-};
-extern HouseTileInfo house_tile_info[];
-extern int num_house_tiles;
-
-}  // namespace HeightmapRenderer

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "world/noise_impl.h"
 
 namespace HeightmapData {

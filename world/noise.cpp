@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "world/noise_impl.h"
 
 namespace {

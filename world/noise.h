@@ -5,7 +5,7 @@
 // draw advances game_rnd_seed by exactly one step.
 #include <cstdint>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "world/ramps.h"
 #include "world/vecmath.h"
 

@@ -4,7 +4,7 @@
 // colour conversions used wherever a colour is read from or written to the map.
 #include <cstdint>
 
-#include "device/d3d_math.h"
+#include "platform/math_types.h"
 
 // A point on the ground plane: x and z (stored as x, y).
 struct Point2 {

@@ -21,6 +21,10 @@ void setErodeKeyParams(ErosionParams& p) {
   p.reactions.clear();
 }
 
+void report_progress(const char* message, float fraction) {
+  if (world_hooks.progress) world_hooks.progress(message, fraction);
+}
+
 void stepWorld(float dt) {
   if (world_hooks.landStep) world_hooks.landStep(dt);
   updateHmap(dt);

@@ -13,8 +13,14 @@ struct WorldHooks {
   void (*heightsChanged)() = nullptr;
   // Restarts the step clock so a long computation is not counted as step time.
   void (*restartClock)() = nullptr;
+  // Progress of a long computation (world generation, erosion): a message and
+  // a fraction 0..1, or -1 for none. The game shows it on the splash.
+  void (*progress)(const char* message, float fraction) = nullptr;
 };
 extern WorldHooks world_hooks;
+
+// Reports progress through world_hooks.progress when one is installed.
+void report_progress(const char* message, float fraction);
 
 constexpr unsigned ERODE_KEY_DROPLETS = 92160;
 // The erosion parameters of the erode key.

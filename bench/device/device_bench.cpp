@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/d3d_vbuf.h"
 #include "device/dynVBWriter.h"
 
-void app_render(float) {}
 
 namespace {
 SDL_Window* window = nullptr;

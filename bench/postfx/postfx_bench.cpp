@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/globals.h"
-#include "app/platform.h"
+#include "platform/globals.h"
+#include "platform/platform.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
@@ -16,7 +16,6 @@
 #include "render/postfx.h"
 #include "render/scene_deferred.h"
 
-void app_render(float) {}
 
 namespace {
 constexpr int W = 1280, H = 720;

@@ -11,7 +11,6 @@
 
 using namespace HeightmapRenderer;
 
-void app_render(float) {}
 
 namespace {
 struct Buffers {

@@ -7,13 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/globals.h"
-#include "app/platform.h"
-#include "device/splash.h"
+#include "platform/globals.h"
+#include "platform/platform.h"
 #include "script/worldgen_script.h"
 #include "world/heightmap.h"
-
-void show_splash(const char*, float) {}
 
 namespace {
 // The script files live in the program directory next to the benchmarks'.

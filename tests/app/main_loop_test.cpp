@@ -1,6 +1,7 @@
 // The main loop against a scripted clock: steps, catch-up, dropped time,
 // counters going backwards and the statistics rings.
 #include "app/main_loop.h"
+#include "platform/sim_step.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ struct ScriptedHost : MainLoopHost {
   bool device_ok = true;
   bool device_accepts = true;
   std::vector<char> log;      // 'U' update, 'R' render
-  std::vector<float> render_t;
+  std::vector<float> render_k;  // step fraction of each drawn frame
   std::vector<float> update_dt;
   std::function<void(ScriptedHost&)> on_render;  // lets a test inject stalls
 
@@ -31,13 +32,13 @@ struct ScriptedHost : MainLoopHost {
     log.push_back('U');
   }
   void clearInputStep() override {}
-  bool renderFrame(float t) override {
+  bool renderFrame(float k) override {
     if (!device_accepts) {
       clock += 1;
       return false;
     }
     renders++;
-    render_t.push_back(t);
+    render_k.push_back(k);
     log.push_back('R');
     clock += render_cost;
     if (on_render) on_render(*this);
@@ -55,7 +56,7 @@ struct ScriptedHost : MainLoopHost {
 };
 
 void run(ScriptedHost& h) {
-  set_update_rate(20, 5);
+  set_update_rate(SIM_STEPS_PER_SECOND, SIM_MAX_CATCHUP_STEPS);
   run_main_loop(h);
 }
 }  // namespace
@@ -68,9 +69,9 @@ TEST(MainLoop, StepsHaveFixedLengthAndTrackRealTime) {
   for (float dt : h.update_dt) EXPECT_FLOAT_EQ(dt, 0.05f);
   // 40 further steps need 2 s of simulated time; frames cost 4 ms each.
   EXPECT_NEAR(double(h.clock - 1000), 2000.0, 10.0);
-  for (float t : h.render_t) {
-    EXPECT_GE(t, 0.0f);
-    EXPECT_LT(t, 0.05f) << "frames interpolate within one step";
+  for (float k : h.render_k) {
+    EXPECT_GE(k, 0.0f);
+    EXPECT_LT(k, 1.0f) << "frames interpolate within one step";
   }
   EXPECT_EQ(h.presents, h.renders) << "the last pending frame is presented too";
   EXPECT_GE(h.reloads, 1) << "hot-reload checks run once a second";
@@ -93,9 +94,9 @@ TEST(MainLoop, StallRunsSixStepsThenDrawsThenDropsTheRest) {
   ASSERT_TRUE(stalled);
   std::string after(h.log.begin() + long(stall_at), h.log.begin() + long(stall_at) + 8);
   EXPECT_EQ(after, "UUUUUURU") << "six steps back to back, one frame, then one more step at once";
-  // That frame is 1 s behind minus the six simulated steps (0.3 s).
-  float t = h.render_t[10];
-  EXPECT_NEAR(t, 0.73f, 0.05f);
+  // That frame is 1 s behind minus the six simulated steps (0.3 s): far more
+  // than a step, so it shows the latest state, never an extrapolation.
+  EXPECT_FLOAT_EQ(h.render_k[10], 1.0f);
   // The remaining lost time (about 0.7 s) is never simulated.
   EXPECT_GT(h.clock - 1000, int64_t(h.updates - 1) * 50 + 600);
 }
@@ -113,8 +114,8 @@ TEST(MainLoop, CounterGoingBackwardsRebasesTheClock) {
   run(h);
   ASSERT_TRUE(jumped);
   // The frame after the jump sees zero elapsed time, not a huge negative one.
-  EXPECT_FLOAT_EQ(h.render_t[5], 0.0f);
-  for (float t : h.render_t) EXPECT_GE(t, 0.0f);
+  EXPECT_FLOAT_EQ(h.render_k[5], 0.0f);
+  for (float k : h.render_k) EXPECT_GE(k, 0.0f);
   EXPECT_GE(update_clock, h.clock - 100) << "the clock was re-based to now";
 }
 

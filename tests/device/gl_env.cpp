@@ -8,13 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 
 std::function<void(float)> test_frame;
-void app_render(float t) {
-  if (test_frame) test_frame(t);
+void run_test_frame(float k) {
+  if (test_frame) test_frame(k);
 }
 
 SDL_Window* DeviceTest::window = nullptr;

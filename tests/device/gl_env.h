@@ -13,8 +13,9 @@
 
 struct SDL_Window;
 
-// What app_render draws; tests set it before render_d3d_frame.
+// What a frame draws; tests set it, then call render_d3d_frame(run_test_frame, k).
 extern std::function<void(float)> test_frame;
+void run_test_frame(float k);
 
 class DeviceTest : public ::testing::Test {
  public:

@@ -486,7 +486,7 @@ TEST_F(Render, FramesRunTheApplicationBetweenFences) {
     clear_view_color(0xFF808080);
   };
   set_cull_mode(0);
-  ASSERT_TRUE(render_d3d_frame(0.125f));
+  ASSERT_TRUE(render_d3d_frame(run_test_frame, 0.125f));
   EXPECT_EQ(seen, 0.125f);
   EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));  // every frame starts culling
   present_frame();
@@ -494,7 +494,7 @@ TEST_F(Render, FramesRunTheApplicationBetweenFences) {
   // Once the GPU has caught up the next frames are accepted.
   for (int i = 0; i < 4; i++) {
     flush_gpu();
-    EXPECT_TRUE(render_d3d_frame(0.f));
+    EXPECT_TRUE(render_d3d_frame(run_test_frame, 0.f));
     present_frame();
   }
   test_frame = nullptr;

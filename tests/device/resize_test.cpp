@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/d3d_vbuf.h"
@@ -114,7 +114,7 @@ TEST_F(Resize, FullScreenTakesTheDesktopSizeAndReturns) {
   EXPECT_EQ(scene->realWidth, mode.w);
   EXPECT_TRUE(check_d3d_device());
   test_frame = [](float) { clear_view_color(0xFF0000FF); };
-  EXPECT_TRUE(render_d3d_frame(0));
+  EXPECT_TRUE(render_d3d_frame(run_test_frame, 0));
   present_frame();
   ASSERT_TRUE(resize_d3d(256, 256, false, false));
   EXPECT_FALSE(is_fullscreen);

@@ -11,7 +11,7 @@
 
 #include <epoxy/gl.h>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/screenshot.h"
 #include "tests/device/gl_env.h"
 
@@ -35,7 +35,7 @@ TEST_F(Screenshot, PrintScreenWritesTheScreensColours) {
     clear_view_color(0xFFFF0000);
     set_render_target(0, nullptr);
   };
-  ASSERT_TRUE(render_d3d_frame(0));
+  ASSERT_TRUE(render_d3d_frame(run_test_frame, 0));
   present_frame();
   testing::internal::CaptureStdout();
   take_screenshot();
@@ -68,7 +68,7 @@ TEST_F(Screenshot, AutomationCaptureKeepsRowsInScreenOrder) {
     clear_view_color(0xFF0000FF);
     glDisable(GL_SCISSOR_TEST);
   };
-  ASSERT_TRUE(render_d3d_frame(0));
+  ASSERT_TRUE(render_d3d_frame(run_test_frame, 0));
   test_frame = nullptr;
   EXPECT_TRUE(save_backbuffer_png("shots/auto.png"));
   int w, h, n;

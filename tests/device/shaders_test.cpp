@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/messages.h"
+#include "platform/messages.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/d3d_vbuf.h"

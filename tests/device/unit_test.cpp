@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
@@ -16,7 +16,6 @@
 #include "device/screenshot.h"
 #include "tests/device/dds_builder.h"
 
-void app_render(float) {}
 
 namespace {
 

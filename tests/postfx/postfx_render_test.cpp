@@ -6,8 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "app/camera.h"
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/dynVBWriter.h"

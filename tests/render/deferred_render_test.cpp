@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/camera.h"
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
 #include "device/dynVBWriter.h"
@@ -95,9 +95,9 @@ class DeferredTest : public DeviceTest {
     HeightmapRenderer::markDirty();
     test_frame = [](float) {
       set_camera_frame(1);
-      render_scene_frame(0, vec4f(0, 0, 0, 0));
+      render_scene_frame(camera_frame_view(0), vec4f(0, 0, 0, 0));
     };
-    EXPECT_TRUE(render_d3d_frame(0));
+    EXPECT_TRUE(render_d3d_frame(run_test_frame, 0));
     set_back_buffer_target();
     return target_pixels();
   }

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "render/hmRender.h"
 #include "tests/render/test_world.h"
 
@@ -16,7 +16,6 @@ using namespace HeightmapData;
 using namespace HeightmapRenderer;
 
 // The device layer's frame callback; nothing here draws.
-void app_render(float) {}
 
 namespace {
 void clear_water() {

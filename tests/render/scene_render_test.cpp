@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/camera.h"
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
 #include "device/debug_vis.h"
@@ -97,9 +97,9 @@ class SceneTest : public DeviceTest {
     HeightmapRenderer::markDirty();
     test_frame = [](float) {
       set_camera_frame(1);
-      render_scene_frame(0, vec4f(0, 0, 0, 0));
+      render_scene_frame(camera_frame_view(0), vec4f(0, 0, 0, 0));
     };
-    ASSERT_TRUE(render_d3d_frame(0));
+    ASSERT_TRUE(render_d3d_frame(run_test_frame, 0));
     set_back_buffer_target();
   }
 };

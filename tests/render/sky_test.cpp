@@ -11,11 +11,10 @@
 #include <sstream>
 #include <string>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
 
-void app_render(float) {}
 
 namespace {
 std::string dir;

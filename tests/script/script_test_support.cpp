@@ -8,14 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/globals.h"
-#include "device/splash.h"
+#include "platform/globals.h"
 #include "script/sqbind.h"
 
 std::string printed;
-
-// The splash belongs to the font code; generation runs without it here.
-void show_splash(const char*, float) {}
 
 namespace {
 void print_to_string(HSQUIRRELVM, const SQChar* fmt, ...) {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/globals.h"
-#include "app/messages.h"
+#include "platform/globals.h"
+#include "platform/messages.h"
 #include "script/worldgen_script.h"
 #include "tests/script/script_test_support.h"
 #include "world/heightmap.h"

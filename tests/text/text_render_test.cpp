@@ -8,9 +8,10 @@
 #include <sstream>
 #include <vector>
 
-#include "app/globals.h"
+#include "platform/globals.h"
 #include "app/main_loop.h"
-#include "app/messages.h"
+#include "platform/messages.h"
+#include "app/messages_draw.h"
 #include "app/overlays.h"
 #include "app/stats_graph.h"
 #include "device/d3d_shaders.h"

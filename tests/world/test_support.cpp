@@ -2,14 +2,18 @@
 
 #include <cstdlib>
 
-#include "device/splash.h"
+#include "world/world_step.h"
 
 std::vector<SplashCall> splash_calls;
 
-// The splash belongs to the font code; the tests record what would be shown.
-void show_splash(const char* message, float progress) { splash_calls.push_back({message, progress}); }
+void record_progress(const char* message, float progress) { splash_calls.push_back({message, progress}); }
 
 namespace {
+// Progress the code under test reports is recorded, as the game would show it.
+struct RecordProgress {
+  RecordProgress() { HeightmapData::world_hooks.progress = record_progress; }
+} record_progress_hook;
+
 // Fatal paths under test must never wait on a message box.
 struct NoMessageBoxes {
   NoMessageBoxes() { setenv("TOLVANE_NO_MSGBOX", "1", 1); }

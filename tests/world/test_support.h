@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
-// Every show_splash call made by the code under test, in order.
+// Every progress report made by the code under test, in order (recorded
+// through the world's progress hook; tests that reset the hooks put it back
+// with record_progress).
 struct SplashCall {
   std::string message;
   float progress;
 };
 extern std::vector<SplashCall> splash_calls;
+void record_progress(const char* message, float progress);
 
 // FNV-1a over raw bytes.
 inline uint64_t fnv1a(const void* data, size_t n, uint64_t h = 1469598103934665603ull) {

@@ -23,8 +23,12 @@ class WorldStepTest : public ::testing::Test {
     reset();
     hook_log.clear();
     world_hooks = WorldHooks{};
+    world_hooks.progress = record_progress;
   }
-  void TearDown() override { world_hooks = WorldHooks{}; }
+  void TearDown() override {
+    world_hooks = WorldHooks{};
+    world_hooks.progress = record_progress;
+  }
 };
 }  // namespace
 

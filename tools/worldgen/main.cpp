@@ -12,16 +12,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/globals.h"
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
-#include "device/splash.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 #include "script/worldgen_script.h"
 #include "tools/worldgen/previews.h"
-
-// No window: progress goes nowhere.
-void show_splash(const char*, float) {}
 
 namespace {
 void usage(FILE* f) {

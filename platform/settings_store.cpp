@@ -1,5 +1,5 @@
 // Parsing and atomic writing of the settings file.
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <strings.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 namespace {
 const char* const kHeader = "Windows Registry Editor Version 5.00";

@@ -1,6 +1,6 @@
 // Virtual-key names and the US-layout character table.
-#include "app/input.h"
-#include "app/vk_codes.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 
 namespace {
 struct KeyNameTable {

@@ -1,7 +1,7 @@
 // The high-resolution counter and tick conversions.
 #include <SDL.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 namespace {
 int64_t ref_freq = 0;

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/platform.h"
-#include "app/settings_store.h"
+#include "platform/platform.h"
+#include "platform/settings_store.h"
 
 TempString get_config_file_path() {
   std::string base;

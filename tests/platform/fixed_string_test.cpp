@@ -1,4 +1,4 @@
-#include "containers/fixed_string.h"
+#include "platform/fixed_string.h"
 
 #include <gtest/gtest.h>
 

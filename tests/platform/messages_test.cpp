@@ -1,11 +1,11 @@
 // The on-screen error message, the visual log and the fatal path.
-#include "app/messages.h"
+#include "platform/messages.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 TEST(ErrorMessage, AppendSetAndClear) {
   set_error_message(nullptr);
@@ -28,13 +28,13 @@ TEST(VisualLog, KeepsTheNewestHundredLines) {
   clear_visual_log();
   for (int i = 0; i < 101; i++) visual_log("line %d", i);
   const auto& lines = get_visual_log();
-  ASSERT_EQ(lines.count, 100);
+  ASSERT_EQ(lines.size(), 100u);
   EXPECT_STREQ(lines[0].text, "line 1") << "the 101st line drops the first";
   EXPECT_STREQ(lines[99].text, "line 100");
   visual_log("%s", std::string(300, 'x').c_str());
   EXPECT_EQ(std::string(get_visual_log()[99].text).size(), 127u) << "long lines are cut to fit";
   clear_visual_log();
-  EXPECT_EQ(get_visual_log().count, 0);
+  EXPECT_TRUE(get_visual_log().empty());
 }
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 // The on-screen error message and the visual log: text stores filled by
 // development-time failures and by the game-object module; drawn in the
-// text pass by the font layer.
-#include "containers/dyn_array.h"
+// text pass by the shell (app/messages_draw.h).
+#include <vector>
 
 void set_error_message(const char* text);
 void append_error_message(const char* text, int len);
@@ -14,12 +14,8 @@ void clear_visual_log();
 struct VisualLogLine {
   char text[128];
 };
-const DynArray<VisualLogLine>& get_visual_log();
+const std::vector<VisualLogLine>& get_visual_log();
 constexpr int VISUAL_LOG_MAX_LINES = 100;
-
-// Drawing (implemented with the font, in the text pass).
-void draw_error_message();
-void draw_visual_log();
 
 // GPU activity probe: utilisation of device 0 in percent.
 bool start_gpu_probe();

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "platform/globals.h"
 
 bool use_fog = true;
 bool use_postfx = true;

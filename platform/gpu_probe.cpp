@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/log.h"
-#include "app/messages.h"
-#include "app/platform.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
 
 namespace {
 struct NvmlUtilization {

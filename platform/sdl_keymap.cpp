@@ -1,7 +1,7 @@
 // SDL scancodes onto the virtual-key numbering.
 #include <SDL.h>
 
-#include "app/vk_codes.h"
+#include "platform/vk_codes.h"
 
 int sdl_scancode_to_vk(int sc) {
   if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 0x41 + (sc - SDL_SCANCODE_A);

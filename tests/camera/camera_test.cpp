@@ -6,12 +6,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/input.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 
 // The device layer calls the frame function; these tests draw nothing.
-void app_render(float) {}
 
 namespace {
 KeyboardState keys;

@@ -1,5 +1,5 @@
 // Log lines on standard output, the fatal path and the error box.
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <SDL.h>
 

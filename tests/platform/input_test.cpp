@@ -1,12 +1,12 @@
 // The input queue, per-step key flags and character translation.
-#include "app/input.h"
+#include "platform/input.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/vk_codes.h"
 
 namespace {
 KeyboardState fake_state;

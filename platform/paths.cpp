@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/platform.h"
+#include "platform/globals.h"
+#include "platform/platform.h"
 
 bool get_exe_filename(char* buf, unsigned size) {
   if (!buf || size == 0) return false;

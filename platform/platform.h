@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "containers/fixed_string.h"
+#include "platform/fixed_string.h"
 
 // ---- time ----
 void init_ref_time();            // queries the counter frequency once

@@ -1,13 +1,13 @@
 // The input event queue with per-step key flags, the mouse and capture.
-#include "app/input.h"
+#include "platform/input.h"
 
 #include <SDL.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "app/globals.h"
-#include "app/vk_codes.h"
+#include "platform/globals.h"
+#include "platform/vk_codes.h"
 
 namespace {
 struct QueuedEvent {

@@ -3,10 +3,8 @@
 
 #include <cmath>
 
-#include "app/camera.h"
 #include "render/shadows.h"
 
-void app_render(float) {}
 
 namespace {
 // A camera at the origin looking down +z with a 90-degree view.

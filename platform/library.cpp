@@ -2,7 +2,7 @@
 #include <dlfcn.h>
 #include <sys/ioctl.h>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 void* load_library(const char* filename) { return filename ? dlopen(filename, RTLD_NOW | RTLD_LOCAL) : nullptr; }
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/file_stream.h"
-#include "app/globals.h"
-#include "app/platform.h"
+#include "platform/file_stream.h"
+#include "platform/globals.h"
+#include "platform/platform.h"
 
 TEST(Paths, ExecutableAndFullPaths) {
   char exe[260], dir[260];

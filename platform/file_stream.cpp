@@ -1,5 +1,5 @@
 // File streams with exceptions carrying the failure's message and position.
-#include "app/file_stream.h"
+#include "platform/file_stream.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // terminator) is a fatal assertion, never a silent cut.
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 
 template <int BS>
 struct FixedString {
