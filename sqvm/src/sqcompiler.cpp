@@ -164,7 +164,13 @@ class Compiler {
   }
   void PatchHere(int at) { PatchTo(at, Pos()); }
   void MarkTarget() { _fs->lasttarget = Pos(); }
-  void JumpBack(SQInteger target) { EmitSbx(OP_JMP, 0, (int32_t)(target - Pos() - 1)); }
+  // A loop's jump back carries the loop's own line (the lexer is already past
+  // the body): a loop stopped there reports where it is.
+  void JumpBack(SQInteger target) {
+    EmitSbx(OP_JMP, 0, (int32_t)(target - Pos() - 1));
+    auto &lines = _fs->proto->_lines;
+    if (target >= 0 && target < (SQInteger)lines.size() - 1) lines.back() = lines[target];
+  }
 
   int AllocTemp() {
     int s = _fs->stacktop++;

@@ -490,6 +490,8 @@ struct SQVM : public SQCollectable {
   SQInteger _nestedexec = 0;    // dispatch loops running on this thread
   SQObjectPtr _suspendvalue;
   bool _inhook = false;          // the debug hook is running
+  SQInteger _watchdogticks = 0;  // loop jumps and calls left before the next look at the clock
+  bool WatchdogExpired();
   SQInteger _hookline = -1;
   SQInteger _hookbase = -1;
   void CallDebugHook(SQInteger type, SQFunctionProto *p, SQInteger line);
@@ -584,6 +586,11 @@ struct SQSharedState {
   bool _notifyallexceptions = false;
   bool _closing = false;
   SQVM *_rootvm = nullptr;
+  // Watchdog: limit of one host call, its deadline, host calls under way.
+  int64_t _timelimit_ns = 0;
+  int64_t _deadline_ns = 0;
+  SQInteger _hostcalls = 0;
+  bool _timedout = false;  // the running host call passed its deadline
   SQSharedState();
   void Init(SQVM *root);
   void Finish();
@@ -592,6 +599,14 @@ struct SQSharedState {
   void InternRemove(SQString *s);
   SQInteger CollectGarbage(SQVM *v);
   SQInteger GetMetaMethodIdx(const SQObject &name) const;
+};
+
+// Marks a call from the host into the VM; the outermost one starts the
+// watchdog's clock.
+struct SQHostCall {
+  SQSharedState *ss;
+  explicit SQHostCall(SQSharedState *s);
+  ~SQHostCall() { ss->_hostcalls--; }
 };
 
 SQString *SQStr(SQSharedState *ss, const char *s, SQInteger len = -1);

@@ -3,6 +3,7 @@
 #include "sqopcodes.h"
 #include "sqpcheader.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -108,6 +109,34 @@ bool SQVM::CallErrorHandler(const SQObjectPtr &error) {
   _lasterror = saved;
   _errorhandled = true;
   _inerrorhandler = false;
+  return true;
+}
+
+// ---------------------------------------------------------------- watchdog
+// Loop jumps and calls between two looks at the clock: a few microseconds of
+// script, so that the check costs nothing next to the work it guards.
+constexpr SQInteger kWatchdogTicks = 4096;
+
+static int64_t WatchdogNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+SQHostCall::SQHostCall(SQSharedState *s) : ss(s) {
+  if (ss->_hostcalls++ > 0) return;
+  ss->_timedout = false;
+  if (ss->_timelimit_ns > 0) ss->_deadline_ns = WatchdogNow() + ss->_timelimit_ns;
+}
+
+// Called when the tick count runs out: true (with the error raised) once the
+// running host call is past its deadline.
+bool SQVM::WatchdogExpired() {
+  _watchdogticks = kWatchdogTicks;
+  SQSharedState *ss = _sharedstate;
+  if (ss->_timelimit_ns <= 0 || ss->_hostcalls == 0) return false;
+  if (!ss->_timedout && WatchdogNow() < ss->_deadline_ns) return false;
+  ss->_timedout = true;
+  RaiseError("script ran for more than %g s", (double)ss->_timelimit_ns * 1e-9);
   return true;
 }
 
@@ -1060,6 +1089,14 @@ bool SQVM::FOREACH_Next(const SQObjectPtr &o, SQObjectPtr &iter, SQObjectPtr &ke
   } while (0)
 #define SAVE() (ci->ip = ip)
 #define THROW() goto exception
+// Loops and calls count down to the next look at the clock.
+#define WATCHDOG()                                                           \
+  do {                                                                       \
+    if (__builtin_expect(--_watchdogticks <= 0, 0) && WatchdogExpired()) {   \
+      SAVE();                                                                \
+      THROW();                                                               \
+    }                                                                        \
+  } while (0)
 #define OPB(i) (((i).x & 1) ? K[(i).b] : stk[(i).b])
 #define OPC(i) (((i).x & 2) ? K[(i).c] : stk[(i).c])
 
@@ -1332,7 +1369,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a].SetBool(r);
         continue;
       }
-      case OP_JMP: ip += i.sbx; continue;
+      case OP_JMP:
+        if (i.sbx < 0) WATCHDOG();  // every loop jumps back
+        ip += i.sbx;
+        continue;
       case OP_JZ: if (IsFalse(stk[i.a])) ip += i.sbx; continue;
       case OP_JNZ: if (!IsFalse(stk[i.a])) ip += i.sbx; continue;
       case OP_NOT: stk[i.a].SetBool(IsFalse(stk[i.b])); continue;
@@ -1388,6 +1428,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
               THROW();
             }
             ENTER_FRAME();
+            WATCHDOG();  // recursion without loops
             continue;
           }
           case OT_NATIVECLOSURE: {
@@ -1604,8 +1645,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
     }
   exception: {
     // A trap in this dispatch loop's frames catches it; otherwise report and unwind.
-    bool caught = !_traps.empty() && _traps.back().frame >= entrydepth - 1;
-    if (!caught && raiseerror && _traps.empty() && !_errorhandled) CallErrorHandler(_lasterror);
+    // A call stopped by the watchdog unwinds through every try.
+    bool timedout = _sharedstate->_timedout;
+    bool caught = !timedout && !_traps.empty() && _traps.back().frame >= entrydepth - 1;
+    if (!caught && raiseerror && (_traps.empty() || timedout) && !_errorhandled) CallErrorHandler(_lasterror);
     if (!caught) {
       while ((SQInteger)_frames.size() >= entrydepth) LeaveFrame();
       return false;

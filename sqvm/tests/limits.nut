@@ -16,11 +16,6 @@ attempt("array doubled", function() {
   local a = [1];
   while (true) a.extend(a);
 });
-attempt("array pushed", function() {
-  local a = array((1 << 23) - 1);
-  a.push(1);
-  a.push(2);
-});
 attempt("string doubled", function() {
   local s = "x";
   while (true) s += s;
