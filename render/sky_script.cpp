@@ -2,6 +2,7 @@
 // standard functions. The colour function "get_sky_colors" takes the sun
 // elevation in degrees and returns ten [r, g, b] colours.
 #include <cstdio>
+#include <cstring>
 
 #include "platform/log.h"
 #include "render/sky.h"
@@ -39,8 +40,13 @@ class SkyScript : public Sky::ColorSource {
         sq_poptop(v);
       }
     } catch (const sqbind::SquirrelError& e) {
-      std::snprintf(err, size_t(err_size), "%s", e.what());
+      // A failed call says only that it failed: the script's error says why.
+      const char* why = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
+      std::snprintf(err, size_t(err_size), "%s", why);
       sq_settop(v, top);
+      // A function that ran out of time would stall every frame: leave it
+      // unbound until its file changes.
+      if (std::strncmp(why, "script ran for more than", 24) == 0) get_colors.release();
       return false;
     }
     sq_settop(v, top);
@@ -68,6 +74,7 @@ SkyScript* script = nullptr;
 Sky::ColorSource* open_sky_script(const char* main_file) {
   close_sky_script();
   script = new SkyScript;
+  script->vm.call_time_limit = SKY_SCRIPT_TIME_LIMIT_S;
   if (!script->vm.open(1024)) fatal("error creating sky script VM");
   if (!script->vm.include(main_file)) fatal("error in sky script");
   script->bind();

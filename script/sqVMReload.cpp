@@ -4,6 +4,7 @@
 #include <sqstdstring.h>
 #include <strings.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/log.h"
@@ -14,10 +15,21 @@ namespace {
 constexpr const char* REGISTRY_KEY = "SqReloadableVM";
 
 // The script function "include": finds its VM object through the registry.
+// A file that is missing, does not compile or fails while running fails the
+// including script too, with the reason.
 void script_include(HSQUIRRELVM v, const char* name) {
   SqReloadableVM* rvm = static_cast<SqReloadableVM*>(sqbind::getReg(v, REGISTRY_KEY));
   G_ASSERT(rvm);
-  rvm->include(name);
+  if (rvm->include(name)) return;
+  static char message[700];
+  TempString full = make_full_path(name);
+  if (std::FILE* f = std::fopen(full.c_str(), "rb")) {
+    std::fclose(f);
+    std::snprintf(message, sizeof(message), "include '%s' failed: %s", name, sqbind::last_error_text(v));
+  } else {
+    std::snprintf(message, sizeof(message), "include '%s' failed: can't open script file '%s'", name, full.c_str());
+  }
+  throw sqbind::SquirrelError(message);
 }
 }  // namespace
 
@@ -27,6 +39,9 @@ bool SqReloadableVM::open(int initial_stack) {
   close();
   vm = sqbind::open_vm(initial_stack);
   if (!vm) return false;
+#ifdef SQ_HAS_CALLTIMELIMIT
+  sq_setcalltimelimit(vm, call_time_limit);
+#endif
   sq_pushregistrytable(vm);
   sq_pushstring(vm, REGISTRY_KEY, -1);
   sq_pushuserpointer(vm, this);

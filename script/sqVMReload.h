@@ -18,6 +18,10 @@ class SqReloadableVM {
 
   HSQUIRRELVM vm = nullptr;
   DynArray<ScriptFile> files;  // order of first run; outlives close and reopen
+  // Longest time one call from native code into the VM may run (each file
+  // run, each function called) before it is stopped with the error "script
+  // ran for more than N s"; 0 for no limit. Applied when the VM opens.
+  float call_time_limit = 0;
 
   SqReloadableVM() = default;
   SqReloadableVM(const SqReloadableVM&) = delete;

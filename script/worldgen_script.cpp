@@ -511,6 +511,7 @@ void register_world_gen_api(HSQUIRRELVM vm) {
 
 bool create_world_gen_vm(const char* main_script) {
   world_gen_error[0] = 0;
+  world_gen_vm.call_time_limit = WORLD_GEN_TIME_LIMIT_S;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);
   // A VM made again keeps its file list, where include would find the main

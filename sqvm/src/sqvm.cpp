@@ -136,7 +136,17 @@ bool SQVM::WatchdogExpired() {
   if (ss->_timelimit_ns <= 0 || ss->_hostcalls == 0) return false;
   if (!ss->_timedout && WatchdogNow() < ss->_deadline_ns) return false;
   ss->_timedout = true;
-  RaiseError("script ran for more than %g s", (double)ss->_timelimit_ns * 1e-9);
+  // The message names the place: owners show only the text on screen.
+  double limit = (double)ss->_timelimit_ns * 1e-9;
+  const SQCallFrame &f = _frames.back();
+  if (f.closure._type == OT_CLOSURE) {
+    SQFunctionProto *p = _closure(f.closure)->Proto();
+    SQInteger line = p->GetLine(f.ip - p->_code.data() - 1);
+    const char *src = p->_sourcename._type == OT_STRING ? _string(p->_sourcename)->_val : "?";
+    RaiseError("script ran for more than %g s (line %d of %s)", limit, (int)line, src);
+  } else {
+    RaiseError("script ran for more than %g s", limit);
+  }
   return true;
 }
 
@@ -397,7 +407,6 @@ bool SQVM::Call(const SQObjectPtr &closure, SQInteger nparams, SQInteger stackba
         ok = Execute(depth + 1, outres, raiseerror);
       } catch (...) {
         while ((SQInteger)_frames.size() > depth) LeaveFrame();
-        _nestedexec = 0;
         _raiseerror = saveraise;
         throw;
       }
@@ -545,7 +554,6 @@ bool SQVM::WakeUp(const SQObjectPtr &val, bool useval, SQObjectPtr &outres, bool
     ok = Execute(1, outres, raiseerror);
   } catch (...) {
     while (!_frames.empty()) LeaveFrame();
-    _nestedexec = 0;
     throw;
   }
   _raiseerror = saveraise;
@@ -1092,9 +1100,9 @@ bool SQVM::FOREACH_Next(const SQObjectPtr &o, SQObjectPtr &iter, SQObjectPtr &ke
 // Loops and calls count down to the next look at the clock.
 #define WATCHDOG()                                                           \
   do {                                                                       \
-    if (__builtin_expect(--_watchdogticks <= 0, 0) && WatchdogExpired()) {   \
+    if (__builtin_expect(--_watchdogticks <= 0, 0)) {                        \
       SAVE();                                                                \
-      THROW();                                                               \
+      if (WatchdogExpired()) THROW();                                        \
     }                                                                        \
   } while (0)
 #define OPB(i) (((i).x & 1) ? K[(i).b] : stk[(i).b])
