@@ -162,6 +162,19 @@ TEST_F(SkyTest, ReloadRunsOnlyChangedFilesAndUpdatesTheColours) {
   EXPECT_FLOAT_EQ(Sky::table()[2].z, 2);  // the main file's second run
 }
 
+TEST_F(SkyTest, AColourFunctionThatNeverReturnsIsStoppedOnceAndTheFixIsPickedUp) {
+  std::string log = open_and_set("function get_sky_colors(e) {\n  while (true) {}\n}\n", vec4f(0, 1, 1, 0));
+  EXPECT_NE(log.find("script ran for more than 0.5 s (line 2 of "), std::string::npos) << log;
+  expect_defaults();
+  // Stopped for good until its file changes: later frames do not stall.
+  testing::internal::CaptureStdout();
+  Sky::set_sun_dir(vec4f(0, 1, 2, 0), false);
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find("Error in sky script"), std::string::npos);
+  write_file("sky.nut", COUNTING, 2000);
+  Sky::check_reload();
+  EXPECT_NEAR(Sky::table()[2].y, 0.2f, 1e-5f);
+}
+
 // The game's own script gives a blue noon, a red dusk and a dark night.
 TEST_F(SkyTest, GameScriptMakesADay) {
   std::ifstream in(DATA_DIR "/sky.nut");

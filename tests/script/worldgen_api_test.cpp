@@ -313,3 +313,29 @@ TEST_F(WorldGen, NativeConstructorsRefuseForeignAndBuiltInstances) {
   EXPECT_EQ(run("local m = HmapMask(1); m.constructor(2);"), "constructor called on an instance already constructed");
   EXPECT_EQ(run("local m = HmapMask(1); if (m.getraw(0, 0) != 1) throw \"changed\";"), "");
 }
+
+TEST_F(WorldGen, AnEndlessLoopEditedInIsStoppedAtItsLineAndTheFixRuns) {
+  ASSERT_TRUE(load("function generate_world() { add_simplex_noise(2, 2, 1, 1, 0.5); }"));
+  EXPECT_FLOAT_EQ(sq_getcalltimelimit(world_gen_vm.vm), WORLD_GEN_TIME_LIMIT_S);
+  sq_setcalltimelimit(world_gen_vm.vm, 0.2f);  // the test need not wait ten seconds
+  ASSERT_TRUE(generate_world());
+
+  // Edited while the game runs: the world made before the loop is kept.
+  write_file(dir + "gen/main.nut",
+             "function generate_world() {\n  add_simplex_noise(3, 3, 1, 1, 0.5);\n  local i = 0;\n"
+             "  while (true) {\n    i++;\n  }\n}\n");
+  set_file_time(dir + "gen/main.nut", 4000000);
+  EXPECT_TRUE(world_gen_reload_check());
+  std::string shown = get_error_message();
+  EXPECT_NE(shown.find("script ran for more than 0.2 s (line "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("gen/main.nut)"), std::string::npos) << shown;
+  EXPECT_EQ(hmap[99], 3.0f);
+  EXPECT_EQ(target_hmap[99], 3.0f);
+  EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);
+
+  write_file(dir + "gen/main.nut", "function generate_world() { add_simplex_noise(4, 4, 1, 1, 0.5); }");
+  set_file_time(dir + "gen/main.nut", 4000100);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message());
+  EXPECT_EQ(hmap[99], 4.0f);
+}
