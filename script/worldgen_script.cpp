@@ -46,7 +46,7 @@ constexpr int MAX_OCTAVES = 16;
 constexpr int MAX_TILE = 256;
 constexpr int MAX_NOISE_SCALE = 64;
 constexpr float MAX_CRATER_RADIUS = 128.0f;
-constexpr int MAX_DROPLETS = 1000000;
+constexpr int MAX_DROPLETS = 250000;  // about 2 s of erosion, ten times the game's own
 
 char check_text[256];
 

@@ -273,7 +273,7 @@ TEST_F(WorldGen, HostileArgumentsAreScriptErrorsNamingTheRange) {
       {"gen_crater(10, 10, 20000, 0.5);", "gen_crater(): radius must be in 0..128 (got 20000)"},
       {"gen_crater(10, 10, 0.0 / 0.0, 0.5);", "gen_crater(): radius must be in 0..128 (got "},
       {"gen_crater(1e39, 10, 5, 0.5);", "gen_crater(): x must be a finite number (got inf)"},
-      {"gen_droplet_erosion(2147483647, null);", "gen_droplet_erosion(): numDroplets must be in 0..1e+06"},
+      {"gen_droplet_erosion(2147483647, null);", "gen_droplet_erosion(): numDroplets must be in 0..250000"},
       {"gen_droplet_erosion(5, {Kq = 1e39});", "gen_droplet_erosion(): Kq must be a finite number (got inf)"},
       {"add_simplex_noise(0, 1, 8, 2147483647, 0.5);", "add_simplex_noise(): octaves must be in 0..16"},
       {"add_simplex_noise(0, 1, 1 << 30, 3, 0.5);", "add_simplex_noise(): tile must be in 1..256"},
