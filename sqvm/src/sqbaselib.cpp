@@ -225,7 +225,7 @@ bool sq_str_to_number(const char *s, SQObjectPtr &out, bool allowfloat) {
     while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') end++;
     if (*end) return false;
     if (allowfloat) out = SQObjectPtr((SQFloat)d);
-    else out = SQObjectPtr((SQInteger)d);
+    else out = SQObjectPtr(sq_float_to_integer(d));
     return true;
   }
   long long n = strtoll(s, &end, 0);

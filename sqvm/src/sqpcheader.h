@@ -129,7 +129,16 @@ struct SQObjectPtr : public SQObject {
 #define _rawval(o) ((o)._unVal.raw)
 
 inline SQFloat tofloat(const SQObject &o) { return o._type == OT_INTEGER ? (SQFloat)o._unVal.nInteger : o._unVal.fFloat; }
-inline SQInteger tointeger(const SQObject &o) { return o._type == OT_FLOAT ? (SQInteger)o._unVal.fFloat : o._unVal.nInteger; }
+// Float to integer, truncating; beyond the integer range it saturates and NaN
+// gives 0 (a plain cast would be undefined there).
+inline SQInteger sq_float_to_integer(double f) {
+  if (f > -9223372036854775808.0 && f < 9223372036854775808.0) return (SQInteger)f;
+  if (f != f) return 0;
+  return f < 0 ? INT64_MIN : INT64_MAX;
+}
+inline SQInteger tointeger(const SQObject &o) {
+  return o._type == OT_FLOAT ? sq_float_to_integer(o._unVal.fFloat) : o._unVal.nInteger;
+}
 inline bool IsFalse(const SQObject &o) {
   if (!(o._type & SQOBJECT_CANBEFALSE)) return false;
   if (o._type == OT_FLOAT) return o._unVal.fFloat == 0.0f;

@@ -65,3 +65,8 @@ attempt("regexp built twice", function() {
   r.constructor("b");
 });
 print("still running\n");
+
+// Conversions and the smallest integer stay defined.
+local smallest = -0x7fffffffffffffff - 1;
+print(abs(smallest) + " " + (1e30).tointeger() + " " + (-1e30).tointeger() + " " + "1e30".tointeger() + "\n");
+try { array(1e30); } catch (e) { print(e + "\n"); }
