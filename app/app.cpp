@@ -20,6 +20,7 @@
 #include "device/font.h"
 #include "device/screenshot.h"
 #include "device/splash.h"
+#include "gui/gui_screen.h"
 #include "render/frame_view.h"
 #include "render/hmRender.h"
 #include "render/postfx.h"
@@ -118,6 +119,7 @@ void app_init() {
   init_postfx();
   init_debug_vis();
   if (gfx_quality == 1) init_shadows();
+  register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
@@ -130,6 +132,7 @@ void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
   HeightmapData::world_hooks.progress = nullptr;
+  unregister_standard_gui_behaviours();
   close_shadows();
   close_debug_vis();
   close_postfx();

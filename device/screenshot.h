@@ -17,5 +17,6 @@ bool save_backbuffer_png(const char* path);
 // alpha; false when encoding or writing fails.
 bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch);
 
-// Reads an uncompressed 32-bit TGA: pixels in file row order, bytes B, G, R, A.
+// Reads an uncompressed 32-bit TGA: pixels in file row order, bytes B, G, R, A
+// (the base's reader, into the device layer's array type).
 bool read_tga(const char* path, int& width, int& height, DynArray<uint8_t>& pixels);

@@ -8,7 +8,7 @@ PACKAGES=(
   libsdl2-dev libepoxy-dev libstb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core xdotool
   clang libclang-rt-dev
 )
 

@@ -7,8 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "containers/dyn_array.h"
-#include "device/screenshot.h"
+#include <vector>
+
+#include "platform/tga.h"
 
 namespace {
 std::string scratch_file() {
@@ -29,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
   int w = 0, h = 0;
-  DynArray<uint8_t> pixels;
-  if (read_tga(path.c_str(), w, h, pixels) && int64_t(pixels.size()) != int64_t(w) * h * 4) std::abort();
+  std::vector<uint8_t> pixels;
+  if (read_tga_file(path.c_str(), w, h, pixels) && int64_t(pixels.size()) != int64_t(w) * h * 4) std::abort();
   std::remove(path.c_str());
   return 0;
 }
