@@ -405,6 +405,14 @@ bool SQVM::Call(const SQObjectPtr &closure, SQInteger nparams, SQInteger stackba
       bool ok;
       try {
         ok = Execute(depth + 1, outres, raiseerror);
+      } catch (const std::bad_alloc &) {
+        // The interpreter itself ran out of memory (the caps keep scripts
+        // well below that): the call fails instead of the process.
+        while ((SQInteger)_frames.size() > depth) LeaveFrame();
+        _raiseerror = saveraise;
+        RaiseError("out of memory");
+        if (raiseerror) CallErrorHandler(_lasterror);
+        return false;
       } catch (...) {
         while ((SQInteger)_frames.size() > depth) LeaveFrame();
         _raiseerror = saveraise;
@@ -1150,7 +1158,6 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       RELOAD();
     }
     const SQInstr &i = *ip++;
-    try {
     switch (i.op) {
       case OP_LOADK: stk[i.a] = K[i.sbx]; continue;
       case OP_LOADINT: stk[i.a].SetInt(i.sbx); continue;
@@ -1642,14 +1649,6 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         SAVE();
         RaiseError("invalid opcode %d", (int)i.op);
         THROW();
-    }
-    } catch (const std::bad_alloc &) {
-      // An allocation of the interpreter itself failed (a table or a literal
-      // growing): the script sees a catchable error at the current line.
-      ci = &_frames.back();
-      SAVE();
-      RaiseError("out of memory");
-      THROW();
     }
   exception: {
     // A trap in this dispatch loop's frames catches it; otherwise report and unwind.
