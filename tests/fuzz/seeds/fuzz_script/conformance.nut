@@ -1,4 +1,4 @@
-// Details of the language where our engine once differed from the reference.
+// Details of the language our engine once got wrong, as the language documents them.
 
 // Members without a value count among themselves.
 enum Colour { Red, Green = 5, Blue, Grey = "g", Black }
