@@ -1,4 +1,4 @@
-// Details of the language our engine once got wrong, as the language documents them.
+// Details of the language our engine once got wrong.
 
 // Members without a value count among themselves.
 enum Colour { Red, Green = 5, Blue, Grey = "g", Black }
