@@ -58,7 +58,7 @@ struct FuncState {
 class Compiler {
  public:
   Compiler(SQVM *v, const char *src, SQInteger len, const char *source)
-      : _vm(v), _ss(v->SS()), _lex(src, len), _source(SQObjectPtr(SQStr(v->SS(), source))) {}
+      : _ss(v->SS()), _lex(src, len), _source(SQObjectPtr(SQStr(v->SS(), source))) {}
 
   bool Compile(SQObjectPtr &out, std::string &err, SQInteger &line, SQInteger &col) {
     try {
@@ -86,7 +86,6 @@ class Compiler {
   }
 
  private:
-  SQVM *_vm;
   SQSharedState *_ss;
   SQLexer _lex;
   SQObjectPtr _source;
@@ -673,7 +672,6 @@ class Compiler {
   void FunctionStatement() {
     Lex();
     // function a.b::c() -> a.b.c <- function
-    Exp target;
     SQObjectPtr name = ExpectId();
     Exp obj = SlotExp(0);
     if (_tok == TK_DOUBLE_COLON || _tok == '.') {
