@@ -1,6 +1,7 @@
 // The sky's script: "sky.nut" in a reloadable VM of its own with only the
 // standard functions. The colour function "get_sky_colors" takes the sun
 // elevation in degrees and returns ten [r, g, b] colours.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -35,7 +36,11 @@ class SkyScript : public Sky::ColorSource {
       for (int i = 0; i < Sky::SCRIPT_COLORS; i++) {
         sq_pushinteger(v, i);
         if (SQ_FAILED(sq_get(v, result))) sqbind::throw_last_error(v);
-        for (int c = 0; c < 3; c++) out[i][c] = sqbind::get_array_float(v, -1, c);
+        for (int c = 0; c < 3; c++) {
+          out[i][c] = sqbind::get_array_float(v, -1, c);
+          // NaN or infinity would turn the whole sky white: refused.
+          if (!std::isfinite(out[i][c])) throw sqbind::SquirrelError("get_sky_colors() returned a non-finite colour");
+        }
         out[i].w = 0;
         sq_poptop(v);
       }

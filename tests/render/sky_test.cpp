@@ -80,7 +80,8 @@ TEST_F(SkyTest, BrokenResultsAreReportedAndFallBackToTheDefaults) {
   for (const char* body : {"return [[1,2,3],[1,2,3]];",           // too few colours
                            "local a = []; for (local i = 0; i < 10; i++) a.append([1, 2]); return a;",  // short colour
                            "return [[1,2,3]] * 2;",               // run-time error
-                           "local a = []; for (local i = 0; i < 10; i++) a.append([\"x\", 2, 3]); return a;"}) {
+                           "local a = []; for (local i = 0; i < 10; i++) a.append([\"x\", 2, 3]); return a;",
+                           "local a = []; for (local i = 0; i < 10; i++) a.append([1, 0.0 / 0.0, 3]); return a;"}) {
     std::string log = open_and_set(std::string("function get_sky_colors(e) { ") + body + " }\n", vec4f(0, 1, 1, 0));
     EXPECT_NE(log.find("Error in sky script:\n"), std::string::npos) << body << "\n" << log;
     expect_defaults();
