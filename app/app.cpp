@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/camera.h"
+#include "app/effects.h"
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -35,7 +36,9 @@ vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
-bool shift_held() { return getKeyState(VK_SHIFT); }
+// Chords act on the modifiers held when their key went down, which at a few
+// frames a second may no longer be held when the step runs.
+bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
 
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
@@ -50,7 +53,7 @@ void handle_setting_keys() {
   if (keyUp(VK_SNAPSHOT)) take_screenshot();
   if (keyDown(VK_F1)) show_fps = !show_fps;
   if (keyDown(VK_F5)) {
-    if (shift_held())
+    if (pressed_with(VK_F5, IF_SHIFT))
       land_shadow_quality = (land_shadow_quality + 1) % 3;
     else
       use_postfx = !use_postfx;
@@ -62,10 +65,10 @@ void handle_setting_keys() {
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
-  if (dev_mode == getKeyState(VK_CONTROL)) return;
-  if (keyDown('G')) generate_world();
-  if (keyDown('H')) HeightmapData::addWaterKey();
-  if (keyDown('R')) HeightmapData::erodeKey();
+  auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
+  if (world_key('G')) generate_world();
+  if (world_key('H')) HeightmapData::addWaterKey();
+  if (world_key('R')) HeightmapData::erodeKey();
 }
 
 bool sun_elevation_query(float& y) {
@@ -118,6 +121,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  effects_init();
   if (gfx_quality == 1) init_shadows();
   register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
@@ -134,6 +138,7 @@ void app_close() {
   HeightmapData::world_hooks.progress = nullptr;
   unregister_standard_gui_behaviours();
   close_shadows();
+  effects_close();
   close_debug_vis();
   close_postfx();
   HeightmapData::world_hooks.landStep = nullptr;
@@ -160,6 +165,7 @@ void app_update(float dt) {
     handle_world_keys();
   }
   HeightmapData::stepWorld(dt);
+  effects_step(dt);
 }
 
 void app_render(float k) {
@@ -179,6 +185,7 @@ void app_render(float k) {
 void app_hot_reload_checks() {
   reload_changed_shaders();
   Sky::check_reload();
+  effects_reload_check();
   world_gen_reload_check();
 }
 

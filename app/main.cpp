@@ -18,6 +18,7 @@
 #include "device/dynVBWriter.h"
 #include "device/font.h"
 #include "device/splash.h"
+#include "device/texmem_query.h"
 
 namespace {
 // Drives the loop with the real clock, window, device and game.
@@ -59,6 +60,15 @@ struct GameLoopHost : MainLoopHost {
   void hotReloadChecks() override { app_hot_reload_checks(); }
   bool quitRequested() override { return quit_requested; }
 };
+
+// "n/a" where the driver does not say, rather than a misleading 0 MB.
+void log_video_memory() {
+  TexMemInfo m = query_texture_memory();
+  char free_mb[24] = "n/a", total_mb[24] = "n/a";
+  if (m.free_mb >= 0) std::snprintf(free_mb, sizeof(free_mb), "%d MB", m.free_mb);
+  if (m.total_mb >= 0) std::snprintf(total_mb, sizeof(total_mb), "%d MB", m.total_mb);
+  debug("free video memory: %s (of %s)", free_mb, total_mb);
+}
 
 bool systems_up = false;
 
@@ -107,7 +117,7 @@ int main(int argc, char** argv) {
   show_splash("Loading...", -1);
   app_init();
   debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
-  debug("free video memory: %u MB", get_free_texmem() >> 20);
+  log_video_memory();
   // Lets the tests exercise the fatal path of a running game.
   if (std::getenv("TOLVANE_TEST_FORCE_ASSERT")) G_ASSERT(!"forced by TOLVANE_TEST_FORCE_ASSERT");
 

@@ -1,6 +1,7 @@
 // The fixed-step main loop.
 #include "app/main_loop.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -44,7 +45,8 @@ struct LoopState {
     update_time_hist_pos = frame_hist_pos = 0;
     std::memset(update_time_hist, 0, sizeof(update_time_hist));
     std::memset(frame_time_hist, 0, sizeof(frame_time_hist));
-    std::memset(gpu_load_hist, 0, sizeof(gpu_load_hist));
+    // Frames not drawn yet have no GPU reading, not a reading of 0 %.
+    std::fill(gpu_load_hist, gpu_load_hist + TIME_HIST_LEN, -1);
   }
 
   void simulationStep() {

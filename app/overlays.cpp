@@ -12,7 +12,8 @@
 const char* const DEV_HELP_TEXT =
     "F1: show/hide this\nF9: game/dev mode\nWASD/arrows: move\nShift: move faster\nF5: toggle post-effect\n"
     "F6: toggle anti-aliasing\nRight mouse: set sun position\nG: generate new world\nH: add water everywhere\n"
-    "R: erode land\nCtrl-M: toggle monsters\nPrintScreen: screenshot\nAlt-Enter: toggle fullscreen\nAlt-F4: quit\n";
+    "R: erode land\nF: next effect (Shift-F: again)\nT: trail\nCtrl-M: toggle monsters\nPrintScreen: screenshot\n"
+    "Alt-Enter: toggle fullscreen\nAlt-F4: quit\n";
 const char* const GAME_HELP_TEXT =
     "F1: show/hide this\nF9: game/dev mode\nWASD/arrows: move\ndouble-tap forward or backward: dash\n"
     "Space/PgUp: move up\nX/C/PgDn: move down\nhold Ctrl: select spells\nLMB/RMB: fire assigned spell\n"

@@ -9,6 +9,7 @@
 #include "app/main_loop.h"
 #include "device/d3d_render.h"
 #include "device/font.h"
+#include "device/texmem_query.h"
 
 namespace {
 constexpr int STEP_USEC = 50000;
@@ -36,36 +37,83 @@ void draw_bar_graph(const int* ring, int index, int limit, int ref, bool right_s
   }
 }
 
-// One labelled block of the box; returns the y below it.
-int stat_block(int x_label, int x_value, int y, const char* label, const char* values) {
-  int lw, lh, vw, vh;
-  measure_text(label, -1, lw, lh);
-  measure_text(values, -1, vw, vh);
-  draw_text(label, -1, x_label, y, -1, 1, D3dColor(0xFFFFFFFF));
-  draw_text(values, -1, x_value, y, -1, 1, D3dColor(0xFFFFFFFF));
-  return y - std::max(lh, vh) - get_text_scale() * get_font_cell_size() / 2;
-}
-
-void draw_stats_box(const RingStats& ft, const RingStats& ut, const RingStats& gl) {
+// Labels left and values right-aligned in two columns, the box sized to its
+// widest line, in the top-right corner.
+void draw_stats_box(const StatsLine* lines, int n) {
   int cs = get_font_cell_size() * get_text_scale();
-  fill_rect(d3d_wd - 12 * cs, d3d_ht - 14 * cs, d3d_wd, d3d_ht, D3dColor(0x40000000));
-  int xl = d3d_wd - 11 * cs, xv = d3d_wd - 6 * cs;
-  int y = d3d_ht - cs / 2;
-  char buf[128];
-  std::snprintf(buf, sizeof(buf), "%d", fps);
-  y = stat_block(xl, xv, y, "FPS", buf);
-  std::snprintf(buf, sizeof(buf), "%02d\n%02d\n%02d", ft.max, ft.avg, ft.min);
-  y = stat_block(xl, xv, y, "frame\ntime", buf);
-  std::snprintf(buf, sizeof(buf), "%02d\n%02d\n%02d", ut.max, ut.avg, ut.min);
-  y = stat_block(xl, xv, y, "update\ntime", buf);
-  std::snprintf(buf, sizeof(buf), "%3d MB", int(get_free_texmem() >> 20));
-  y = stat_block(xl, xv, y, "tex\nmem", buf);
-  if (gl.max >= 0) {
-    std::snprintf(buf, sizeof(buf), "%3d%%\n%3d%%\n%3d%%", gl.max, gl.avg, gl.min);
-    stat_block(xl, xv, y, "GPU\nload", buf);
+  int label_w = 0, value_w = 0, line_h = cs;
+  for (int i = 0; i < n; i++) {
+    int w, h;
+    measure_text(lines[i].label, -1, w, h);
+    label_w = std::max(label_w, w);
+    measure_text(lines[i].value, -1, w, h);
+    value_w = std::max(value_w, w);
+  }
+  int pad = cs / 2;
+  int x0 = d3d_wd - (pad + label_w + cs + value_w + pad);
+  fill_rect(x0, d3d_ht - (2 * pad + n * line_h), d3d_wd, d3d_ht, D3dColor(0x40000000));
+  int y = d3d_ht - pad;
+  for (int i = 0; i < n; i++, y -= line_h) {
+    draw_text(lines[i].label, -1, x0 + pad, y, -1, 1, D3dColor(0xFFFFFFFF));
+    draw_text(lines[i].value, -1, d3d_wd - pad, y, 1, 1, D3dColor(0xFFFFFFFF));
   }
 }
+
+// The driver's answers change rarely and the queries are not free: asked
+// again about once a second of frames.
+TexMemInfo texture_memory() {
+  static TexMemInfo cached;
+  static int frames = 0;
+  if (frames++ % 60 == 0) cached = query_texture_memory();
+  return cached;
+}
+
+void put_line(StatsLine* out, int& n, const char* label, const char* fmt, double v) {
+  if (n >= MAX_STATS_LINES) return;
+  std::snprintf(out[n].label, sizeof(out[n].label), "%s", label);
+  std::snprintf(out[n].value, sizeof(out[n].value), fmt, v);
+  n++;
+}
+void put_na(StatsLine* out, int& n, const char* label) { put_line(out, n, label, "n/a", 0); }
 }  // namespace
+
+ValidStats valid_ring_stats(const int* ring) {
+  ValidStats s{-1, -1, -1, 0};
+  int64_t sum = 0;
+  for (int i = 0; i < TIME_HIST_LEN; i++) {
+    int v = ring[i];
+    if (v < 0) continue;
+    s.max = s.count ? std::max(s.max, v) : v;
+    s.min = s.count ? std::min(s.min, v) : v;
+    sum += v;
+    s.count++;
+  }
+  if (s.count) s.avg = int((sum + s.count / 2) / s.count);
+  return s;
+}
+
+int stats_box_lines(const StatsBoxInput& in, StatsLine out[MAX_STATS_LINES]) {
+  int n = 0;
+  put_line(out, n, "FPS", "%.0f", in.fps);
+  // The rings hold microseconds.
+  put_line(out, n, "frame max", "%.1f ms", in.frame_us.max / 1000.0);
+  put_line(out, n, "frame avg", "%.1f ms", in.frame_us.avg / 1000.0);
+  put_line(out, n, "frame min", "%.1f ms", in.frame_us.min / 1000.0);
+  put_line(out, n, "update max", "%.2f ms", in.update_us.max / 1000.0);
+  put_line(out, n, "update avg", "%.2f ms", in.update_us.avg / 1000.0);
+  put_line(out, n, "update min", "%.2f ms", in.update_us.min / 1000.0);
+  if (in.tex_free_mb >= 0) put_line(out, n, "free tex mem", "%.0f MB", in.tex_free_mb);
+  if (in.video_mb >= 0) put_line(out, n, "video mem", "%.0f MB", in.video_mb);
+  if (in.tex_free_mb < 0 && in.video_mb < 0) put_na(out, n, "tex mem");
+  if (in.gpu_percent.count > 0) {
+    put_line(out, n, "GPU load max", "%.0f %%", in.gpu_percent.max);
+    put_line(out, n, "GPU load avg", "%.0f %%", in.gpu_percent.avg);
+    put_line(out, n, "GPU load min", "%.0f %%", in.gpu_percent.min);
+  } else {
+    put_na(out, n, "GPU load");
+  }
+  return n;
+}
 
 RingStats ring_stats(const int* ring) {
   RingStats s{ring[0], ring[0], 0};
@@ -92,10 +140,13 @@ void draw_stats() {
   set_line_spacing(0);
   set_letter_spacing(0);
   set_text_scale(std::max(1, d3d_ht / (get_font_cell_size() * 40)));
-  RingStats ft = ring_stats(frame_time_hist), ut = ring_stats(update_time_hist), gl = ring_stats(gpu_load_hist);
+  RingStats ft = ring_stats(frame_time_hist), ut = ring_stats(update_time_hist);
   draw_bar_graph(frame_time_hist, frame_hist_pos, STEP_USEC, STEP_USEC, true);
   int ref = std::min(STEP_USEC, std::max(1000, ut.avg));
   draw_bar_graph(update_time_hist, update_time_hist_pos, STEP_USEC, ref, false);
-  draw_stats_box(ft, ut, gl);
+  TexMemInfo mem = texture_memory();
+  StatsBoxInput in{fps, ft, ut, valid_ring_stats(gpu_load_hist), mem.free_mb, mem.total_mb};
+  StatsLine lines[MAX_STATS_LINES];
+  draw_stats_box(lines, stats_box_lines(in, lines));
   pop_text_style();
 }

@@ -65,6 +65,15 @@ void on_window_event(const SDL_WindowEvent& w) {
   }
 }
 
+// Shift, Ctrl and Alt as they were when the key event happened.
+int held_modifiers(const SDL_KeyboardEvent& k) {
+  int m = 0;
+  if (k.keysym.mod & KMOD_SHIFT) m |= IF_SHIFT;
+  if (k.keysym.mod & KMOD_CTRL) m |= IF_CTRL;
+  if (k.keysym.mod & KMOD_ALT) m |= IF_ALT;
+  return m;
+}
+
 void on_key_down(const SDL_KeyboardEvent& k) {
   int vk = sdl_scancode_to_vk(k.keysym.scancode);
   bool alt = k.keysym.mod & KMOD_ALT;
@@ -77,7 +86,7 @@ void on_key_down(const SDL_KeyboardEvent& k) {
     if (!k.repeat) toggle_fullscreen();
     return;
   }
-  if (vk) push_input_event(EV_KEY_DOWN, vk, k.keysym.scancode, k.repeat ? IF_REPEAT : 0, 0, 0);
+  if (vk) push_key_event(EV_KEY_DOWN, vk, k.keysym.scancode, k.repeat ? IF_REPEAT : 0, held_modifiers(k));
 }
 }  // namespace
 
@@ -129,7 +138,7 @@ void handle_window_message(const SDL_Event& e) {
     case SDL_KEYDOWN: on_key_down(e.key); break;
     case SDL_KEYUP: {
       int vk = sdl_scancode_to_vk(e.key.keysym.scancode);
-      if (vk) push_input_event(EV_KEY_UP, vk, e.key.keysym.scancode, 0, 0, 0);
+      if (vk) push_key_event(EV_KEY_UP, vk, e.key.keysym.scancode, 0, held_modifiers(e.key));
       break;
     }
     case SDL_MOUSEMOTION: push_input_event(EV_MOUSE_MOVE, 0, 0, 0, float(e.motion.x), float(e.motion.y)); break;

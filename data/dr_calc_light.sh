@@ -25,7 +25,9 @@ vec4 psh() {
   vec3 p = pc[16].xyz + ray * nd.w;
   vec3 v = normalize(pc[16].xyz - p);
   vec3 h = normalize(v + sun);
-  float spec = mat.r * pow(max(dot(n, h), 0.0), 90.0) * 3.0 * sun_visible() * shadow;
+  // Water is fully specular; the material target under it is the land's.
+  float spec_strength = gbuf_water(nd) > 0.0 ? 1.0 : mat.r;
+  float spec = spec_strength * pow(max(dot(n, h), 0.0), 90.0) * 3.0 * sun_visible() * shadow;
   return vec4(amb + direct + bounce, spec);
 }
 #endif

@@ -12,13 +12,13 @@ vec3 fog_colour() { return min(pc[5].rgb, vec3(1.5)); }
 vec4 psh() {
   vec4 nd = gbuf_normal_depth(uv);
   vec4 alb = gbuf_albedo(uv);
-  vec4 mat = gbuf_material(uv);
   vec4 light = texture(light11, uv);
   vec3 eye = pc[16].xyz;
   vec3 p = eye + ray * nd.w;
   vec3 n = normalize(nd.xyz);
   vec3 col = alb.rgb * light.rgb;
-  if (mat.g > 0.0) {
+  float water = gbuf_water(nd);
+  if (water > 0.0) {
     // Water: shallow water shows a sandy bed, deep water its own colour,
     // and every part reflects the sky by the Fresnel term.
     vec3 v = normalize(eye - p);
@@ -26,10 +26,10 @@ vec4 psh() {
     vec3 rd = reflect(-v, n);
     vec3 sky = mix(pc[5].rgb, pc[4].rgb, sqrt(clamp(rd.y, 0.0, 1.0)));
     vec3 bed = vec3(0.55, 0.5, 0.38) * light.rgb;
-    float depthiness = clamp(mat.g, 0.0, 1.0);
+    float depthiness = water;
     vec3 body = mix(bed, col, 0.3 + 0.5 * depthiness);
     // The surface scatters some sky light at every angle, more at grazing ones.
-    col = mix(body, sky, (0.22 + 0.78 * fres) * mat.r);
+    col = mix(body, sky, 0.22 + 0.78 * fres);
   }
   col += pc[7].rgb * light.a;
   float d = length(p - eye) * (1.0 / 128.0);

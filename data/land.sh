@@ -8,11 +8,7 @@
 out float fog;
 vec4 vsh() {
   vec4 pos = land_vertex();
-#ifdef HIGH
   fog = fog_amount(wpos);
-#else
-  fog = fog_amount_rim(wpos);
-#endif
   return pos;
 }
 #endif

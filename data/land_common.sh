@@ -16,12 +16,6 @@ float fog_amount(vec3 wpos) {
   float d = length(wpos - vc[4].xyz) * (1.0 / 128.0);
   return vc[5].x * (1.0 - exp(-d * d * max(vc[36].x, 0.0)));
 }
-// The same, with the land window's rim fading fully into the fog where no
-// horizon ring continues it.
-float fog_amount_rim(vec3 wpos) {
-  float rim = smoothstep(100.0, 127.0, length(wpos.xz - vc[4].xz));
-  return max(fog_amount(wpos), vc[5].x * rim);
-}
 #endif
 #ifdef PSH
 // The sun's share of direct light fades as it sinks below the horizon.

@@ -3,7 +3,7 @@
 // the deep-water colour, shallow water lets the ground show through and a
 // bright rim marks the shoreline. HIGH: two flowing ripple phases from the
 // foam texture (stage 4) blended by pixel register 12 x; otherwise static
-// ripples from the detail texture.
+// ripples from the detail texture. Opaque toward the edge of the land disc.
 #include "land_common.sh"
 #ifdef VSH
 in vec2 POSITION0;
@@ -31,11 +31,7 @@ vec4 vsh() {
 #ifdef HIGH
   flow = TEXCOORD0 * (1.0 / 12.0);
 #endif
-#ifdef HIGH
   fog = fog_amount(wpos);
-#else
-  fog = fog_amount_rim(wpos);
-#endif
   return xz.x * vc[0] + y * vc[1] + xz.y * vc[2] + vc[3];
 }
 #endif
@@ -75,6 +71,10 @@ vec4 psh() {
   vec3 body = min(pc[10].rgb, vec3(1.0)) * light;
   vec3 col = mix(body, sky, fres) + pc[7].rgb * spec;
   float alpha = clamp(1.0 - exp(-d * 1.4), 0.0, 1.0) * 0.8 + fres * 0.2;
+  // Toward the land disc's edge the water turns opaque: seen from above,
+  // the ground under it there lies beyond the land window, and the horizon
+  // ring that continues the water shows no ground through it either.
+  alpha = mix(alpha, 1.0, smoothstep(96.0, 122.0, length(wpos.xz - eye.xz)));
   // Foam where the water is turbulent, broken up by the pattern.
   float f = clamp(foam * 1.6 * (0.4 + 1.2 * pattern) - 0.1, 0.0, 1.0);
   // A rim of light surf along the shoreline.

@@ -18,6 +18,7 @@ struct QueuedEvent {
 QueuedEvent* queue_head = nullptr;
 QueuedEvent* queue_tail = nullptr;
 unsigned char key_flags[256];  // bit 0 pressed this step, bit 1 released this step
+int key_down_mods[256];        // Shift, Ctrl and Alt held at the key's last press this step
 int last_key = 0, last_char = 0, wheel_notches = 0;
 float mouse_x = 0, mouse_y = 0;
 SDL_Window* input_window = nullptr;
@@ -85,10 +86,16 @@ void init_input(SDL_Window* window) {
   if (window) SDL_GetMouseState(&x, &y);
   mouse_x = float(x), mouse_y = float(y);
   std::memset(key_flags, 0, sizeof(key_flags));
+  std::memset(key_down_mods, 0, sizeof(key_down_mods));
 }
 
-void push_input_event(int type, int key, int scan, int flags, float x, float y) {
-  (void)scan;  // the character is derived from the virtual key and modifiers
+namespace {
+constexpr int CHORD_MODIFIERS = IF_SHIFT | IF_CTRL | IF_ALT;
+
+// The character is derived from the virtual key and modifiers; `scan` is
+// used only by wheel events (the notch count). held_modifiers: the Shift, Ctrl and Alt bits the window system reported
+// with the event, or null to read them from the keyboard state now.
+void queue_event(int type, int key, int scan, int flags, float x, float y, const int* held_modifiers) {
   auto* q = static_cast<QueuedEvent*>(std::malloc(sizeof(QueuedEvent)));
   if (!q) return;
   InputEvent& e = q->ev;
@@ -98,10 +105,18 @@ void push_input_event(int type, int key, int scan, int flags, float x, float y) 
   e.key = 0;
   KeyboardState ks;
   state_reader(ks);
+  if (held_modifiers) {
+    ks.held[VK_SHIFT] = *held_modifiers & IF_SHIFT;
+    ks.held[VK_CONTROL] = *held_modifiers & IF_CTRL;
+    ks.held[VK_MENU] = *held_modifiers & IF_ALT;
+  }
   bool shift = ks.held[VK_SHIFT], caps = ks.toggled[VK_CAPITAL];
   switch (type) {
     case EV_KEY_DOWN:
-      if (!(flags & IF_REPEAT)) set_key_flag(key, 1);
+      if (!(flags & IF_REPEAT)) {
+        set_key_flag(key, 1);
+        if (key >= 0 && key <= 255) key_down_mods[key] = modifier_bits(ks) & CHORD_MODIFIERS;
+      }
       e.ch = vk_to_ascii(key, shift, caps);
       e.key = key;
       break;
@@ -149,6 +164,15 @@ void push_input_event(int type, int key, int scan, int flags, float x, float y) 
   if (type == EV_MOUSE_MOVE) mouse_x = e.x, mouse_y = e.y;
   if (type == EV_WHEEL) wheel_notches += e.wheel;
 }
+}  // namespace
+
+void push_input_event(int type, int key, int scan, int flags, float x, float y) {
+  queue_event(type, key, scan, flags, x, y, nullptr);
+}
+
+void push_key_event(int type, int key, int scan, int flags, int held_modifiers) {
+  queue_event(type, key, scan, flags, 0, 0, &held_modifiers);
+}
 
 bool getEvent(InputEvent* ev) {
   QueuedEvent* q = queue_head;
@@ -181,12 +205,14 @@ bool getKeyState(int vk) {
 }
 
 bool keyDown(int vk) { return vk >= 0 && vk <= 255 && (key_flags[vk] & 1); }
+int keyDownModifiers(int vk) { return keyDown(vk) ? key_down_mods[vk] : 0; }
 bool keyUp(int vk) { return vk >= 0 && vk <= 255 && (key_flags[vk] & 2); }
 int getKey() { return last_key; }
 int getChar() { return last_char; }
 
 void clear_input_step() {
   std::memset(key_flags, 0, sizeof(key_flags));
+  std::memset(key_down_mods, 0, sizeof(key_down_mods));
   while (getEvent(nullptr)) {
   }
   last_key = last_char = wheel_notches = 0;

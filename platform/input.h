@@ -42,8 +42,14 @@ void set_keyboard_state_reader(KeyboardStateReader reader);
 void read_keyboard_state(KeyboardState& out);
 
 void init_input(SDL_Window* window);
-// For wheel events `scan` carries the signed notch count.
+// For wheel events `scan` carries the signed notch count. Shift, Ctrl and
+// Alt are read from the keyboard state as it is now.
 void push_input_event(int type, int key, int scan, int flags, float x, float y);
+// A key event with the Shift, Ctrl and Alt bits (IF_SHIFT, IF_CTRL, IF_ALT)
+// that were held when it happened. The window layer uses this: at a few
+// frames a second a whole chord (Ctrl down, G down, Ctrl up) is drained in
+// one go, after which the keyboard state no longer shows the Ctrl.
+void push_key_event(int type, int key, int scan, int flags, int held_modifiers);
 bool getEvent(InputEvent* ev);
 void getMousePos(float* x, float* y);
 void setMousePos(float x, float y);
@@ -51,6 +57,10 @@ int getMouseWheel();
 bool isMouseOver();
 bool getKeyState(int vk);
 bool keyDown(int vk);
+// The Shift, Ctrl and Alt bits held when vk was last pressed in this step;
+// 0 when it was not pressed. Chords act on these, not on what is held when
+// the step runs.
+int keyDownModifiers(int vk);
 bool keyUp(int vk);
 const char* getKeyName(int vk);
 int getKey();

@@ -197,17 +197,17 @@ void init() {
   land_vb = make_vb(WINDOW * WINDOW * 8, 0, "Can't create land VB");
   inst_vb = make_vb(MAX_PATCHES * 20, 0, "Can't create land VB");
   patch_vb = make_vb(PATCH_VERTS * 8, BUF_STATIC, "Can't create land VB");
-  if (high) {
-    horizon_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 8, 0, "Can't create land VB");
-    horizon_depth_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 4, 0, "Can't create land VB");
-  }
+  // The horizon ring at both qualities: without it the sea would end at the
+  // land disc's edge.
+  horizon_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 8, 0, "Can't create land VB");
+  horizon_depth_vb = make_vb(HORIZON_SIZE * HORIZON_SIZE * 4, 0, "Can't create land VB");
   water_vb = make_vb(WINDOW * WINDOW * (high ? 28 : 12), 0, "Can't create water VB");
   patch_ib = make_ib(PATCH_INDICES, BUF_STATIC, "Can't create land IB");
   land_ib = make_ib(LAND_IB_INDICES, BUF_STATIC, "Can't create land IB");
-  if (high) horizon_ib = make_ib(HORIZON_IB_INDICES, BUF_STATIC, "Can't create land IB");
+  horizon_ib = make_ib(HORIZON_IB_INDICES, BUF_STATIC, "Can't create land IB");
   water_ib = make_ib(WATER_IB_INDICES, 0, "Can't create water IB");
   fill_patch_mesh();
-  if (high) fill_horizon_ib();
+  fill_horizon_ib();
 
   height_tex = make_target(HMAP_SIZE, RT_R32F);
   for (auto& t : color_tex) t = make_target(HMAP_SIZE, RT_A8R8G8B8);
@@ -265,6 +265,7 @@ void init() {
   shaders[SH_LOAD_COLOR] = load_shader("load_color.sh", nullptr);
   shaders[SH_NORM] = load_shader(high ? "calc_norm.sh" : "calc_norm_low.sh", nullptr);
   shaders[SH_INTERP] = load_shader("interp_tex.sh", nullptr);
+  shaders[SH_HORIZON] = load_shader("horizon.sh", high ? HIGH_DEF : nullptr);
   if (high) {
     shaders[SH_DR_LAND] = load_shader("dr_land.sh", nullptr);
     shaders[SH_DR_LAND_INST] = load_shader("dr_land.sh", INST_DEF);
@@ -272,7 +273,6 @@ void init() {
     shaders[SH_APER0] = load_shader("calc_aper.sh", "QUALITY\0" "0\0");
     shaders[SH_APER1] = load_shader("calc_aper.sh", "QUALITY\0" "1\0");
     shaders[SH_APER2] = load_shader("calc_aper.sh", "QUALITY\0" "2\0");
-    shaders[SH_HORIZON] = load_shader("horizon.sh", nullptr);
   }
   resetFlow();
   dirty = true;
@@ -357,7 +357,7 @@ void prepareFrame(float k) {
   stats.landIndices = buildLandIndices(ox, oz, lp);
   unlock_ib(land_ib);
 
-  if (high) {
+  {
     auto* hp = static_cast<LandVertex*>(lock_vb(horizon_vb, 0, 0));
     G_ASSERT(hp);
     auto* hd = static_cast<float*>(lock_vb(horizon_depth_vb, 0, 0));
@@ -434,8 +434,9 @@ void renderWater(bool geometry_pass) {
 }
 
 void renderHorizon() {
-  if (!high || !horizon_vb || horizon_indices <= 0) return;
+  if (!horizon_vb || horizon_indices <= 0) return;
   bind_land_textures();
+  if (high) set_texture(4, foam_tex);  // far water ripples like the near water
   set_land_consts();
   set_blend_none();
   set_vdecl(horizon_decl);

@@ -3,6 +3,7 @@
 #include "render/scene.h"
 
 #include "platform/globals.h"
+#include "platform/sim_step.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
@@ -32,7 +33,10 @@ void render_scene_additions() {
     scene_hooks.renderDebugObjects();
     end_draw_debug_vis();
   }
-  if (scene_hooks.renderEffects) scene_hooks.renderEffects();
+  if (scene_hooks.renderEffects) {
+    float k = render_view().k;
+    scene_hooks.renderEffects(k * SIM_STEP_SECONDS, k);
+  }
 }
 
 namespace {
@@ -59,6 +63,16 @@ void draw_surfaces() {
 }
 }  // namespace
 
+namespace {
+// The horizon ring only where no nearer surface was drawn: the test
+// compares bit 1 with the reference's (clear), and the pass writes value 2.
+void draw_horizon_where_empty() {
+  set_stencil_test(STENCIL_SURFACE, STENCIL_HORIZON, CMP_EQUAL);
+  set_stencil_replace_bits(STENCIL_HORIZON);
+  HeightmapRenderer::renderHorizon();
+}
+}  // namespace
+
 void set_scene_forward_consts() {
   set_vs_const(5, vec4f(use_fog ? 1.f : 0.f, 0, 0, 0));
   set_vs_const(30, Sky::sun_const());
@@ -68,6 +82,7 @@ void set_scene_forward_consts() {
 void render_scene_forward() {
   set_scene_forward_consts();
   draw_surfaces();
+  draw_horizon_where_empty();
   set_stencil_test(0, 0, CMP_ALWAYS);
   set_stencil_replace_bits(0);
   set_wireframe(false);
@@ -80,19 +95,8 @@ void render_scene_high_quality() {
     render_scene_deferred();
     return;
   }
-  // Without the deferred shaders: the forward path with the horizon ring.
-  set_scene_forward_consts();
-  draw_surfaces();
-  // The horizon ring only where no nearer surface was drawn: the test
-  // compares bit 1 with the reference's (clear), and the pass writes value 2.
-  set_stencil_test(STENCIL_SURFACE, STENCIL_HORIZON, CMP_EQUAL);
-  set_stencil_replace_bits(STENCIL_HORIZON);
-  HeightmapRenderer::renderHorizon();
-  set_stencil_test(0, 0, CMP_ALWAYS);
-  set_stencil_replace_bits(0);
-  set_wireframe(false);
-  if (!use_wireframe) draw_sky_where_empty();
-  render_scene_additions();
+  // Without the deferred shaders: the forward path.
+  render_scene_forward();
 }
 
 void render_scene_frame(const FrameView& view, const vec4f& frame_color) {

@@ -15,7 +15,9 @@ struct SceneHooks {
   void (*renderObjects)() = nullptr;      // objects, after the land
   void (*renderObjectShadows)() = nullptr; // object shadow balls (deferred path)
   void (*renderDebugObjects)() = nullptr; // debug drawing of the objects
-  void (*renderEffects)() = nullptr;      // particles and trails
+  // Particles and trails: seconds since the last simulation step and the
+  // interpolation factor.
+  void (*renderEffects)(float elapsed, float t) = nullptr;
 };
 extern SceneHooks scene_hooks;
 

@@ -87,7 +87,10 @@ void horizon_and_sky() {
     set_wireframe(true);
   }
   set_zenable(true);
-  set_stencil_test(255, STENCIL_HORIZON, CMP_ALWAYS);
+  // Only where no nearer surface was drawn (surface bit clear): where the
+  // coarse ring reaches under the land disc it would otherwise win the depth
+  // test along the disc's edge and cut a stair-stepped seam into it.
+  set_stencil_test(STENCIL_SURFACE, STENCIL_HORIZON, CMP_EQUAL);
   set_stencil_replace_bits(STENCIL_HORIZON);
   HeightmapRenderer::renderHorizon();
   set_wireframe(false);

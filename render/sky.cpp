@@ -8,6 +8,7 @@
 #include "render/frame_view.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/messages.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_vbuf.h"
@@ -37,6 +38,23 @@ void refresh_table() {
   derive_entries(cur_table);
 }
 
+constexpr const char* SKY_ERROR = "Error in sky script:\n%s";
+
+// Logged and boxed as every sky failure is, and also put in the on-screen
+// error band, which is what shows where message boxes are off.
+void report_sky_error(const char* text) {
+  char msg[1200];
+  std::snprintf(msg, sizeof(msg), SKY_ERROR, text);
+  error_message(msg);
+  set_error_message(msg);
+}
+
+// A fixed script takes its own message off the screen, and only its own.
+void clear_sky_error() {
+  const char* shown = get_error_message();
+  if (std::strncmp(shown, SKY_ERROR, std::strlen("Error in sky script:\n")) == 0) set_error_message(nullptr);
+}
+
 // New colours for a sun direction: the script's, or the defaults when it has
 // no colour function or fails (reported on screen, the game goes on).
 void evaluate(const vec4f& dir) {
@@ -47,9 +65,7 @@ void evaluate(const vec4f& dir) {
       for (int i = 0; i < SCRIPT_COLORS; i++) next_colors[i] = vec4f(out[i].x, out[i].y, out[i].z, 0);
       return;
     }
-    char msg[1200];
-    std::snprintf(msg, sizeof(msg), "Error in sky script:\n%s", err);
-    error_message(msg);
+    report_sky_error(err);
   }
   default_colors(next_colors);
 }
@@ -149,6 +165,8 @@ void update_frame(float t) {
 
 void check_reload() {
   if (!source || !source->reload_if_changed()) return;
+  clear_sky_error();
+  if (source->reload_error()[0]) report_sky_error(source->reload_error());
   evaluate(cur_dir);
   copy_new_into_all();
   refresh_table();

@@ -30,6 +30,9 @@ struct ColorSource {
   virtual bool evaluate(float elevation_deg, vec4f out[SCRIPT_COLORS], char* err, int err_size) = 0;
   // Re-runs changed files and re-binds; returns whether anything changed.
   virtual bool reload_if_changed() = 0;
+  // Why the last reload failed (with the file, line and column); "" when it
+  // ran cleanly.
+  virtual const char* reload_error() { return ""; }
 };
 // Replaces the colour source (null: defaults only). The sky owns its
 // script source; tests install their own.

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "script/error_place.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
 #include "script/sqVMReload.h"
@@ -16,6 +17,7 @@ class SkyScript : public Sky::ColorSource {
  public:
   SqReloadableVM vm;
   sqbind::SqFunc get_colors;
+  char last_reload_error[1024] = "";
 
   // Binds the colour function; a script without one is not an error.
   void bind() {
@@ -45,13 +47,14 @@ class SkyScript : public Sky::ColorSource {
         sq_poptop(v);
       }
     } catch (const sqbind::SquirrelError& e) {
-      // A failed call says only that it failed: the script's error says why.
-      const char* why = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
-      std::snprintf(err, size_t(err_size), "%s", why);
+      // A failed call has printed the call stack; the script's own error
+      // text (whose place the handler noted) says more.
+      const char* text = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
+      sqbind::script_error_message(err, size_t(err_size), "%s", v, text);
       sq_settop(v, top);
       // A function that ran out of time would stall every frame: leave it
       // unbound until its file changes.
-      if (std::strncmp(why, "script ran for more than", 24) == 0) get_colors.release();
+      if (std::strncmp(text, "script ran for more than", 24) == 0) get_colors.release();
       return false;
     }
     sq_settop(v, top);
@@ -62,10 +65,15 @@ class SkyScript : public Sky::ColorSource {
   // then binds the colour function again.
   bool reload_if_changed() override {
     if (!vm.vm || !vm.isChanged()) return false;
-    vm.reload(false);
+    last_reload_error[0] = 0;
+    if (!vm.reload(false))
+      sqbind::script_error_message(last_reload_error, sizeof(last_reload_error), "%s", vm.vm,
+                                   sqbind::last_error_text(vm.vm));
     bind();
     return true;
   }
+
+  const char* reload_error() override { return last_reload_error; }
 
   void close() {
     get_colors.release();
@@ -81,7 +89,13 @@ Sky::ColorSource* open_sky_script(const char* main_file) {
   script = new SkyScript;
   script->vm.call_time_limit = SKY_SCRIPT_TIME_LIMIT_S;
   if (!script->vm.open(1024)) fatal("error creating sky script VM");
-  if (!script->vm.include(main_file)) fatal("error in sky script");
+  if (!script->vm.include(main_file)) {
+    // Still fatal at start-up, but saying where.
+    char msg[1200];
+    sqbind::script_error_message(msg, sizeof(msg), "error in sky script\n%s", script->vm.vm,
+                                 sqbind::last_error_text(script->vm.vm));
+    fatal("%s", msg);
+  }
   script->bind();
   return script;
 }

@@ -16,7 +16,8 @@ constexpr const char* REGISTRY_KEY = "SqReloadableVM";
 
 // The script function "include": finds its VM object through the registry.
 // A file that is missing, does not compile or fails while running fails the
-// including script too, with the reason.
+// including script too. A missing file is an error at the include; any other
+// failure keeps its own text and the place noted for it inside the file.
 void script_include(HSQUIRRELVM v, const char* name) {
   SqReloadableVM* rvm = static_cast<SqReloadableVM*>(sqbind::getReg(v, REGISTRY_KEY));
   G_ASSERT(rvm);
@@ -25,10 +26,11 @@ void script_include(HSQUIRRELVM v, const char* name) {
   TempString full = make_full_path(name);
   if (std::FILE* f = std::fopen(full.c_str(), "rb")) {
     std::fclose(f);
-    std::snprintf(message, sizeof(message), "include '%s' failed: %s", name, sqbind::last_error_text(v));
-  } else {
-    std::snprintf(message, sizeof(message), "include '%s' failed: can't open script file '%s'", name, full.c_str());
+    sqbind::SquirrelError inner(sqbind::last_error_text(v));
+    inner.placed = true;
+    throw inner;
   }
+  std::snprintf(message, sizeof(message), "include '%s' failed: can't open script file '%s'", name, full.c_str());
   throw sqbind::SquirrelError(message);
 }
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/log.h"
+#include "script/error_place.h"
 
 namespace sqbind {
 
@@ -22,7 +23,8 @@ void print_func(HSQUIRRELVM, const SQChar* fmt, ...) {
 void compiler_error(HSQUIRRELVM vm, const SQChar* desc, const SQChar* source, SQInteger line, SQInteger column) {
   SQPRINTFUNCTION pf = sq_getprintfunc(vm);
   if (!pf) return;
-  pf(vm, "bin/%s(%d,%d): error: %s\n", source ? source : "unknown", int(line), int(column), desc ? desc : "");
+  note_error_place(vm, desc, source, line, column);
+  pf(vm, "%s: error: %s\n", error_place(vm, desc), desc ? desc : "");
 }
 
 SQInteger print_call_stack(HSQUIRRELVM vm) {
@@ -35,12 +37,20 @@ SQInteger print_call_stack(HSQUIRRELVM vm) {
   pf(vm, "\nCALLSTACK\n");
   SQStackInfos si;
   for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(vm, level, &si)); level++) {
-    const char* src = si.source ? si.source : "unknown";
+    char src[260];
+    display_script_path(si.source ? si.source : "unknown", src, sizeof(src));
     const char* fn = si.funcname ? si.funcname : "unknown";
-    if (level == 1)
-      pf(vm, "bin/%s(%d): ERROR: %s (in %s())\n", src, int(si.line), err, fn);
-    else
-      pf(vm, "bin/%s(%d): function %s() (CALLSTACK)\n", src, int(si.line), fn);
+    if (level == 1) {
+#ifdef SQ_STACKINFOS_COLUMN
+      SQInteger column = si.column;
+#else
+      SQInteger column = -1;
+#endif
+      note_error_place(vm, err, si.source ? si.source : "unknown", si.line, column);
+      pf(vm, "%s: ERROR: %s (in %s())\n", error_place(vm, err), err, fn);
+    } else {
+      pf(vm, "%s:%d: function %s() (CALLSTACK)\n", src, int(si.line), fn);
+    }
   }
 
   pf(vm, "\nLOCALS\n");
@@ -105,6 +115,7 @@ HSQUIRRELVM open_vm(SQInteger initial_stack) {
 
 void close_vm(HSQUIRRELVM vm) {
   if (!vm) return;
+  forget_error_places(vm);
   sq_collectgarbage(vm);
   sq_close(vm);
 }
@@ -171,6 +182,14 @@ const char* last_error_text(HSQUIRRELVM vm) {
   sq_poptop(vm);
   return kept;
 }
+
+namespace detail {
+void note_native_error(HSQUIRRELVM v, SquirrelError& e) {
+  if (e.placed) return;
+  e.placed = true;
+  note_error_place_from_stack(v, e.text);
+}
+}  // namespace detail
 
 void throw_last_error(HSQUIRRELVM vm) { throw SquirrelError(last_error_text(vm)); }
 

@@ -24,6 +24,7 @@ namespace sqbind {
 // a copy of the VM's last error text that stays valid until the next error.
 struct SquirrelError {
   const char* text;
+  bool placed = false;  // its place in the script was noted (the innermost call does it)
   explicit SquirrelError(const char* t) : text(t) {}
   const char* what() const { return text; }
 };
@@ -255,16 +256,24 @@ SQInteger push_result(HSQUIRRELVM v, New<T> n) {
 
 // ---- dispatchers ----
 namespace detail {
+// Notes the script line that called the failing native (error_place.h).
+void note_native_error(HSQUIRRELVM v, SquirrelError& e);
+
 // Reads the arguments from slot `first` on in order (brace initialisation
 // evaluates left to right) and calls f.
 template <class R, class F, class... A, size_t... I>
 SQInteger call_native(HSQUIRRELVM v, SQInteger first, F f, std::index_sequence<I...>) {
-  std::tuple<arg_t<A>...> args{Arg<arg_t<A>>::get(v, first + SQInteger(I))...};
-  if constexpr (std::is_void_v<R>) {
-    std::apply(f, args);
-    return 0;
-  } else {
-    return push_result(v, std::apply(f, args));
+  try {
+    std::tuple<arg_t<A>...> args{Arg<arg_t<A>>::get(v, first + SQInteger(I))...};
+    if constexpr (std::is_void_v<R>) {
+      std::apply(f, args);
+      return 0;
+    } else {
+      return push_result(v, std::apply(f, args));
+    }
+  } catch (SquirrelError& e) {
+    note_native_error(v, e);
+    throw;
   }
 }
 

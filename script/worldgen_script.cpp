@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "world/world_step.h"
+#include "script/error_place.h"
 #include "script/ramp_classes.h"
 #include "script/vec_helpers.h"
 #include "world/erosion.h"
@@ -30,7 +31,23 @@ SqReloadableVM world_gen_vm;
 namespace {
 SqFunc generate_world_func;
 char world_gen_error[1024];
+// The message on screen came from loading the scripts: it stays there until
+// the next load, whatever generating with what did load does (that goes to
+// the log), because the broken file is what the author has to fix.
+bool load_error_shown = false;
 int world_gen_ms = 0;
+// The seed the world on screen was generated from, so that a reload can make
+// the same world again with the edited script.
+uint64_t shown_world_seed = 0;
+bool has_shown_world = false;
+// The sea level the script reported for the last world (set_sea_level).
+float reported_sea_level = 0;
+bool has_sea_level = false;
+
+void s_set_sea_level(float h) {
+  reported_sea_level = h;
+  has_sea_level = true;
+}
 
 bool is_pow2(SQInteger t) { return t > 0 && (t & (t - 1)) == 0; }
 
@@ -573,6 +590,7 @@ void register_masks_and_paint(HSQUIRRELVM vm) {
 void register_terrain_and_constants(HSQUIRRELVM vm) {
   using namespace sqbind;
   register_global(vm, "place_house", &s_place_house);
+  register_global(vm, "set_sea_level", &s_set_sea_level);
   register_global(vm, "add_fast_noise", &s_add_fast_noise);
   register_global(vm, "add_simplex_noise", &s_add_simplex_noise);
   register_global(vm, "gen_fault", &s_gen_fault);
@@ -615,7 +633,9 @@ const char* load_error_text(const char* main_script) {
   TempString full = make_full_path(main_script);
   FILE* f = std::fopen(full.c_str(), "rb");
   if (!f) {
-    std::snprintf(buf, sizeof(buf), "can't open script file '%s'", full.c_str());
+    char shown[260];
+    std::snprintf(buf, sizeof(buf), "can't open script file '%s'",
+                  sqbind::display_script_path(full.c_str(), shown, sizeof(shown)));
     return buf;
   }
   std::fclose(f);
@@ -626,13 +646,20 @@ int64_t ref_ms_since(int64_t start) { return get_time_msec(get_ref_time() - star
 }  // namespace
 
 void show_world_gen_error(const char* text) {
-  std::snprintf(world_gen_error, sizeof(world_gen_error), "%s", text ? text : "");
+  // With the place the VM's handlers or the failing native noted for it.
+  sqbind::script_error_message(world_gen_error, sizeof(world_gen_error), "%s", world_gen_vm.vm, text ? text : "");
   char msg[1100];
   std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
   set_error_message(msg);
+  debug("%s", msg);
 }
 
 const char* last_world_gen_error() { return world_gen_error; }
+uint64_t last_world_seed() { return shown_world_seed; }
+bool last_world_sea_level(float& level) {
+  level = reported_sea_level;
+  return has_sea_level;
+}
 int last_world_gen_ms() { return world_gen_ms; }
 
 void register_world_gen_api(HSQUIRRELVM vm) {
@@ -646,16 +673,25 @@ void register_world_gen_api(HSQUIRRELVM vm) {
 bool create_world_gen_vm(const char* main_script) {
   world_gen_error[0] = 0;
   world_gen_vm.call_time_limit = WORLD_GEN_TIME_LIMIT_S;
+  load_error_shown = false;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);
+  unsigned errors_before = sqbind::noted_error_count();
   // A VM made again keeps its file list, where include would find the main
   // script listed and skip it: then every listed file runs again instead.
   bool loaded = world_gen_vm.files.empty() ? world_gen_vm.include(main_script) : world_gen_vm.reload(true);
   if (!loaded) {
     show_world_gen_error(load_error_text(main_script));
+    load_error_shown = true;
     return false;
   }
   lookup_generate_world();
+  // The main script ran, but a file it included may have failed.
+  if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before)) {
+    show_world_gen_error(swallowed);
+    load_error_shown = true;
+    return false;
+  }
   return true;
 }
 
@@ -666,13 +702,16 @@ bool generate_world() {
   if (world_gen_hooks.playerWorldStart) world_gen_hooks.playerWorldStart();
   reset();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
+  shown_world_seed = game_rnd_seed;
+  has_shown_world = true;
+  has_sea_level = false;
 
   bool ok = true;
   HSQUIRRELVM vm = world_gen_vm.vm;
   SQInteger top = vm ? sq_gettop(vm) : 0;
   // A script that failed to load already shows why it has no function:
   // keep that message (with its line) instead of replacing it.
-  bool load_failed = generate_world_func.isNull() && world_gen_error[0];
+  bool load_failed = generate_world_func.isNull() && load_error_shown;
   if (load_failed) ok = false;
   if (!load_failed) try {
     if (generate_world_func.isNull()) throw sqbind::SquirrelError("No 'generate_world' function in script");
@@ -685,10 +724,16 @@ bool generate_world() {
       throw;
     }
     sq_collectgarbage(vm);
-    world_gen_error[0] = 0;
+    if (!load_error_shown) world_gen_error[0] = 0;
   } catch (const sqbind::SquirrelError& e) {
     if (vm) sq_settop(vm, top);
-    show_world_gen_error(e.text);
+    if (load_error_shown) {
+      char msg[1100];
+      sqbind::script_error_message(msg, sizeof(msg), WORLD_GEN_ERROR, vm, e.text);
+      debug("%s", msg);
+    } else {
+      show_world_gen_error(e.text);
+    }
     ok = false;
   }
 
@@ -706,18 +751,22 @@ bool world_gen_reload_check() {
   if (!world_gen_vm.vm || !world_gen_vm.isChanged()) return false;
   set_error_message(nullptr);
   world_gen_error[0] = 0;
+  load_error_shown = false;
+  unsigned errors_before = sqbind::noted_error_count();
   try {
     if (!world_gen_vm.reload(true)) sqbind::throw_last_error(world_gen_vm.vm);
     lookup_generate_world();
+    // A file the edit newly includes may have failed while the rest ran.
+    if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before))
+      throw sqbind::SquirrelError(swallowed);
   } catch (const sqbind::SquirrelError& e) {
     show_world_gen_error(e.text);
+    load_error_shown = true;
   }
-  // A failed reload keeps its message on screen even when the generation
-  // with the old function succeeds.
-  char kept[1024];
-  std::snprintf(kept, sizeof(kept), "%s", world_gen_error);
+  // The edited script makes the world on screen again, not the next one, so
+  // that its author sees what the edit changed.
+  if (has_shown_world) game_rnd_seed = shown_world_seed;
   generate_world();
-  if (kept[0] && !world_gen_error[0]) std::memcpy(world_gen_error, kept, sizeof(kept));
   return true;
 }
 

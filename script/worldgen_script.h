@@ -47,12 +47,18 @@ bool create_world_gen_vm(const char* main_script = WORLD_GEN_SCRIPT);
 // failed (the message is on screen; the world keeps what was made).
 bool generate_world();
 // Once a second: when a script file changed, runs every file again and
-// generates a new world. True when it regenerated.
+// generates the world again from the seed of the world on screen (G makes a
+// new one). True when it regenerated.
 bool world_gen_reload_check();
 void close_world_gen_vm();
 // Shows "Error in world gen script:\n<text>" as the on-screen error message.
 void show_world_gen_error(const char* text);
 // The text of the last world-generation error ("" after a clean run).
 const char* last_world_gen_error();
+// The seed the last generate_world started from.
+uint64_t last_world_seed();
+// The sea level the script reported with set_sea_level during the last
+// generate_world; false when it reported none.
+bool last_world_sea_level(float& level);
 // Milliseconds the last generate_world took.
 int last_world_gen_ms();

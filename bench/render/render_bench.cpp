@@ -42,8 +42,8 @@ void prepare(Buffers& b, bool high, int cx, int cz) {
   benchmark::DoNotOptimize(buildCentrePatches(ox, oz, b.patches.data()));
   buildLandVerts(ox, oz, b.land.data());
   benchmark::DoNotOptimize(buildLandIndices(ox, oz, b.land_ib.data()));
+  buildHorizonVerts(cx, cz, b.horizon.data(), b.horizon_depth.data());  // both qualities draw the ring
   if (high) {
-    buildHorizonVerts(cx, cz, b.horizon.data(), b.horizon_depth.data());
     buildWaterVertsHigh(ox, oz, t, b.water_hi.data());
   } else {
     buildWaterVertsLow(ox, oz, t, b.water_lo.data());

@@ -30,4 +30,5 @@ function generate_world() {
 
   found_settlement(w, sea);
   flood_sea(sea);
+  set_sea_level(sea);  // for worldgen's height16.json
 }

@@ -142,10 +142,13 @@ typedef struct tagSQObject {
   SQObjectValue _unVal;
 } SQObject;
 
+// SQStackInfos carries the column of the current instruction.
+#define SQ_STACKINFOS_COLUMN 1
 typedef struct tagSQStackInfos {
   const SQChar *funcname;
   const SQChar *source;
   SQInteger line;
+  SQInteger column;  // of the token the current instruction was compiled at; -1 in native code
 } SQStackInfos;
 
 typedef struct SQVM *HSQUIRRELVM;
@@ -326,8 +329,8 @@ SQUIRREL_API void sq_setdebughook(HSQUIRRELVM v);
 
 /* Watchdog (an extension of this engine): a call from the host into any
    thread of this VM (sq_call, sq_wakeupvm) that runs longer than `seconds`
-   is stopped with the error "script ran for more than N s (line L of F)",
-   raised at the line the script was on; no script try catches it. Script loops and calls
+   is stopped with the error "script ran for more than N s", raised at the
+   line the script was on; no script try catches it. Script loops and calls
    look at the clock every few thousand iterations. 0 turns the limit off. */
 #define SQ_HAS_CALLTIMELIMIT 1
 SQUIRREL_API void sq_setcalltimelimit(HSQUIRRELVM v, SQFloat seconds);

@@ -1037,11 +1037,13 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos *si) {
     si->source = p->_sourcename._type == OT_STRING ? _string(p->_sourcename)->_val : nullptr;
     SQInteger ip = f->ip ? (SQInteger)(f->ip - p->_code.data()) - 1 : 0;
     si->line = p->GetLine(ip);
+    si->column = p->GetColumn(ip);
   } else {
     SQNativeClosure *nc = _nativeclosure(f->closure);
     si->funcname = nc->_name._type == OT_STRING ? _string(nc->_name)->_val : nullptr;
     si->source = "NATIVE";
     si->line = -1;
+    si->column = -1;
   }
   return SQ_OK;
 }

@@ -142,11 +142,18 @@ class Compiler {
   }
 
   SQInteger Pos() const { return (SQInteger)_fs->proto->_code.size(); }
+  // Column recorded for an instruction: an instruction is emitted once the
+  // token after its operand has been read, so the operand (the token just
+  // consumed) marks the spot better, as long as it stands on the same line.
+  SQInteger InstrColumn() const {
+    return _lex._prevtokline == _lex._tokline ? _lex._prevtokcol : _lex._tokcol;
+  }
   int Emit(int op, int x, int a, int b, int c) {
     SQInstr i;
     i.op = (uint8_t)op; i.x = (uint8_t)x; i.a = (uint16_t)a; i.b = (uint16_t)b; i.c = (uint16_t)c;
     _fs->proto->_code.push_back(i);
     _fs->proto->_lines.push_back((int32_t)_lex._tokline);
+    _fs->proto->_columns.push_back((int32_t)InstrColumn());
     return (int)Pos() - 1;
   }
   int EmitSbx(int op, int a, int32_t sbx) {
@@ -154,6 +161,7 @@ class Compiler {
     i.op = (uint8_t)op; i.x = 0; i.a = (uint16_t)a; i.sbx = sbx;
     _fs->proto->_code.push_back(i);
     _fs->proto->_lines.push_back((int32_t)_lex._tokline);
+    _fs->proto->_columns.push_back((int32_t)InstrColumn());
     return (int)Pos() - 1;
   }
   int EmitJump(int op = OP_JMP, int a = 0) { return EmitSbx(op, a, 0); }
@@ -168,7 +176,11 @@ class Compiler {
   void JumpBack(SQInteger target) {
     EmitSbx(OP_JMP, 0, (int32_t)(target - Pos() - 1));
     auto &lines = _fs->proto->_lines;
-    if (target >= 0 && target < (SQInteger)lines.size() - 1) lines.back() = lines[target];
+    auto &columns = _fs->proto->_columns;
+    if (target >= 0 && target < (SQInteger)lines.size() - 1) {
+      lines.back() = lines[target];
+      if (columns.size() == lines.size()) columns.back() = columns[target];
+    }
   }
 
   int AllocTemp() {
@@ -443,6 +455,7 @@ class Compiler {
       if (last.op >= OP_EQ && last.op <= OP_GE && !(last.x & 1)) {
         code.pop_back();
         _fs->proto->_lines.pop_back();
+        _fs->proto->_columns.pop_back();
         FreeExp(e);
         Emit(OP_JCMP, (last.x & 2) ? 1 : 0, last.b, last.c, last.op);
         return EmitJump();
@@ -540,8 +553,10 @@ class Compiler {
     Expect(')');
     std::vector<SQInstr> inccode(_fs->proto->_code.begin() + incstart, _fs->proto->_code.end());
     std::vector<int32_t> inclines(_fs->proto->_lines.begin() + incstart, _fs->proto->_lines.end());
+    std::vector<int32_t> inccols(_fs->proto->_columns.begin() + incstart, _fs->proto->_columns.end());
     _fs->proto->_code.resize(incstart);
     _fs->proto->_lines.resize(incstart);
+    _fs->proto->_columns.resize(incstart);
     BeginLoop();
     Statement();
     SQInteger contpos = Pos();
@@ -549,6 +564,7 @@ class Compiler {
     for (size_t i = 0; i < inccode.size(); i++) {
       _fs->proto->_code.push_back(inccode[i]);
       _fs->proto->_lines.push_back(inclines[i]);
+      _fs->proto->_columns.push_back(inccols[i]);
     }
     JumpBack(condpos);
     if (jf >= 0) PatchHere(jf);
@@ -1425,8 +1441,11 @@ class Compiler {
           break;
         }
         case '(': {
+          // A failing call is reported at its callee's name, not at the ')'.
+          SQInteger callline = _lex._prevtokline, callcol = _lex._prevtokcol;
           Lex();
           int f;
+          SQInteger prepstart = Pos();
           if (basecall && e.k == EK_FIELD) {
             FreeExp(e);
             f = AllocTemp();
@@ -1435,6 +1454,9 @@ class Compiler {
           } else {
             f = PrepareCall(e);
           }
+          // So is a failing look-up of the function being called.
+          for (SQInteger i = prepstart; i < Pos(); i++)
+            if (_fs->proto->_lines[i] == callline) _fs->proto->_columns[i] = (int32_t)callcol;
           int nargs = 1;
           while (_tok != ')') {
             Exp a = Expression();
@@ -1447,6 +1469,7 @@ class Compiler {
           }
           Lex();
           Emit(OP_CALL, 0, f, nargs, f);
+          if (_fs->proto->_lines.back() == callline) _fs->proto->_columns.back() = (int32_t)callcol;
           _fs->stacktop = f + 1;
           e = SlotExp(f);
           basecall = false;

@@ -51,6 +51,8 @@ int SQLexer::Next() {
 
 int SQLexer::Lex() {
   _prevline = _line;
+  _prevtokline = _tokline;
+  _prevtokcol = _tokcol;
   _newlinebefore = false;
   SQInteger startline = _line;
   for (;;) {

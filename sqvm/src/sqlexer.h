@@ -21,6 +21,7 @@ struct SQLexer {
   SQInteger _line = 1, _col = 1;        // position of the reader
   SQInteger _tokline = 1, _tokcol = 1;  // start of the current token
   SQInteger _prevline = 1;              // line where the previous token ended
+  SQInteger _prevtokline = 1, _prevtokcol = 1;  // start of the previous token
   int _curtoken = 0;
   bool _newlinebefore = false;
   std::string _svalue;

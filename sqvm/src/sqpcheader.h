@@ -304,7 +304,8 @@ struct SQOuterVarInfo {
 struct SQFunctionProto : public SQRefCounted {
   SQSharedState *_ss;
   std::vector<SQInstr> _code;
-  std::vector<int32_t> _lines;
+  std::vector<int32_t> _lines;    // source line of each instruction
+  std::vector<int32_t> _columns;  // and the column of the token it was compiled at
   std::vector<SQObjectPtr> _literals;
   std::vector<SQObjectPtr> _functions;  // nested prototypes
   std::vector<SQLocalVarInfo> _locals;
@@ -322,6 +323,12 @@ struct SQFunctionProto : public SQRefCounted {
     if (ip < 0) ip = 0;
     if (ip >= (SQInteger)_lines.size()) ip = (SQInteger)_lines.size() - 1;
     return _lines[ip];
+  }
+  SQInteger GetColumn(SQInteger ip) const {
+    if (_columns.empty()) return -1;
+    if (ip < 0) ip = 0;
+    if (ip >= (SQInteger)_columns.size()) ip = (SQInteger)_columns.size() - 1;
+    return _columns[ip];
   }
 };
 

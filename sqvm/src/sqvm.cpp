@@ -136,17 +136,9 @@ bool SQVM::WatchdogExpired() {
   if (ss->_timelimit_ns <= 0 || ss->_hostcalls == 0) return false;
   if (!ss->_timedout && WatchdogNow() < ss->_deadline_ns) return false;
   ss->_timedout = true;
-  // The message names the place: owners show only the text on screen.
-  double limit = (double)ss->_timelimit_ns * 1e-9;
-  const SQCallFrame &f = _frames.back();
-  if (f.closure._type == OT_CLOSURE) {
-    SQFunctionProto *p = _closure(f.closure)->Proto();
-    SQInteger line = p->GetLine(f.ip - p->_code.data() - 1);
-    const char *src = p->_sourcename._type == OT_STRING ? _string(p->_sourcename)->_val : "?";
-    RaiseError("script ran for more than %g s (line %d of %s)", limit, (int)line, src);
-  } else {
-    RaiseError("script ran for more than %g s", limit);
-  }
+  // Raised at the current instruction: the error handler's call stack and
+  // the owners' messages give the line.
+  RaiseError("script ran for more than %g s", (double)ss->_timelimit_ns * 1e-9);
   return true;
 }
 

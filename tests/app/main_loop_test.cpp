@@ -140,6 +140,7 @@ TEST(MainLoop, RingsRecordStepsAndFrames) {
   // Frame intervals are 7 ms of drawing.
   EXPECT_EQ(frame_time_hist[2], 7000);
   EXPECT_EQ(gpu_load_hist[2], -1);
+  EXPECT_EQ(gpu_load_hist[TIME_HIST_LEN - 1], -1) << "frames not drawn yet hold no reading, not 0 %";
 }
 
 TEST(MainLoop, UpdateRateLimits) {

@@ -111,6 +111,42 @@ TEST_F(InputTest, CharactersFollowShiftAndCaps) {
   EXPECT_FALSE(getKeyState(300));
 }
 
+// At a few frames a second Ctrl+G arrives in one drain of the window
+// messages: by the time the events are queued and the step runs, Ctrl is
+// already up. The chord must still be a Ctrl+G.
+TEST_F(InputTest, ChordsKeepTheModifiersHeldWhenTheKeyWentDown) {
+  push_key_event(EV_KEY_DOWN, VK_CONTROL, 0, 0, IF_CTRL);
+  push_key_event(EV_KEY_DOWN, 'G', 0, 0, IF_CTRL);
+  push_key_event(EV_KEY_UP, 'G', 0, 0, IF_CTRL);
+  push_key_event(EV_KEY_UP, VK_CONTROL, 0, 0, 0);
+  push_key_event(EV_KEY_DOWN, VK_F5, 0, 0, IF_SHIFT);
+  EXPECT_FALSE(getKeyState(VK_CONTROL)) << "released before the step";
+  EXPECT_TRUE(keyDownModifiers('G') & IF_CTRL);
+  EXPECT_EQ(keyDownModifiers(VK_F5), IF_SHIFT);
+  InputEvent e;
+  ASSERT_TRUE(getEvent(&e));
+  ASSERT_TRUE(getEvent(&e));
+  EXPECT_EQ(e.key, 'G');
+  EXPECT_EQ(e.flags & (IF_SHIFT | IF_CTRL | IF_ALT), IF_CTRL) << "the event carries them too";
+  EXPECT_EQ(e.ch, 'g');
+
+  // The reverse: a plain key while the live state (late) says Shift is down.
+  clear_input_step();
+  EXPECT_EQ(keyDownModifiers('G'), 0) << "cleared with the step";
+  fake_state.held[VK_SHIFT] = true;
+  push_key_event(EV_KEY_DOWN, VK_F5, 0, 0, 0);
+  push_key_event(EV_KEY_DOWN, '9', 0, 0, 0);
+  EXPECT_EQ(keyDownModifiers(VK_F5), 0);
+  EXPECT_EQ(getChar(), '9');
+  // A repeat is no press and keeps the press's modifiers.
+  clear_input_step();
+  push_key_event(EV_KEY_DOWN, 'H', 0, 0, IF_CTRL | IF_ALT);
+  push_key_event(EV_KEY_DOWN, 'H', 0, IF_REPEAT, 0);
+  EXPECT_EQ(keyDownModifiers('H'), IF_CTRL | IF_ALT);
+  EXPECT_EQ(keyDownModifiers('J'), 0);
+  EXPECT_EQ(keyDownModifiers(-1), 0);
+}
+
 TEST(KeyNames, TableMatchesTheKeys) {
   EXPECT_STREQ(getKeyName(0x01), "Left Mouse Button");
   EXPECT_STREQ(getKeyName(0x14), "Caps Lock");

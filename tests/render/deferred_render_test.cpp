@@ -176,6 +176,84 @@ TEST_F(DeferredTest, WireframeShowsGreyAndNoSky) {
   EXPECT_GT(grey, int(px.size()) / 3);
 }
 
+// Screen position (pixels, rows from the top) of a world point in the last
+// drawn frame.
+bool project(const vec4f& p, int w, int h, double& sx, double& sy) {
+  const Matrix44& m = render_view().glob_tm;
+  double c[4];
+  for (int i = 0; i < 4; i++) c[i] = p.x * m.at(0, i) + p.y * m.at(1, i) + p.z * m.at(2, i) + m.at(3, i);
+  if (c[3] <= 0) return false;
+  sx = (c[0] / c[3] + 1) * 0.5 * w;
+  sy = (1 - c[1] / c[3]) * 0.5 * h;
+  return sx >= 0 && sx < w && sy >= 0 && sy < h;
+}
+
+// Mean colour of seven pixels of one row around column x.
+Rgb row_colour(const std::vector<uint32_t>& px, int w, int x, int y) {
+  Rgb a;
+  for (int i = x - 3; i <= x + 3; i++) {
+    Rgb c = rgb(px[size_t(y) * w + i]);
+    a.r += c.r / 7, a.g += c.g / 7, a.b += c.b / 7;
+  }
+  return a;
+}
+double distance(const Rgb& a, const Rgb& b) { return std::fabs(a.r - b.r) + std::fabs(a.g - b.g) + std::fabs(a.b - b.b); }
+// The largest colour change between neighbouring rows from y0 to y1.
+double largest_row_step(const std::vector<uint32_t>& px, int w, int x, int y0, int y1) {
+  double m = 0;
+  for (int y = y0; y < y1; y++) m = std::max(m, distance(row_colour(px, w, x, y), row_colour(px, w, x, y + 1)));
+  return m;
+}
+
+// Open sea everywhere: the near water hands over to the horizon ring at the
+// land disc's edge, about 130 cells out, and the colour must carry on at
+// both qualities (the land renderer is made again for each), from low and
+// from high above.
+TEST_F(DeferredTest, FarWaterContinuesTheNearWaterAtTheDiscEdge) {
+  test_world::flat(-6, D3dColor(0xFFBCA77Au));
+  for (int i = 0; i < HMAP_CELLS; i++) water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth = 6;
+  test_world::settle();
+  int w = get_target_width(), h = get_target_height();
+  for (int q : {0, 1}) {
+    HeightmapRenderer::close();
+    gfx_quality = q;
+    HeightmapRenderer::init();
+    for (float height : {25.f, 70.f}) {
+      float pitch = -std::atan2(height, 130.f);  // the disc's edge in the middle of the view
+      std::vector<uint32_t> px = draw(128.5f, height, 128.5f, 0, pitch);
+      // Two seconds of steps, so that both ripple phases of the near water
+      // have been laid out as they are in a running game.
+      for (int i = 0; i < 41; i++) HeightmapRenderer::step(0.05f);
+      for (int i = 0; i < 3; i++) px = draw(128.5f, height, 128.5f, 0, pitch);
+      if (const char* dump = std::getenv("TOLVANE_DUMP_SEA")) {
+        std::vector<uint8_t> bgra(px.size() * 4);
+        for (size_t i = 0; i < px.size(); i++)
+          for (int c = 0; c < 4; c++) bgra[i * 4 + c] = uint8_t(px[i] >> (8 * c));
+        std::string name = std::string(dump) + "_" + std::to_string(int(height)) + (q ? "_high.png" : "_low.png");
+        write_bgra_png(name.c_str(), bgra.data(), w, h, w * 4);
+      }
+      // Straight ahead, the change from row to row across the disc's edge
+      // (from 118 to 136 cells out: the water window ends a little before
+      // the disc) against the change from row to row over as many cells
+      // further in.
+      double x = 0, y136 = 0, y118 = 0, y100 = 0;
+      ASSERT_TRUE(project(vec4f(128.5f, 0, 128.5f + 136, 1), w, h, x, y136));
+      ASSERT_TRUE(project(vec4f(128.5f, 0, 128.5f + 118, 1), w, h, x, y118));
+      ASSERT_TRUE(project(vec4f(128.5f, 0, 128.5f + 100, 1), w, h, x, y100));
+      double seam = largest_row_step(px, w, int(x), int(y136), int(y118) + 1);
+      double inside = largest_row_step(px, w, int(x), int(y118), int(y100) + 1);
+      int e = int(y136);
+      SCOPED_TRACE(testing::Message() << "camera height " << height << ", quality " << q);
+      EXPECT_LT(seam, inside + 8.0) << "inside " << inside << " rows " << y136 << ".." << y118 << ".." << y100;
+      Rgb far = row_colour(px, w, int(x), e - 1);
+      EXPECT_GT(far.b, far.r + 10) << "far water is blue, not sky-pale: " << far.r << "," << far.g << "," << far.b;
+    }
+  }
+  HeightmapRenderer::close();
+  gfx_quality = 1;
+  HeightmapRenderer::init();
+}
+
 TEST(FrameColour, FlashFadesOutInAboutOnePointFourSeconds) {
   vec4f c(1, 0.5f, -0.2f, 1), prev;
   int steps = 0;

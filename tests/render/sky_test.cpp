@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/globals.h"
+#include "platform/messages.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
 
@@ -164,12 +165,55 @@ TEST_F(SkyTest, ReloadRunsOnlyChangedFilesAndUpdatesTheColours) {
   EXPECT_FLOAT_EQ(Sky::table()[2].z, 2);  // the main file's second run
 }
 
+// Where message boxes are off, the on-screen band is all a modder sees: a
+// sky error must reach it with the file, line and column (relative to the
+// program's folder), at run time and on a reload, and leave when fixed.
+TEST_F(SkyTest, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
+  set_error_message(nullptr);
+  std::string log = open_and_set("function get_sky_colors(e) {\n  local a = null;\n  return a.len();\n}\n", vec4f(0, 1, 1, 0));
+  EXPECT_STREQ(get_error_message(), "Error in sky script:\nsky.nut:3:12: the index 'len' does not exist");
+  EXPECT_NE(log.find("sky.nut:3:12: ERROR: the index 'len' does not exist"), std::string::npos) << log;
+  EXPECT_EQ(log.find(dir), std::string::npos) << "paths are relative to the program's folder: " << log;
+
+  write_file("sky.nut", COUNTING, 2000);
+  Sky::check_reload();
+  EXPECT_FALSE(has_error_message()) << "fixed: " << get_error_message();
+
+  // A broken edit: the working function stays, the compile error shows.
+  write_file("sky.nut", "function get_sky_colors(e) {\n  return 1 +;\n}\n", 3000);
+  testing::internal::CaptureStdout();
+  Sky::check_reload();
+  log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in sky script:\nsky.nut:2:13: ", 0), 0u) << get_error_message();
+  EXPECT_NE(log.find("sky.nut:2:13: error: "), std::string::npos) << log;
+  write_file("sky.nut", COUNTING, 3500);
+  Sky::check_reload();
+  EXPECT_FALSE(has_error_message()) << get_error_message();
+  // Someone else's message stays when the sky is fixed.
+  set_error_message("Error in world gen script:\nx");
+  write_file("sky.nut", COUNTING, 4000);
+  Sky::check_reload();
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\nx");
+  set_error_message(nullptr);
+}
+
+// A sky script that does not compile at start-up is still fatal, but the
+// message says where.
+TEST_F(SkyTest, BrokenScriptAtStartUpIsFatalWithItsPlace) {
+  write_file("sky_broken.nut", "function get_sky_colors(e) {\n  return [;\n}\n", 1000);
+  EXPECT_EXIT(open_sky_script("sky_broken.nut"), testing::ExitedWithCode(100),
+              "error in sky script\nsky_broken.nut:2:11: ");
+}
+
 TEST_F(SkyTest, AColourFunctionThatNeverReturnsIsStoppedOnceAndTheFixIsPickedUp) {
 #ifndef SQ_HAS_CALLTIMELIMIT
   GTEST_SKIP() << "the installed Squirrel has no watchdog";
 #endif
-  std::string log = open_and_set("function get_sky_colors(e) {\n  while (true) {}\n}\n", vec4f(0, 1, 1, 0));
-  EXPECT_NE(log.find("script ran for more than 0.5 s (line 2 of "), std::string::npos) << log;
+  set_error_message(nullptr);
+  open_and_set("function get_sky_colors(e) {\n  while (true) {}\n}\n", vec4f(0, 1, 1, 0));
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in sky script:\nsky.nut:2:", 0), 0u) << get_error_message();
+  EXPECT_NE(std::string(get_error_message()).find(": script ran for more than 0.5 s"), std::string::npos)
+      << get_error_message();
   expect_defaults();
   // Stopped for good until its file changes: later frames do not stall.
   testing::internal::CaptureStdout();

@@ -157,7 +157,7 @@ TEST_F(Vm, CallStackPrinterLimitsAndNames) {
   printed.clear();
   EXPECT_FALSE(run_text(vm, "deep(30)"));
   EXPECT_NE(printed.find("\nCALLSTACK\n"), std::string::npos);
-  EXPECT_NE(printed.find("ERROR: bottom (in deep())"), std::string::npos);
+  EXPECT_NE(printed.find("test.nut:1:55: ERROR: bottom (in deep())"), std::string::npos) << printed;
   EXPECT_NE(printed.find("\nLOCALS\n"), std::string::npos);
   size_t calls = 0, locals = 0;
   for (size_t p = 0; (p = printed.find("function deep() (CALLSTACK)", p)) != std::string::npos; p++) calls++;
@@ -177,8 +177,7 @@ TEST_F(Vm, CompilerErrorsArePrinted) {
   printed.clear();
   const char* bad = "local x = ;";
   EXPECT_FALSE(compile_buffer(vm, bad, SQInteger(strlen(bad)), "broken.nut"));
-  EXPECT_NE(printed.find("bin/broken.nut(1,"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("): error: "), std::string::npos);
+  EXPECT_NE(printed.find("broken.nut:1:11: error: expression expected"), std::string::npos) << printed;
 }
 
 TEST_F(Vm, SqFuncCallsAndCollectedEnvironments) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/globals.h"
 #include "platform/messages.h"
@@ -231,7 +232,7 @@ TEST_F(WorldGen, ErrorsDuringGenerationKeepWhatWasMade) {
   close_world_gen_vm();
   ASSERT_TRUE(load("function generate_world() { place_house(\"here\", 1, 0); }"));
   EXPECT_FALSE(generate_world());
-  EXPECT_STREQ(get_error_message(), "Error in world gen script:\nsq_get*() failed (type error)");
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/main.nut:1:29: sq_get*() failed (type error)");
   EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);
 }
 
@@ -262,6 +263,104 @@ TEST_F(WorldGen, BrokenMainScriptIsReportedAndFixedByReload) {
 TEST_F(WorldGen, MissingMainScript) {
   EXPECT_FALSE(create_world_gen_vm("gen/none.nut"));
   EXPECT_NE(std::string(get_error_message()).find("can't open script file"), std::string::npos);
+}
+
+// A modder's edit that changes nothing must give back the world on screen;
+// the generate key still moves on to a new world.
+TEST_F(WorldGen, ReloadRegeneratesTheWorldOnScreen) {
+  const char* script = "function generate_world() { reseed_noise(); add_simplex_noise(4, 8, 1, 1, 0.5); hmap_noise <- hmrnd(); }";
+  ASSERT_TRUE(load(script));
+  game_rnd_seed = 77;
+  ASSERT_TRUE(generate_world());
+  std::vector<float> first(hmap, hmap + HMAP_CELLS);
+  ASSERT_TRUE(generate_world());  // the generate key: the generator's next state
+  std::vector<float> shown(hmap, hmap + HMAP_CELLS);
+  uint64_t shown_seed = last_world_seed();
+  EXPECT_NE(first, shown);
+  EXPECT_NE(shown_seed, 77u);
+
+  write_file(dir + "gen/main.nut", (std::string(script) + "\n// a comment\n").c_str());
+  set_file_time(dir + "gen/main.nut", 4000000);
+  ASSERT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message());
+  EXPECT_EQ(last_world_seed(), shown_seed);
+  EXPECT_TRUE(std::vector<float>(hmap, hmap + HMAP_CELLS) == shown) << "the same world after a no-op edit";
+
+  ASSERT_TRUE(generate_world());
+  EXPECT_FALSE(std::vector<float>(hmap, hmap + HMAP_CELLS) == shown) << "G still makes a new world";
+}
+
+TEST_F(WorldGen, SeaLevelIsReportedPerWorld) {
+  ASSERT_TRUE(load("n <- 0; function generate_world() { if (n++ == 0) set_sea_level(2.5); }"));
+  float level = -1;
+  ASSERT_TRUE(generate_world());
+  EXPECT_TRUE(last_world_sea_level(level));
+  EXPECT_FLOAT_EQ(level, 2.5f);
+  ASSERT_TRUE(generate_world());
+  EXPECT_FALSE(last_world_sea_level(level)) << "a world that reports none has none";
+}
+
+// A world is spread over several files: every error names its file (relative
+// to the program's folder), line and column, on screen and in the log.
+TEST_F(WorldGen, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
+  write_file(dir + "gen/land.nut", "function lift() {\n  add_simplex_noise(1, 1, 1, 1, 0.5);\n  local t = {};\n  return t.missing;\n}\n");
+  ASSERT_TRUE(load("include(\"gen/land.nut\");\nfunction generate_world() {\n  lift();\n}\n"));
+  printed.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(generate_world());
+  std::string log = printed + testing::internal::GetCapturedStdout();
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/land.nut:4:12: the index 'missing' does not exist");
+  EXPECT_NE(log.find("gen/land.nut:4:12: ERROR: the index 'missing' does not exist (in lift())"), std::string::npos) << log;
+  EXPECT_NE(log.find("gen/main.nut:3: function generate_world() (CALLSTACK)"), std::string::npos) << log;
+  EXPECT_EQ(log.find(dir), std::string::npos) << "no program folder in front: " << log;
+
+  // A native call that rejects its arguments: the line that called it.
+  write_file(dir + "gen/land.nut", "function lift() {\n  place_house(\"x\", 1, 0);\n}\n");
+  set_file_time(dir + "gen/land.nut", 5000000);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(world_gen_reload_check());
+  log = testing::internal::GetCapturedStdout();
+  EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/land.nut:2:3: sq_get*() failed (type error)");
+  EXPECT_NE(log.find("gen/land.nut:2:3: sq_get*() failed (type error)"), std::string::npos) << log;
+
+  // A syntax error in the edited file.
+  write_file(dir + "gen/land.nut", "function lift() {\n  local x = ;\n}\n");
+  set_file_time(dir + "gen/land.nut", 5000100);
+  printed.clear();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(world_gen_reload_check());
+  log = printed + testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\ngen/land.nut:2:13: expression expected", 0), 0u)
+      << get_error_message();
+  EXPECT_NE(log.find("gen/land.nut:2:13: error: expression expected"), std::string::npos) << log;
+}
+
+// An included file that does not compile is swallowed by the include while
+// the main file runs on; the owner still reports it, and what then fails for
+// want of the file's functions goes to the log, not over it on screen.
+TEST_F(WorldGen, AFileThatFailsInsideAnIncludeIsTheErrorShown) {
+  write_file(dir + "gen/land.nut", "function lift() {\n  local x = ;\n}\n");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(load("include(\"gen/land.nut\");\nfunction generate_world() {\n  lift();\n}\n"));
+  const std::string shown = "Error in world gen script:\ngen/land.nut:2:13: expression expected";
+  EXPECT_EQ(std::string(get_error_message()).rfind(shown, 0), 0u) << get_error_message();
+  EXPECT_FALSE(generate_world());
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(std::string(get_error_message()).rfind(shown, 0), 0u) << get_error_message();
+  // The failed include stopped main.nut: it defined no generate_world to run.
+  EXPECT_EQ(log.find("the index 'lift' does not exist"), std::string::npos) << log;
+
+  // An edit that adds a broken include is reported the same way.
+  write_file(dir + "gen/land.nut", "function lift() {}\n");
+  set_file_time(dir + "gen/land.nut", 6000000);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message()) << get_error_message();
+  write_file(dir + "gen/extra.nut", "x <- ;\n");
+  write_file(dir + "gen/main.nut", "include(\"gen/land.nut\");\ninclude(\"gen/extra.nut\");\nfunction generate_world() {\n  lift();\n}\n");
+  set_file_time(dir + "gen/main.nut", 6000100);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\ngen/extra.nut:1:6: ", 0), 0u)
+      << get_error_message();
 }
 
 TEST_F(WorldGen, HostileArgumentsAreScriptErrorsNamingTheRange) {
@@ -330,8 +429,8 @@ TEST_F(WorldGen, AnEndlessLoopEditedInIsStoppedAtItsLineAndTheFixRuns) {
   set_file_time(dir + "gen/main.nut", 4000000);
   EXPECT_TRUE(world_gen_reload_check());
   std::string shown = get_error_message();
-  EXPECT_NE(shown.find("script ran for more than 0.2 s (line "), std::string::npos) << shown;
-  EXPECT_NE(shown.find("gen/main.nut)"), std::string::npos) << shown;
+  EXPECT_EQ(shown.rfind("Error in world gen script:\ngen/main.nut:", 0), 0u) << shown;
+  EXPECT_NE(shown.find(": script ran for more than 0.2 s"), std::string::npos) << shown;
   EXPECT_EQ(hmap[99], 3.0f);
   EXPECT_EQ(target_hmap[99], 3.0f);
   EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);

@@ -318,7 +318,8 @@ static SQInteger RecordingHandler(HSQUIRRELVM v) {
   g_handler_report = std::string("error=") + err;
   SQStackInfos si;
   for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); level++) {
-    g_handler_report += std::string(" | ") + (si.funcname ? si.funcname : "unknown") + ":" + std::to_string(si.line);
+    g_handler_report += std::string(" | ") + (si.funcname ? si.funcname : "unknown") + ":" + std::to_string(si.line) + ":" +
+                        std::to_string(si.column);
   }
   const SQChar *name;
   for (SQUnsignedInteger i = 0; (name = sq_getlocal(v, 1, i)) != nullptr; i++) {
@@ -339,7 +340,7 @@ TEST_F(VmTest, RuntimeErrorHandlerSeesIntactStack) {
   g_handler_report.clear();
   ASSERT_FALSE(Run("function inner(q) {\n local k = 7;\n return q.nothing;\n}\nfunction outer() { return inner({}); }\nouter();"));
   EXPECT_EQ(g_handler_report,
-            "error=the index 'nothing' does not exist | inner:3 | outer:5 | main:6 this q k=7");
+            "error=the index 'nothing' does not exist | inner:3:11 | outer:5:27 | main:6:1 this q k=7");
   EXPECT_EQ(sq_gettop(v), 0);
   // caught errors do not reach the handler
   g_handler_report.clear();

@@ -3,6 +3,7 @@
 // and a hash of the world, and writes picture files of the result.
 //
 //   worldgen [-seed N] [-script FILE] [-out DIR]
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,8 +26,9 @@ void usage(FILE* f) {
       "usage: worldgen [-seed N] [-script FILE] [-out DIR]\n"
       "  -seed N       world seed (decimal, unsigned 64-bit); default: the counter\n"
       "  -script FILE  world script to run instead of gen/main.nut\n"
-      "  -out DIR      folder for height.png, color.png, water.png, height16.png\n"
-      "                and preview.png (default: the current directory)\n",
+      "  -out DIR      folder (made when missing) for height.png, color.png,\n"
+      "                water.png, height16.png, height16.json and preview.png\n"
+      "                (default: the current directory)\n",
       f);
 }
 
@@ -46,6 +48,25 @@ std::string absolute(const char* path) {
   char cwd[PATH_MAX];
   if (!getcwd(cwd, sizeof(cwd))) return path;
   return std::string(cwd) + "/" + path;
+}
+// Creates a folder and any missing folders above it; false (with a
+// message) when one cannot be made.
+bool make_folders(const std::string& dir) {
+  for (size_t i = 1; i <= dir.size(); i++) {
+    if (i < dir.size() && dir[i] != '/') continue;
+    std::string part = dir.substr(0, i);
+    struct stat st;
+    if (stat(part.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) continue;
+      std::fprintf(stderr, "worldgen: '%s' is not a folder\n", part.c_str());
+      return false;
+    }
+    if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+      std::fprintf(stderr, "worldgen: can't create folder '%s': %s\n", part.c_str(), std::strerror(errno));
+      return false;
+    }
+  }
+  return true;
 }
 }  // namespace
 
@@ -90,7 +111,14 @@ int main(int argc, char** argv) {
   }
   std::printf("world hash: %016llx\n", (unsigned long long)world_hash());
   std::fflush(stdout);
+  if (!make_folders(out)) {
+    close_world_gen_vm();
+    return 3;
+  }
+  float sea = 0;
+  bool has_sea = last_world_sea_level(sea);
   bool written = write_world_previews(out.c_str());
+  written = write_height_scale(out.c_str(), has_sea ? &sea : nullptr, last_world_seed()) && written;
   close_world_gen_vm();
   return written ? 0 : 3;
 }

@@ -109,11 +109,42 @@ uint64_t world_hash() {
   return h;
 }
 
-bool write_world_previews(const char* dir) {
+namespace {
+std::string folder_prefix(const char* dir) {
   std::string base = dir && dir[0] ? std::string(dir) : std::string(".");
   if (base.back() != '/') base += '/';
-  float lo = hmap[0], hi = hmap[0];
+  return base;
+}
+
+void height_range(float& lo, float& hi) {
+  lo = hi = hmap[0];
   for (float h : hmap) lo = std::min(lo, h), hi = std::max(hi, h);
+}
+}  // namespace
+
+bool write_height_scale(const char* dir, const float* sea_level, uint64_t seed) {
+  std::string path = folder_prefix(dir) + "height16.json";
+  float lo, hi;
+  height_range(lo, hi);
+  char sea[32] = "null";
+  if (sea_level) std::snprintf(sea, sizeof(sea), "%.9g", double(*sea_level));
+  // The seed as a string: 64-bit values do not survive a double.
+  char text[512];
+  int n = std::snprintf(text, sizeof(text),
+                        "{\n  \"height_min\": %.9g,\n  \"height_max\": %.9g,\n  \"sea_level\": %s,\n"
+                        "  \"seed\": \"%llu\",\n  \"world_hash\": \"%016llx\"\n}\n",
+                        double(lo), double(hi), sea, (unsigned long long)seed, (unsigned long long)world_hash());
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f && std::fwrite(text, 1, size_t(n), f) == size_t(n);
+  if (f) ok = (std::fclose(f) == 0) && ok;
+  if (!ok) debug("can't write '%s'", path.c_str());
+  return ok;
+}
+
+bool write_world_previews(const char* dir) {
+  std::string base = folder_prefix(dir);
+  float lo, hi;
+  height_range(lo, hi);
   float range = hi > lo ? hi - lo : 1.0f;
   float maxDepth = 0;
   for (int z = 0; z < N; z++)
