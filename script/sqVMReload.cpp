@@ -35,6 +35,22 @@ void script_include(HSQUIRRELVM v, const char* name) {
 }
 }  // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+#define TOLVANE_SLOW_BUILD_SCALE 20.0f
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLVANE_SLOW_BUILD_SCALE 20.0f
+#endif
+#endif
+#if !defined(TOLVANE_SLOW_BUILD_SCALE) && !defined(NDEBUG)
+#define TOLVANE_SLOW_BUILD_SCALE 5.0f
+#endif
+#ifndef TOLVANE_SLOW_BUILD_SCALE
+#define TOLVANE_SLOW_BUILD_SCALE 1.0f
+#endif
+
+float SqReloadableVM::applied_time_limit(float seconds) { return seconds * TOLVANE_SLOW_BUILD_SCALE; }
+
 SqReloadableVM::~SqReloadableVM() { close(); }
 
 bool SqReloadableVM::open(int initial_stack) {
@@ -42,7 +58,7 @@ bool SqReloadableVM::open(int initial_stack) {
   vm = sqbind::open_vm(initial_stack);
   if (!vm) return false;
 #ifdef SQ_HAS_CALLTIMELIMIT
-  sq_setcalltimelimit(vm, call_time_limit);
+  sq_setcalltimelimit(vm, applied_time_limit(call_time_limit));
 #endif
   sq_pushregistrytable(vm);
   sq_pushstring(vm, REGISTRY_KEY, -1);

@@ -176,8 +176,8 @@ TEST_F(Reload, AnEndlessFileIsStoppedAndTheFixedFileRunsOnReload) {
   GTEST_SKIP() << "the installed Squirrel has no watchdog";
 #endif
   rvm.files.clear();
-  rvm.call_time_limit = 0.2f;
   ASSERT_TRUE(rvm.open(1024));
+  sq_setcalltimelimit(rvm.vm, 0.2f);
   script("main.nut", "while (true) {}");
   EXPECT_FALSE(rvm.include("main.nut"));
   std::string err = sqbind::last_error_text(rvm.vm);
