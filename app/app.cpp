@@ -6,7 +6,9 @@
 
 #include "app/camera.h"
 #include "app/effects.h"
+#include "app/gameobj_glue.h"
 #include "platform/globals.h"
+#include "platform/sim_step.h"
 #include "platform/input.h"
 #include "platform/log.h"
 #include "app/main_loop.h"
@@ -65,6 +67,7 @@ void handle_setting_keys() {
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
+  gameobj_handle_keys();
   auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
   if (world_key('G')) generate_world();
   if (world_key('H')) HeightmapData::addWaterKey();
@@ -121,8 +124,10 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  gameobj_startup();
   effects_init();
   if (gfx_quality == 1) init_shadows();
+  gameobj_init_objects();
   register_standard_gui_behaviours();
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
@@ -130,6 +135,7 @@ void app_init() {
   HeightmapData::world_hooks.restartClock = reset_update_time;
   create_world_gen_vm();
   generate_world();
+  if (automation.has_cam) gameobj_place_player_at_camera();
 }
 
 void app_close() {
@@ -137,6 +143,7 @@ void app_close() {
   HeightmapData::world_hooks.restartClock = nullptr;
   HeightmapData::world_hooks.progress = nullptr;
   unregister_standard_gui_behaviours();
+  gameobj_shutdown();
   close_shadows();
   effects_close();
   close_debug_vis();
@@ -166,6 +173,7 @@ void app_update(float dt) {
   }
   HeightmapData::stepWorld(dt);
   effects_step(dt);
+  gameobj_update(dt);
 }
 
 void app_render(float k) {
@@ -174,6 +182,7 @@ void app_render(float k) {
   else
     game_camera_mouse_look(k);
   set_camera_frame(k);
+  gameobj_set_frame_time(k * SIM_STEP_SECONDS);
   vec4f flash(prev_frame_color.x + (cur_frame_color.x - prev_frame_color.x) * k,
               prev_frame_color.y + (cur_frame_color.y - prev_frame_color.y) * k,
               prev_frame_color.z + (cur_frame_color.z - prev_frame_color.z) * k,
@@ -184,6 +193,7 @@ void app_render(float k) {
 
 void app_hot_reload_checks() {
   reload_changed_shaders();
+  gameobj_reload_check();
   Sky::check_reload();
   effects_reload_check();
   world_gen_reload_check();

@@ -20,10 +20,9 @@ constexpr float CAMERA_FOV = 1.2915436464758039f;  // 74 degrees
 constexpr float CAMERA_ZNEAR = 0.1f, CAMERA_ZFAR = 512.f;
 constexpr float CAMERA_MAX_PITCH = 1.5707964f;
 
-extern Matrix44 cur_view_itm;  // camera matrix: rows right, up, forward, position
-extern Matrix44 cur_view_tm;   // view matrix (its inverse)
-extern Matrix44 cur_glob_tm;   // view x projection
-extern vec4f cur_glob_rk;      // per-axis bound for sphere visibility tests
+// The frame matrices and reset_fly_control() are declared with the services
+// the module calls back.
+#include "objects/shell_exports.h"
 
 // The local player as the game camera sees it; installed by the game-object
 // host. `move` asks the module to move the player, `eye` returns its eye.
@@ -39,9 +38,7 @@ using MouseClaimQuery = bool (*)();
 void set_spell_ui_mouse_claim(MouseClaimQuery query);
 
 void set_camera_pos(const vec4f& pos);
-void reset_fly_control();
 void camera_save_previous();
-void camera_set_angles(float yaw, float pitch);
 
 Matrix44 camera_matrix(float f);
 void game_camera_step(float dt);

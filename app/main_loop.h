@@ -17,9 +17,8 @@ extern int gpu_load_hist[TIME_HIST_LEN];    // GPU activity in percent, -1 unkno
 extern int frame_hist_pos;                  // shared by the two above
 
 void set_update_rate(int steps_per_second, int catchup_limit);
-// Starts the current step's clock again so that a long operation inside the
-// step (world generation) is not counted in its duration.
-void reset_update_time();
+// reset_update_time() is declared with the services the module calls back.
+#include "objects/shell_exports.h"
 
 // Everything the loop drives, behind one interface so that tests can run it
 // against a scripted clock.

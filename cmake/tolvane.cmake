@@ -17,3 +17,22 @@ function(tolvane_test name)
 endfunction()
 
 include(GoogleTest)
+
+# tolvane_export_to_gameobj(TARGET)
+# The game-object module calls back into the program that loads it. Linking
+# takes from a static library only what the program itself uses, so the
+# libraries whose services the module may call go in whole.
+function(tolvane_export_to_gameobj target)
+  # Named by generator expressions: some of these libraries are defined
+  # after the programs that use them.
+  set(libs platform world script worldgen_script device render objects)
+  if(NOT TOLVANE_SYSTEM_SQUIRREL)
+    list(APPEND libs sqvm)
+  endif()
+  set(files)
+  foreach(lib ${libs})
+    list(APPEND files $<TARGET_FILE:${lib}>)
+  endforeach()
+  target_link_options(${target} PRIVATE LINKER:--whole-archive ${files} LINKER:--no-whole-archive)
+  set_target_properties(${target} PROPERTIES ENABLE_EXPORTS ON)
+endfunction()

@@ -39,6 +39,8 @@ function found_settlement(w, sea) {
   if (castle == null) return;
   place_house(castle[0], castle[1], -1);
   w.castle <- castle;
+  // The game-object module, when present, puts the player's castle here.
+  if ("set_castle_site" in getroottable()) set_castle_site(castle[0], castle[1]);
 
   // Towers on dry, even ground around the castle, each joined to it by a
   // wall along x and one along z.

@@ -106,6 +106,23 @@ TEST_F(GameRun, NoWindowIsAFailureNotASuccess) {
   EXPECT_FALSE(contains(r.output, "closing...")) << "nothing was started, so nothing shuts down";
 }
 
+TEST_F(GameRun, LoadsTheObjectModuleAndStartsThePlayerAboveTheCastle) {
+  RunResult r = run("-steps 3 -seed 42");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  size_t loaded = r.output.find("gameobj.so");
+  size_t generated = r.output.find("generated world in");
+  size_t player = r.output.find("player starts above the castle");
+  ASSERT_NE(loaded, std::string::npos) << r.output;
+  ASSERT_NE(player, std::string::npos) << r.output;
+  EXPECT_LT(loaded, generated);
+  EXPECT_LT(generated, player);
+  // The module binds every instance renderer to its generated mesh at start-up.
+  size_t bound = r.output.find("instance renderers bound: 25 of 25");
+  ASSERT_NE(bound, std::string::npos) << r.output;
+  EXPECT_LT(loaded, bound);
+  EXPECT_LT(bound, generated);
+}
+
 // The effect script of a running game: edited into a broken state, it shows
 // the error on screen and the game goes on to its last step.
 TEST_F(GameRun, BrokenEffectScriptEditIsShownAndTheGameRunsOn) {

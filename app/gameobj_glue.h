@@ -1,0 +1,23 @@
+#pragma once
+// Where the game meets the game-object module: start-up, the per-step and
+// per-frame calls, the once-a-second reload check, the keys and shutdown.
+// Everything goes through the module's bound entry points; an unbound one
+// is skipped.
+
+// Loads the module and starts its instance renderers (before the effects
+// and shadows are set up).
+void gameobj_startup();
+// The module's init_gameobj, and the seams of the camera, the scene, the
+// land renderer and world generation (after the shadows are set up).
+void gameobj_init_objects();
+// After the first world: the player starts where the -cam option put the camera.
+void gameobj_place_player_at_camera();
+void gameobj_shutdown();
+
+void gameobj_update(float dt);
+// Seconds since the last step, for the module's drawing this frame.
+void gameobj_set_frame_time(float t);
+// Ctrl+M and Ctrl+N.
+void gameobj_handle_keys();
+// Rebuilds and swaps the module when its sources changed.
+void gameobj_reload_check();

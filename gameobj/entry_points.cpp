@@ -1,0 +1,144 @@
+// The entry points the game binds by name. Those the spells, monsters,
+// instance renderers and effects will fill are here already so that the
+// game binds a complete table; until then they do nothing.
+
+namespace {
+template <typename List, typename Fn>
+void for_each_object(List& list, Fn fn) {
+  // Walked from the end: an object that leaves the list while visited does
+  // not make the walk skip another.
+  for (int i = list.count - 1; i >= 0; i--)
+    if (i < list.count) fn(list.data[i]);
+}
+
+// The world script tells where it put the castle.
+SQInteger sq_set_castle_site(HSQUIRRELVM vm) {
+  SQFloat x = 0, z = 0;
+  if (SQ_FAILED(sq_getfloat(vm, 2, &x)) || SQ_FAILED(sq_getfloat(vm, 3, &z)))
+    return sq_throwerror(vm, "set_castle_site(x, z): numbers expected");
+  for (int i = CastleObject_list.count - 1; i >= 0; i--) CastleObject_list[i]->destroy();
+  CastleObject* c = spawn(CastleObject_list);
+  c->pos = vec4f(float(x) + 0.5f, HeightmapData::hmap[HeightmapData::cellIndex(int(x), int(z))], float(z) + 0.5f, 1);
+  update_proximity(c, c->boundRect());
+  return 0;
+}
+
+void register_script_function(HSQUIRRELVM vm, const char* name, SQFUNCTION fn) {
+  sq_pushroottable(vm);
+  sq_pushstring(vm, name, -1);
+  sq_newclosure(vm, fn, 0);
+  sq_newslot(vm, -3, SQFalse);
+  sq_pop(vm, 1);
+}
+
+template <typename T>
+T* make_spell(DynArray<T*>& list) {
+  T* s = spawn(list, false);
+  Spell_list.push_back(s);
+  return s;
+}
+
+Player* make_local_player() {
+  Player* p = spawn(Player_list);
+  local_player = p;
+  return p;
+}
+}  // namespace
+
+void toggle_mana_cheat() {
+  if (!local_player) return;
+  local_player->manaCheat = !local_player->manaCheat;
+  visual_log("mana cheat %s", local_player->manaCheat ? "on" : "off");
+}
+
+void toggle_monster_spawn() {
+  monster_spawn_enabled = !monster_spawn_enabled;
+  visual_log("monster spawn %s", monster_spawn_enabled ? "on" : "off");
+}
+
+void add_water_source(const vec4f&, float, float) {}
+void apply_fireball(const vec4f&, float) {}
+void add_water_globe(const vec4f&, float, float) {}
+void spawn_monster(const vec4f&) {}
+void spawn_monsters(float) {}
+bool is_world_complete() { return false; }
+void init_inst_render() { bind_inst_renderers(); }
+void do_inst_render(float) { draw_inst_renderers(); }
+void generate_objects() {}
+void render_building(const HeightmapData::Surface& s, int x, int z) { write_building_record(s, x, z); }
+void spawn_fireball_fx(const vec4f&, const vec4f&) {}
+void fireball_explode_fx(const vec4f&) {}
+void spawn_waterball_missile_fx(const vec4f&, const vec4f&) {}
+void spawn_magic_missile_fx(const vec4f&, const vec4f&) {}
+void spawn_water_source_fx(const vec4f&) {}
+void spawn_water_sink_fx(const vec4f&) {}
+void spawn_meteor_fx(const vec4f&, const vec4f&) {}
+void meteor_explode_fx(const vec4f&) {}
+void wyvern_death_fx(const vec4f&) {}
+void init_fx_data() {}
+
+// The ten spell places, row by row; the player starts with Hill and Fireball.
+void init_spell_grid() {
+  Spell* places[SPELL_GRID_NY * SPELL_GRID_NX] = {
+      make_spell(FireballSpell_list),    make_spell(WaterballSpell_list), make_spell(FaultSpell_list),
+      make_spell(HouseSpell_list),       make_spell(MeteorSpell_list),    make_spell(HillSpell_list),
+      make_spell(PitSpell_list),         make_spell(WaterSourceSpell_list), make_spell(WaterSinkSpell_list),
+      make_spell(CastleSpell_list)};
+  for (int i = 0; i < SPELL_GRID_NY * SPELL_GRID_NX; i++) spell_grid[i / SPELL_GRID_NX][i % SPELL_GRID_NX] = places[i];
+  if (local_player) {
+    local_player->hands[0] = spell_grid[1][0];
+    local_player->hands[1] = spell_grid[0][0];
+  }
+}
+
+void init_gameobj() {
+  if (!local_player) make_local_player();
+  if (!spell_grid[0][0]) init_spell_grid();
+}
+
+void update_gameobj(int, float dt) {
+  free_deleted_objects();
+  anim_clock += dt;
+  for_each_object(GameObj_list, [dt](GameObj* obj) { obj->update(dt); });
+}
+
+// Objects queue their records; then every renderer draws what it holds,
+// the house cells the land handed over included.
+void render_gameobj(float t) {
+  for_each_object(GameObj_list, [t](GameObj* obj) { obj->render(t); });
+  do_inst_render(t);
+}
+
+void render_gameobj_shadow(float t) {
+  for_each_object(GameObj_list, [t](GameObj* obj) { obj->renderShadow(t); });
+}
+
+void render_debug_vis_gameobj(float t) {
+  for_each_object(GameObj_list, [t](GameObj* obj) { obj->renderDebug(t); });
+}
+
+// Everything of the old world goes; the player and the spells stay.
+void remove_all_gameobj() {
+  for_each_object(GameObj_list, [](GameObj* obj) {
+    if (obj != local_player) obj->destroy();
+  });
+  free_deleted_objects();
+}
+
+void delete_gameobj(BaseObject* obj) {
+  if (obj) obj->destroy();
+}
+
+// Frees every object, the player and the spells included.
+void close_gameobj() {
+  for_each_object(GameObj_list, [](GameObj* obj) { obj->destroy(); });
+  for_each_object(Spell_list, [](Spell* obj) { obj->destroy(); });
+  for (auto& row : spell_grid)
+    for (Spell*& s : row) s = nullptr;
+  free_deleted_objects();
+}
+
+void bind_gameobj(HSQUIRRELVM vm) {
+  register_script_function(vm, "set_castle_site", sq_set_castle_site);
+  register_script_function(vm, "place_test_objects", sq_place_test_objects);
+}

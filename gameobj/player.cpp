@@ -1,0 +1,98 @@
+// The local player: it flies where the game camera steers it, keeps clear of
+// the land and the water, and starts every world hovering above the castle.
+
+namespace {
+constexpr float MIN_CLEARANCE = 2.f;     // above the land or water surface
+constexpr float MAX_FLIGHT_HEIGHT = 160.f;
+constexpr float CASTLE_HOVER = 14.f;     // height above the castle at the start
+constexpr float CASTLE_BACKOFF = 18.f;   // distance south of it, facing it
+constexpr float BANK_GAIN = 0.05f;
+constexpr float START_PITCH = -0.52f;    // about 30 degrees down toward the castle
+
+float wrap_coord(float v) {
+  v = std::fmod(v, float(HMAP_SIZE));
+  return v < 0 ? v + float(HMAP_SIZE) : v;
+}
+
+// Land or water surface under a point, interpolated between cell corners.
+float surface_height(float x, float z) {
+  using namespace HeightmapData;
+  float fx = std::floor(x), fz = std::floor(z);
+  int ix = int(fx), iz = int(fz);
+  float tx = x - fx, tz = z - fz;
+  auto top = [](int cx, int cz) {
+    float land = hmap[cellIndex(cx, cz)];
+    return land + water[cz & HMAP_MASK][cx & HMAP_MASK].depth;
+  };
+  float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
+  float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
+  return a + (b - a) * tz;
+}
+
+void keep_in_air(vec4f& p) {
+  p.x = wrap_coord(p.x);
+  p.z = wrap_coord(p.z);
+  float floor_y = surface_height(p.x, p.z) + MIN_CLEARANCE;
+  if (p.y < floor_y) p.y = floor_y;
+  if (p.y > MAX_FLIGHT_HEIGHT) p.y = MAX_FLIGHT_HEIGHT;
+}
+
+CastleObject* first_castle() { return CastleObject_list.count ? CastleObject_list[0] : nullptr; }
+
+// After a world is made: above the castle the world script placed, or above
+// the middle of the world when it placed none.
+void leave_parking(Player& p) {
+  CastleObject* c = first_castle();
+  vec4f at = c ? c->pos : vec4f(HMAP_SIZE / 2, 0, HMAP_SIZE / 2, 1);
+  p.pos = vec4f(at.x, 0, at.z - CASTLE_BACKOFF, 1);
+  p.pos.y = std::fmax(surface_height(at.x, at.z), surface_height(p.pos.x, p.pos.z)) + CASTLE_HOVER;
+  keep_in_air(p.pos);
+  p.parked = false;
+  // The game camera looks through the player's eyes: toward the castle, so
+  // that the first cast lands somewhere visible. The free-fly camera of
+  // developer mode is left where it is.
+  if (!dev_mode) camera_set_angles(0, START_PITCH);
+  debug("player starts %s at (%.1f, %.1f, %.1f)", c ? "above the castle" : "above the world's middle", p.pos.x, p.pos.y,
+        p.pos.z);
+}
+}  // namespace
+
+const char* Player::getName() { return "Player"; }
+
+void Player::update(float) {
+  if (parked) leave_parking(*this);
+  update_proximity(this, boundRect());
+}
+
+void Player::onWorldGenerate() {
+  parked = true;
+  vel = vec4f(0, 0, 0, 0);
+}
+
+vec4f Player::boundRect() { return vec4f(pos.x - 0.5f, pos.z - 0.5f, pos.x + 0.5f, pos.z + 0.5f); }
+
+void Player::move(float, float, const vec4f& velocity, const Matrix44& cam, int) {
+  if (parked) return;
+  vel = velocity;
+  pos = vec4f(pos.x + velocity.x, pos.y + velocity.y, pos.z + velocity.z, 1);
+  keep_in_air(pos);
+  yaw = std::atan2(-cam.row[2].x, cam.row[2].z);
+  // Lean into sideways motion, as the camera does.
+  float side = velocity.x * cam.row[0].x + velocity.z * cam.row[0].z;
+  bank = side * BANK_GAIN;
+}
+
+Spell* Player::handSpell(int hand) { return hand == 0 || hand == 1 ? hands[hand] : nullptr; }
+int Player::manaAmount() { return mana; }
+float Player::stateFraction(int bar) { return bar == 0 ? health : cooldown; }
+CastleObject* Player::castle() { return first_castle(); }
+
+void Player::selectSpell(bool second, Spell* spell) { hands[second ? 1 : 0] = spell; }
+
+vec4f Player::eye() { return pos; }
+
+void Player::placeAtCamera(const vec4f& camPos) {
+  pos = vec4f(camPos.x, camPos.y, camPos.z, 1);
+  keep_in_air(pos);
+  parked = false;
+}

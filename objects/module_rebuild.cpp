@@ -1,0 +1,218 @@
+// Development-time rebuild of the module: watching its sources, running the
+// rebuild script without ever waiting for it, and swapping the result in.
+#include <dlfcn.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "containers/dyn_array.h"
+#include "platform/globals.h"
+#include "platform/log.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "objects/module_host.h"
+
+namespace {
+struct WatchedSource {
+  char path[260];
+  int64_t time;
+};
+DynArray<WatchedSource> watched;
+
+FILE* rebuild_pipe = nullptr;
+int64_t rebuild_start = 0;
+
+constexpr const char* INCLUDE_PREFIX = "#include \"";
+
+bool is_word_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The name inside `#include "name"`, or false for any other line.
+bool included_source(const char* line, char* name, size_t size) {
+  size_t prefix = std::strlen(INCLUDE_PREFIX);
+  if (std::strncmp(line, INCLUDE_PREFIX, prefix) != 0) return false;
+  const char* start = line + prefix;
+  const char* end = std::strchr(start, '"');
+  if (!end || end == start || size_t(end - start) >= size) return false;
+  std::memcpy(name, start, size_t(end - start));
+  name[end - start] = 0;
+  return true;
+}
+
+bool sources_changed() {
+  for (const WatchedSource& w : watched)
+    if (get_file_time(w.path) != w.time) return true;
+  return false;
+}
+
+// Whether the writer has closed its end and nothing is left to read.
+bool pipe_output_ended(FILE* pipe) {
+  if (std::feof(pipe)) return true;
+  if (pipe_bytes_available(pipe) > 0) return false;
+  pollfd p{fileno(pipe), POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0) return false;
+  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !(p.revents & POLLIN);
+}
+
+void echo_output_line(char* line) {
+  std::fputs(line, stdout);
+  size_t len = std::strlen(line);
+  if (len == 0 || line[len - 1] != '\n') std::fputc('\n', stdout);
+  std::fflush(stdout);
+  while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r')) line[--len] = 0;
+  if (line_reports_error(line)) append_error_message(line, int(len));
+}
+
+int close_rebuild_pipe() {
+  int status = pclose(rebuild_pipe);
+  rebuild_pipe = nullptr;
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void finish_rebuild() {
+  int code = close_rebuild_pipe();
+  if (code == 0 && !has_error_message()) {
+    debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start));
+    return;
+  }
+  const char* failed = "gameobj rebuild failed!!!";
+  append_error_message(failed, int(std::strlen(failed)));
+  debug("!!! failed to rebuild gameobj DLL (code %d)", code);
+}
+
+// Drains what the script has written so far; true while it still runs.
+bool drain_rebuild_output() {
+  char line[1024];
+  while (pipe_bytes_available(rebuild_pipe) > 0) {
+    if (!std::fgets(line, sizeof(line), rebuild_pipe)) break;
+    echo_output_line(line);
+  }
+  if (!pipe_output_ended(rebuild_pipe)) return true;
+  finish_rebuild();
+  return false;
+}
+
+bool start_rebuild() {
+  clear_rebuild_sources();
+  scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
+  set_error_message(nullptr);
+  debug("=== rebuilding gameobj DLL");
+  TempString dir = make_full_path("../compiler");
+  if (chdir(dir.c_str()) != 0) debug("can't change directory to '%s'", dir.c_str());
+  rebuild_start = get_ref_time();
+  // The script finds the program directory (where gameobj_new.so belongs)
+  // here; its own location gives the sources.
+  setenv("TOLVANE_APP_PATH", app_path, 1);
+  TempString script = make_full_path(GAMEOBJ_REBUILD_SCRIPT);
+  char command[600];
+  std::snprintf(command, sizeof(command), "'%s' 2>&1", script.c_str());
+  rebuild_pipe = popen(command, "r");
+  if (!rebuild_pipe) {
+    debug("!!! Error starting DLL rebuild");
+    return true;
+  }
+  drain_rebuild_output();
+  return true;
+}
+
+// The rebuilt file is not linked over live objects when its classes changed
+// size or order: it is set aside and the old module keeps running.
+bool refuse_incompatible_module(const char* new_path) {
+  void* lib = load_library(new_path);
+  LayoutMismatch mismatch;
+  char why[300];
+  if (!lib) {
+    const char* err = dlerror();
+    if (!err) err = "unknown reason";
+    std::snprintf(why, sizeof(why), "gameobj_new.so can't be loaded: %s", err);
+  } else {
+    mismatch = compare_class_layouts(lib);
+    free_library(lib);
+    if (!mismatch.any()) return false;
+    std::snprintf(why, sizeof(why), "gameobj class %s changed its data layout: restart the game to load it",
+                  mismatch.text);
+  }
+  TempString refused = make_full_path("gameobj_refused.so");
+  std::rename(new_path, refused.c_str());
+  set_error_message(why);
+  debug("gameobj reload refused: %s", why);
+  return true;
+}
+
+// A library that something else still holds stays mapped after it is
+// freed, and loading the same path again would hand back its old code while
+// the reload looked successful.
+void* still_loaded(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD); }
+
+void keep_resident_module(void* resident, const char* new_path) {
+  adopt_gameobj_module(resident);
+  TempString refused = make_full_path("gameobj_refused.so");
+  std::rename(new_path, refused.c_str());
+  set_error_message("gameobj.so could not be unloaded: restart the game to run the new build");
+  debug("gameobj reload failed");
+}
+}  // namespace
+
+bool line_reports_error(const char* line) {
+  for (const char* p = line; *p; p++) {
+    if (strncasecmp(p, "error", 5) != 0) continue;
+    if (p > line && is_word_char(p[-1])) continue;
+    const char* after = p + 5;
+    if (*after == 's' || *after == 'S') after++;
+    if (!is_word_char(*after)) return true;
+  }
+  return false;
+}
+
+void scan_rebuild_sources(const char* path) {
+  TempString full = make_full_path(path);
+  for (const WatchedSource& w : watched)
+    if (strcasecmp(w.path, full.c_str()) == 0) return;
+  WatchedSource entry{};
+  std::snprintf(entry.path, sizeof(entry.path), "%s", full.c_str());
+  entry.time = get_file_time(full.c_str());
+  watched.push_back(entry);
+  FILE* f = std::fopen(full.c_str(), "rt");
+  if (!f) return;
+  char line[256], name[200], next[260];
+  while (std::fgets(line, sizeof(line), f))
+    if (included_source(line, name, sizeof(name))) {
+      std::snprintf(next, sizeof(next), "%s%s", GAMEOBJ_SOURCE_ROOT, name);
+      scan_rebuild_sources(next);
+    }
+  std::fclose(f);
+}
+
+int rebuild_watch_count() { return watched.count; }
+const char* rebuild_watch_path(int i) { return watched[i].path; }
+void clear_rebuild_sources() { watched.reset(); }
+
+bool poll_gameobj_rebuild() {
+  if (rebuild_pipe) return drain_rebuild_output();
+  if (!sources_changed()) return false;
+  return start_rebuild();
+}
+
+bool poll_gameobj_reload() {
+  if (poll_gameobj_rebuild()) return false;
+  TempString new_path = make_full_path(GAMEOBJ_NEW_MODULE_FILE);
+  if (get_file_time(new_path.c_str()) == 0) return false;
+  if (refuse_incompatible_module(new_path.c_str())) return false;
+  unload_gameobj_module();
+  TempString path = make_full_path(GAMEOBJ_MODULE_FILE);
+  if (void* resident = still_loaded(path.c_str())) {
+    keep_resident_module(resident, new_path.c_str());
+    return false;
+  }
+  bool ok = std::remove(path.c_str()) == 0 && std::rename(new_path.c_str(), path.c_str()) == 0;
+  void* lib = load_library(path.c_str());
+  if (!lib) fatal("can't load gameobj.so");
+  adopt_gameobj_module(lib);
+  debug("gameobj reload %s", ok ? "ok" : "failed");
+  return ok;
+}

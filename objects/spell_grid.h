@@ -1,0 +1,14 @@
+#pragma once
+// The spell places the spell UI lays out, and the monster-spawning state.
+// The module fills and reads them; the game only owns them.
+#include <cstdint>
+
+struct Spell;
+
+constexpr int SPELL_GRID_NX = 5, SPELL_GRID_NY = 2;
+extern Spell* spell_grid[SPELL_GRID_NY][SPELL_GRID_NX];  // row-major, null = empty place
+extern int32_t spell_grid_nx, spell_grid_ny;
+
+extern bool monster_spawn_enabled;   // Ctrl+M toggles it
+extern float monster_spawn_delay;    // seconds between spawns
+extern int32_t total_spawned_monsters;
