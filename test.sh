@@ -46,7 +46,7 @@ if command -v clang++ >/dev/null; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_SANITIZE=ON -DTOLVANE_FUZZ=ON -DTOLVANE_BUILD_BENCH=OFF \
     "${LAUNCHER[@]}" >/dev/null || exit 1
-  cmake --build build-fuzz -j "$JOBS" --target fuzz_script fuzz_dds fuzz_tga fuzz_settings || exit 1
+  cmake --build build-fuzz -j "$JOBS" --target fuzz_script fuzz_dds fuzz_tga fuzz_settings fuzz_mesh || exit 1
   tests/fuzz/run_fuzzers.sh build-fuzz 30 || status=1
 else
   echo "clang++ not found: fuzzing skipped"

@@ -12,10 +12,10 @@ findings="$build/fuzz/findings"
 mkdir -p "$findings"
 
 # target: seconds (the script engine is the largest surface)
-declare -A budget=([fuzz_script]=$script_seconds [fuzz_dds]=10 [fuzz_tga]=10 [fuzz_settings]=10)
+declare -A budget=([fuzz_script]=$script_seconds [fuzz_dds]=8 [fuzz_tga]=7 [fuzz_settings]=8 [fuzz_mesh]=7)
 
 status=0
-for name in fuzz_script fuzz_dds fuzz_tga fuzz_settings; do
+for name in fuzz_script fuzz_dds fuzz_tga fuzz_settings fuzz_mesh; do
   bin="$build/fuzz/$name"
   [ -x "$bin" ] || continue
   work=$(mktemp -d /tmp/tolvane-fuzz-XXXXXX)
