@@ -21,12 +21,30 @@ constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
 constexpr float SPRING_RATE = 10.f;      // water units a second
 constexpr float SPRING_SECONDS = 60.f;
 constexpr int SINK_REACH = 1;            // a sink drains the cells this far around it
+constexpr float MONSTER_HIT_RADIUS = 2.f;  // a missile passing this close strikes a monster
 
 vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
   return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
 }
 
 vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
+
+// The first monster the segment a..b passes within reach of, and where along it.
+Monster* first_monster_on(const vec4f& a, const vec4f& b, vec4f& at) {
+  Monster* best = nullptr;
+  float best_t = 2;
+  float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+  float len2 = dx * dx + dy * dy + dz * dz;
+  for (int i = 0; i < WyvernMonster_list.count; i++) {
+    Monster* m = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
+    float px = m->pos.x - a.x, py = m->pos.y - a.y, pz = m->pos.z - a.z;
+    float t = len2 > 0 ? std::clamp((px * dx + py * dy + pz * dz) / len2, 0.f, 1.f) : 0.f;
+    float ex = px - dx * t, ey = py - dy * t, ez = pz - dz * t;
+    if (ex * ex + ey * ey + ez * ez <= MONSTER_HIT_RADIUS * MONSTER_HIT_RADIUS && t < best_t) best = m, best_t = t;
+  }
+  if (best) at = lerp3(a, b, best_t);
+  return best;
+}
 }  // namespace
 
 // Land or water surface under a point, interpolated between cell corners.
@@ -91,6 +109,11 @@ void Missile::update(float dt) {
   vec4f hit;
   bool landed = segment_hits_surface(from, to, hit);
   if (!landed && reaches_target) landed = true, hit = to;
+  vec4f strike;
+  if (Monster* m = hitsMonsters() ? first_monster_on(from, landed ? hit : to, strike) : nullptr) {
+    struck(m);
+    landed = true, hit = strike;
+  }
   pos = landed ? hit : to;
   if (trail >= 0) add_trail_point(trail, pos, vel, side_of(vel));
   if (landed) {
@@ -118,6 +141,9 @@ void Fireball::arrive(const vec4f& at) {
   fireball_explode_fx(at);
   apply_fireball(at, FIREBALL_KILL_RADIUS);
 }
+
+// A direct hit drowns a wyvern.
+void Waterball::struck(Monster* m) { kill_monster(m); }
 
 void Waterball::arrive(const vec4f& at) {
   call_fx_script("waterball_splash_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
