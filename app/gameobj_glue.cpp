@@ -6,7 +6,9 @@
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/vk_codes.h"
+#include "device/mesh.h"
 #include "objects/game_objects.h"
+#include "objects/inst_render.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
 #include "objects/proximity.h"
@@ -93,6 +95,9 @@ void gameobj_shutdown() {
   set_camera_player(nullptr);
   call_void(gameobj_entry.close_gameobj);
   shutdown_gameobj_module();
+  // The renderers the module bound belong to the game.
+  close_inst_renderers();
+  close_all_meshes();
   // The module has freed its objects; the storage of the lists is the game's.
   free_object_lists();
   free_proximity_bins();
@@ -104,10 +109,10 @@ void gameobj_update(float dt) {
 
 void gameobj_set_frame_time(float t) { frame_time = t; }
 
-// In both modes these need Ctrl, as held when the key went down.
+// Ctrl+M and Ctrl+N, with the Ctrl that was held when the key went down.
 void gameobj_handle_keys() {
-  if (keyDown('M') && (keyDownModifiers('M') & IF_CTRL)) call_void(gameobj_entry.toggle_monster_spawn);
-  if (keyDown('N') && (keyDownModifiers('N') & IF_CTRL)) call_void(gameobj_entry.toggle_mana_cheat);
+  if (keyDownModifiers('M') & IF_CTRL) call_void(gameobj_entry.toggle_monster_spawn);
+  if (keyDownModifiers('N') & IF_CTRL) call_void(gameobj_entry.toggle_mana_cheat);
 }
 
 void gameobj_reload_check() {

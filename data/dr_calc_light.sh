@@ -22,6 +22,8 @@ vec4 psh() {
   // Shadowed ground keeps a little bounce light from the sunlit surroundings.
   vec3 direct = pc[2].rgb * ndl * sun_visible() * mix(0.6, 1.0, aper) * shadow;
   vec3 bounce = pc[2].rgb * sun_visible() * 0.06 * aper * (1.0 - shadow);
+  // Steep faces also catch the sunlight the ground around them throws back.
+  bounce += pc[2].rgb * sun_visible() * max(sun.y, 0.0) * 0.16 * (1.0 - n.y) * aper;
   vec3 p = pc[16].xyz + ray * nd.w;
   vec3 v = normalize(pc[16].xyz - p);
   vec3 h = normalize(v + sun);

@@ -21,10 +21,12 @@ float fog_amount(vec3 wpos) {
 // The sun's share of direct light fades as it sinks below the horizon.
 float sun_visible() { return smoothstep(-0.04, 0.06, pc[0].y); }
 // Light on a surface with normal n and sky openness aper (0 closed, 1 open).
+// Steep faces also catch the sunlight the ground around them throws back.
+vec3 ground_bounce(vec3 n) { return pc[2].rgb * sun_visible() * max(pc[0].y, 0.0) * 0.16 * (1.0 - n.y); }
 vec3 surface_light(vec3 n, float aper) {
   float ndl = max(dot(n, pc[0].xyz), 0.0);
   vec3 amb = pc[1].rgb * aper * (0.55 + 0.45 * n.y);
-  return amb + pc[2].rgb * ndl * sun_visible() * mix(0.6, 1.0, aper);
+  return amb + pc[2].rgb * ndl * sun_visible() * mix(0.6, 1.0, aper) + ground_bounce(n) * aper;
 }
 vec3 fog_colour() { return min(pc[5].rgb, vec3(1.5)); }
 vec3 decode_normal(vec4 t) { return normalize(t.xyz * 2.0 - 1.0); }

@@ -94,6 +94,9 @@ struct Monster : GameObj {
 };
 struct WyvernMonster : Monster {
   GAMEOBJ_NAMED(WyvernMonster)
+  void update(float dt) override;
+  void render(float t) override;
+  void renderShadow(float t) override;
 };
 // A killed wyvern on its way down.
 struct WyvernCorpse : GameObj {
@@ -109,10 +112,14 @@ struct StaticObject : GameObj {
 };
 struct Stone1StaticObject : StaticObject {
   GAMEOBJ_NAMED(Stone1StaticObject)
+  void render(float t) override;
+  void renderShadow(float t) override;
 };
 struct ManaGatherer : StaticObject {
   GAMEOBJ_NAMED(ManaGatherer)
   float gathered = 0, burning = 0;
+  void render(float t) override;
+  void renderShadow(float t) override;
 };
 struct CastleTower : StaticObject {
   GAMEOBJ_NAMED(CastleTower)

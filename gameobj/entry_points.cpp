@@ -2,6 +2,7 @@
 // instance renderers and effects will fill are here already so that the
 // game binds a complete table; until then they do nothing.
 #include "classes.h"
+#include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
 
@@ -57,10 +58,10 @@ void add_water_globe(const vec4f&, float, float) {}
 void spawn_monster(const vec4f&) {}
 void spawn_monsters(float) {}
 bool is_world_complete() { return false; }
-void init_inst_render() {}
-void do_inst_render(float) {}
+void init_inst_render() { bind_inst_renderers(); }
+void do_inst_render(float) { draw_inst_renderers(); }
 void generate_objects() {}
-void render_building(const HeightmapData::Surface&, int, int) {}
+void render_building(const HeightmapData::Surface& s, int x, int z) { write_building_record(s, x, z); }
 void spawn_fireball_fx(const vec4f&, const vec4f&) {}
 void fireball_explode_fx(const vec4f&) {}
 void spawn_waterball_missile_fx(const vec4f&, const vec4f&) {}
@@ -93,11 +94,15 @@ void init_gameobj() {
 
 void update_gameobj(int, float dt) {
   free_deleted_objects();
+  anim_clock += dt;
   for_each_object(GameObj_list, [dt](GameObj* obj) { obj->update(dt); });
 }
 
+// Objects queue their records; then every renderer draws what it holds,
+// the house cells the land handed over included.
 void render_gameobj(float t) {
   for_each_object(GameObj_list, [t](GameObj* obj) { obj->render(t); });
+  do_inst_render(t);
 }
 
 void render_gameobj_shadow(float t) {
@@ -129,4 +134,7 @@ void close_gameobj() {
   free_deleted_objects();
 }
 
-void bind_gameobj(HSQUIRRELVM vm) { register_script_function(vm, "set_castle_site", sq_set_castle_site); }
+void bind_gameobj(HSQUIRRELVM vm) {
+  register_script_function(vm, "set_castle_site", sq_set_castle_site);
+  register_script_function(vm, "place_test_objects", sq_place_test_objects);
+}

@@ -7,6 +7,7 @@
 // never included here). A new source file is listed here and in the build.
 #if 0
 #include "base_classes.cpp"
+#include "drawing.cpp"
 #include "entry_points.cpp"
 #include "object_registry.cpp"
 #include "player.cpp"

@@ -3,7 +3,9 @@
 #include <squirrel.h>
 
 #include "objects/base_object.h"
+#include "objects/building_records.h"
 #include "objects/game_objects.h"
+#include "objects/inst_render.h"
 #include "objects/gameobj_exports.h"
 #include "objects/module_contract.h"
 #include "objects/proximity.h"

@@ -134,6 +134,63 @@ Image make_foam() {
   return img;
 }
 
+// Building surfaces, each centred on 0.5 like the detail texture:
+//   r  stone blocks in courses, dark mortar joints, each block its own tone
+//   g  overlapping roof tiles in rows, shaded toward their lower edge
+//   b  square paving slabs with worn edges
+//   a  soft mottling for weathering
+Image make_castle() {
+  Image img(SIZE * SIZE);
+  for (int y = 0; y < SIZE; y++)
+    for (int x = 0; x < SIZE; x++) {
+      float u = (float(x) + 0.5f) / SIZE, v = (float(y) + 0.5f) / SIZE;
+      Rgba& p = img[y * SIZE + x];
+      float grain = fbm(u, v, 16, 3, 0.55f, 101);
+      // Eight courses, four blocks a course, every other course offset by half.
+      float cy = v * 8, cx = u * 4 + (int(cy) % 2) * 0.5f;
+      float fy = cy - std::floor(cy), fx = cx - std::floor(cx);
+      float joint = std::min(std::min(fy, 1 - fy) * 8 * 3.5f, std::min(fx, 1 - fx) * 4 * 7.0f);
+      float tone = lattice(int(std::floor(cx)) % 4, int(cy), 8, 103);
+      p.r = (0.55f + 0.3f * tone + 0.25f * grain) * (0.35f + 0.65f * clamp01(joint));
+      // Roof tiles: rows of rounded tongues.
+      float ty = v * 16, tx = u * 8 + (int(ty) % 2) * 0.5f;
+      float gy = ty - std::floor(ty), gx = tx - std::floor(tx);
+      float tongue = clamp01(1 - std::pow(std::fabs(gx - 0.5f) * 2, 3.f) - gy * 0.6f);
+      p.g = (0.45f + 0.5f * tongue) * (0.8f + 0.3f * grain);
+      // Paving: four slabs a side.
+      float sx = u * 4 - std::floor(u * 4), sy = v * 4 - std::floor(v * 4);
+      float edge = clamp01(std::min(std::min(sx, 1 - sx), std::min(sy, 1 - sy)) * 18);
+      p.b = (0.5f + 0.35f * lattice(int(u * 4), int(v * 4), 4, 107) + 0.3f * grain) * (0.45f + 0.55f * edge);
+      p.a = fbm(u, v, 4, 4, 0.5f, 109);
+    }
+  centre_channel(img, &Rgba::r);
+  centre_channel(img, &Rgba::g);
+  centre_channel(img, &Rgba::b);
+  centre_channel(img, &Rgba::a);
+  return img;
+}
+
+// Creature skin and weathered stone, centred on 0.5: r small scales, g coarse
+// grain, b fine pits, a mottling.
+Image make_hide() {
+  Image img(SIZE * SIZE);
+  for (int y = 0; y < SIZE; y++)
+    for (int x = 0; x < SIZE; x++) {
+      float u = (float(x) + 0.5f) / SIZE, v = (float(y) + 0.5f) / SIZE;
+      Rgba& p = img[y * SIZE + x];
+      float c = cells(u, v, 24, 121);
+      p.r = 0.35f + 0.65f * clamp01(c * 1.8f);
+      p.g = fbm(u, v, 8, 4, 0.55f, 123);
+      p.b = 0.5f + 0.5f * clamp01(cells(u, v, 48, 125) * 2.5f);
+      p.a = fbm(u, v, 4, 3, 0.5f, 127);
+    }
+  centre_channel(img, &Rgba::r);
+  centre_channel(img, &Rgba::g);
+  centre_channel(img, &Rgba::b);
+  centre_channel(img, &Rgba::a);
+  return img;
+}
+
 Image half(const Image& src, int size) {
   int n = size / 2;
   Image out(size_t(n) * n);
@@ -276,7 +333,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  if (!write_dds(dir + "/detail.dds", make_detail()) || !write_dds(dir + "/foam.dds", make_foam())) {
+  if (!write_dds(dir + "/detail.dds", make_detail()) || !write_dds(dir + "/foam.dds", make_foam()) ||
+      !write_dds(dir + "/castle.dds", make_castle()) || !write_dds(dir + "/hide.dds", make_hide())) {
     std::fprintf(stderr, "make_textures: can't write the textures into %s\n", dir.c_str());
     return 1;
   }

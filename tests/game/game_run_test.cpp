@@ -116,6 +116,11 @@ TEST_F(GameRun, LoadsTheObjectModuleAndStartsThePlayerAboveTheCastle) {
   ASSERT_NE(player, std::string::npos) << r.output;
   EXPECT_LT(loaded, generated);
   EXPECT_LT(generated, player);
+  // The module binds every instance renderer to its generated mesh at start-up.
+  size_t bound = r.output.find("instance renderers bound: 25 of 25");
+  ASSERT_NE(bound, std::string::npos) << r.output;
+  EXPECT_LT(loaded, bound);
+  EXPECT_LT(bound, generated);
 }
 
 // The effect script of a running game: edited into a broken state, it shows

@@ -1,0 +1,3 @@
+// Objects blending toward a second shape, geometry pass.
+#define MORPH 1
+#include "dr_obj.sh"

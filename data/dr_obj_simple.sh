@@ -1,0 +1,2 @@
+// Simple objects, geometry pass.
+#include "dr_obj.sh"

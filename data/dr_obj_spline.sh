@@ -1,0 +1,3 @@
+// Bodies bent along a curve, geometry pass.
+#define SPLINE 1
+#include "dr_obj.sh"

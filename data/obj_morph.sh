@@ -1,0 +1,3 @@
+// Objects blending toward a second shape, forward.
+#define MORPH 1
+#include "obj_forward.sh"

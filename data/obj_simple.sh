@@ -1,0 +1,2 @@
+// Simple objects, forward.
+#include "obj_forward.sh"
