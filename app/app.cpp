@@ -68,11 +68,11 @@ void handle_setting_keys() {
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
+  gameobj_handle_keys();
   auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
   if (world_key('G')) generate_world();
   if (world_key('H')) HeightmapData::addWaterKey();
   if (world_key('R')) HeightmapData::erodeKey();
-  gameobj_handle_keys();
 }
 
 bool sun_elevation_query(float& y) {

@@ -1,11 +1,14 @@
 // Drawing through the game's instance renderers: each renderer bound to its
 // mesh, the house cells the land hands over as building records, and the
 // standing stones, gatherers and wyverns as instances of their meshes.
+#include "drawing.h"
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "classes.h"
-#include "drawing.h"
 #include "object_registry.h"
 
 float anim_clock = 0;
@@ -163,9 +166,6 @@ void WyvernMonster::renderShadow(float) {
   for (int k = 1; k < WYVERN_LINKS; k += 2) render_shadow_ball(pts[k], 0.45f - 0.04f * float(k));
 }
 
-// place_test_objects(x, z): a few of every drawn object around a point, for
-// looking at the meshes in a world (stones and gatherers on the ground, a
-// wyvern circling above).
 SQInteger sq_place_test_objects(HSQUIRRELVM vm) {
   SQFloat x = 0, z = 0;
   if (SQ_FAILED(sq_getfloat(vm, 2, &x)) || SQ_FAILED(sq_getfloat(vm, 3, &z)))

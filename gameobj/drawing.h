@@ -1,5 +1,4 @@
-// The module's drawing, shared with its entry points: the instance renderers
-// bound to their meshes, and the clock the creatures animate by.
+// Drawing through the game's instance renderers.
 #pragma once
 #include "module_api.h"
 
@@ -8,8 +7,9 @@ extern float anim_clock;
 
 // Binds every instance renderer to its mesh (at start-up).
 void bind_inst_renderers();
-// Draws what the renderers hold this frame.
+// Draws what the renderers hold this frame, the house cells included.
 void draw_inst_renderers();
-// place_test_objects(x, z) for world scripts: a few of every drawn object
-// around a point, for looking at the meshes in a world.
+// place_test_objects(x, z): a few of every drawn object around a point, for
+// looking at the meshes in a world (stones and gatherers on the ground, a
+// wyvern circling above).
 SQInteger sq_place_test_objects(HSQUIRRELVM vm);
