@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test headless:
 # first the whole suite in the optimised build, then the unit tests again in a
-# debug build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# debug build with AddressSanitizer and UndefinedBehaviorSanitizer, then (with
+# clang) each fuzz target for a short fixed time, about a minute in all.
 set -uo pipefail
 cd "$(dirname "$0")"
 ./tools/deps.sh || exit 1
@@ -40,5 +41,15 @@ cmake --build build -j "$JOBS" || exit 1
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTOLVANE_SANITIZE=ON -DTOLVANE_BUILD_BENCH=OFF "${LAUNCHER[@]}" >/dev/null || exit 1
 cmake --build build-asan -j "$JOBS" || exit 1
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$JOBS" -L unit --timeout 600) || status=1
+
+if command -v clang++ >/dev/null; then
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DTOLVANE_SANITIZE=ON -DTOLVANE_FUZZ=ON -DTOLVANE_BUILD_BENCH=OFF \
+    "${LAUNCHER[@]}" >/dev/null || exit 1
+  cmake --build build-fuzz -j "$JOBS" --target fuzz_script fuzz_dds fuzz_tga fuzz_settings fuzz_mesh || exit 1
+  tests/fuzz/run_fuzzers.sh build-fuzz 30 || status=1
+else
+  echo "clang++ not found: fuzzing skipped"
+fi
 
 exit $status

@@ -10,6 +10,8 @@
 #include "objects/game_objects.h"
 #include "objects/inst_render.h"
 #include "objects/module_host.h"
+#include "objects/object_lists.h"
+#include "objects/proximity.h"
 #include "objects/spell_grid.h"
 #include "render/hmRender.h"
 #include "render/scene.h"
@@ -97,6 +99,9 @@ void gameobj_shutdown() {
   // The renderers the module bound belong to the game.
   close_inst_renderers();
   close_all_meshes();
+  // The module has freed its objects; the storage of the lists is the game's.
+  free_object_lists();
+  free_proximity_bins();
 }
 
 void gameobj_update(float dt) {

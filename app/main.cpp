@@ -1,6 +1,8 @@
 // The game's entry point: start-up in order, the main loop, shutdown.
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -125,6 +127,9 @@ int main(int argc, char** argv) {
   read_settings(argc, argv);
   if (automation.has_seed) game_rnd_seed = automation.seed;
   if (!start_input_session()) return 1;
+  // A replay catches up as many steps between two frames as it asks for.
+  if (replaying_input())
+    set_update_rate(SIM_STEPS_PER_SECOND, std::max(SIM_MAX_CATCHUP_STEPS, int(std::ceil(automation.frame_steps))));
   set_fatal_shutdown_hook(shutdown_game);
   if (!create_main_window()) return 1;
   systems_up = true;

@@ -115,8 +115,8 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       i++;
     } else if (!std::strcmp(a, "-frame-steps") && v) {
       float f;
-      if (parse_floats(v, &f, 1) && f >= 0.05f && f <= SIM_MAX_CATCHUP_STEPS) o.frame_steps = f;
-      else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, SIM_MAX_CATCHUP_STEPS);
+      if (parse_floats(v, &f, 1) && f >= 0.05f && f <= MAX_REPLAY_FRAME_STEPS) o.frame_steps = f;
+      else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, MAX_REPLAY_FRAME_STEPS);
       i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
@@ -158,7 +158,7 @@ const char* command_line_help() {
          "  -record FILE       write every simulation step's input (keys, buttons, camera) to FILE\n"
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
-         "  -frame-steps X     simulation steps per drawn frame while replaying (default 4)\n"
+         "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

@@ -5,6 +5,8 @@
 #include <vector>
 
 // Options for reproducible and unattended runs.
+constexpr int MAX_REPLAY_FRAME_STEPS = 200;
+
 struct AutomationOptions {
   bool has_seed = false;
   uint64_t seed = 0;

@@ -37,6 +37,7 @@ struct SpellUi {
   VantorGuiRenderer ownRenderer;
   GuiScreen* screen = nullptr;
   GuiElement* panel = nullptr;
+  GuiElement* strip[5] = {};  // the top boxes, which the panel covers while it shows
   GuiElement* stateFill[2] = {nullptr, nullptr};
   GuiElement* castleText = nullptr;
   GuiElement* castleTrack = nullptr;
@@ -81,7 +82,7 @@ GuiElement* track_in(GuiElement* parent, float top, GuiElement** fill, uint32_t 
 }
 
 GuiElement* strip_box(GuiElement* root, int column) {
-  return box_at(root, gui_pct_w(20), gui_em(BOX_H), gui_pct_w(20.f * float(column)), ZERO, 0);
+  return ui.strip[column] = box_at(root, gui_pct_w(20), gui_em(BOX_H), gui_pct_w(20.f * float(column)), ZERO, 0);
 }
 
 void build_spell_box(GuiElement* root, int column, SpellBox& box) {
@@ -210,6 +211,9 @@ bool spell_ui_input() {
   bool ctrl = getKeyState(VK_CONTROL);
   spells_ui_active = ctrl;
   ui.panel->setHidden(!ctrl);
+  // Both are half transparent: the strip's labels would show through the
+  // panel's and mix with them.
+  for (GuiElement* box : ui.strip) box->setHidden(ctrl);
   ui.screen->processInput();
   hide_cursor = !ctrl;  // the pointer shows only while it picks spells
   return ctrl;
@@ -249,6 +253,7 @@ void destroy_spell_ui() {
   ui.screen = nullptr;
   ui.panel = ui.castleText = ui.castleTrack = ui.castleFill = nullptr;
   ui.stateFill[0] = ui.stateFill[1] = nullptr;
+  std::fill(std::begin(ui.strip), std::end(ui.strip), nullptr);
   ui.hand[0] = ui.hand[1] = SpellBox{};
   std::fill(std::begin(ui.placeSpell), std::end(ui.placeSpell), nullptr);
   spells_ui_active = false;

@@ -384,7 +384,7 @@ Texture* load_dds(const char* path) {
   for (int l = 0; l < info.levels; l++) {
     GLenum err = upload_level(*t, l, w, h, src);
     if (err != GL_NO_ERROR) fatal("error loading texture '%s' (code 0x%08X)", path, unsigned(err));
-    src += texture_level_size(info.format, w, h);
+    src += dds_level_size(info.format, w, h);
     w = w > 1 ? w / 2 : 1;
     h = h > 1 ? h / 2 : 1;
   }

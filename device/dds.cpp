@@ -24,8 +24,10 @@ int full_chain(int w, int h) {
 }
 }  // namespace
 
+// In 64 bits: 65536 x 65536 pixels of 32 bits are 16 GiB, far past int.
 size_t dds_level_size(uint32_t format, int width, int height) {
-  return size_t(texture_level_size(format, width, height));
+  uint64_t rows = is_compressed_format(format) ? uint64_t(height + 3) / 4 : uint64_t(height);
+  return size_t(uint64_t(texture_row_pitch(format, width)) * rows);
 }
 
 DdsResult parse_dds(const uint8_t* data, size_t size, DdsInfo& info) {

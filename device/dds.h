@@ -21,5 +21,6 @@ enum class DdsResult {
 
 DdsResult parse_dds(const uint8_t* data, size_t size, DdsInfo& info);
 
-// Byte size of one level of a DDS format.
+// Byte size of one level of a DDS format, without overflow for any size the
+// header allows.
 size_t dds_level_size(uint32_t format, int width, int height);

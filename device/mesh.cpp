@@ -101,7 +101,8 @@ void upload(Mesh& m, const uint8_t* verts, const uint8_t* idx) {
   unlock_ib(m.ib);
 }
 
-void decode_body(BodyReader& r, Mesh& m) {
+// Reads and checks the body into m; the buffers are made only when asked.
+void decode_body(BodyReader& r, Mesh& m, bool create_buffers) {
   r.name(m.shaderLow, int(sizeof(m.shaderLow)));
   r.name(m.shaderHigh, int(sizeof(m.shaderHigh)));
   int ntex = r.u8();
@@ -140,14 +141,14 @@ void decode_body(BodyReader& r, Mesh& m) {
     uint32_t v = uint32_t(idx[2 * i] | idx[2 * i + 1] << 8);
     if (v >= nv) r.fail_at(idx_pos + int(2 * i), "Vertex index out of range");
   }
-  upload(m, verts, idx);
+  if (create_buffers) upload(m, verts, idx);
 }
 
-Mesh* decode_mesh_body(const uint8_t* body, int size) {
+Mesh* decode_mesh_body(const uint8_t* body, int size, bool create_buffers = true) {
   Mesh* m = new Mesh;
   try {
     BodyReader r{body, size};
-    decode_body(r, *m);
+    decode_body(r, *m, create_buffers);
   } catch (...) {
     destroy_mesh(m);
     throw;
@@ -193,7 +194,9 @@ Mesh* load_mesh_file(const char* full, bool required) {
 }
 }  // namespace
 
-Mesh* parse_mesh_image(const uint8_t* data, int size) {
+namespace {
+// The body's length from the header of a whole file image, checked against it.
+int image_body_size(const uint8_t* data, int size) {
   auto word = [&](int at) {
     if (size < at + 4) throw InputStream::Exception("error reading file", at);
     return uint32_t(data[at]) | uint32_t(data[at + 1]) << 8 | uint32_t(data[at + 2]) << 16 |
@@ -203,7 +206,18 @@ Mesh* parse_mesh_image(const uint8_t* data, int size) {
   uint32_t n = word(4);
   if (int64_t(n) > int64_t(size) - mesh_format::HEADER_BYTES)
     throw InputStream::Exception("Mesh body runs past the end of the file", 4);
-  return decode_mesh_body(data + mesh_format::HEADER_BYTES, int(n));
+  return int(n);
+}
+}  // namespace
+
+Mesh* parse_mesh_image(const uint8_t* data, int size) {
+  int n = image_body_size(data, size);
+  return decode_mesh_body(data + mesh_format::HEADER_BYTES, n);
+}
+
+void check_mesh_image(const uint8_t* data, int size) {
+  int n = image_body_size(data, size);
+  destroy_mesh(decode_mesh_body(data + mesh_format::HEADER_BYTES, n, false));
 }
 
 Mesh* load_mesh(const char* path, bool required) {

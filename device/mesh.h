@@ -44,3 +44,6 @@ int get_mesh_count();
 // Throws InputStream::Exception with the file position of the bad field (-1
 // for a bad version). Exposed for the tests.
 Mesh* parse_mesh_image(const uint8_t* data, int size);
+// Checks a whole mesh file image as parse_mesh_image does, throwing the same
+// exceptions, but makes no buffers (needs no device): for the fuzz tests.
+void check_mesh_image(const uint8_t* data, int size);

@@ -1,5 +1,6 @@
 // The operations of the classes the game talks to; most do nothing until
 // their class gets behaviour.
+#include "object_registry.h"
 
 const char* GameObj::getName() { return "GameObj"; }
 void GameObj::update(float) {}

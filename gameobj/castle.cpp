@@ -1,6 +1,15 @@
 // The castle's levels, health and repair, the portal that opens at the top
 // level, and the run of worlds: the next world through the portal, the same
 // world again when the castle falls.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "casting.h"
+#include "drawing.h"
+#include "entry_points.h"
+#include "object_registry.h"
+#include "world_run.h"
 
 namespace {
 constexpr int CASTLE_TOP_LEVEL = 3;

@@ -4,6 +4,8 @@
 #pragma once
 #include "objects/game_objects.h"
 
+struct Monster;
+
 // Gives a class its name query.
 #define GAMEOBJ_NAMED(Name) \
   const char* getName() override { return #Name; }
@@ -28,8 +30,10 @@ struct Missile : GameObj {
   virtual const char* flightFx() { return "magic_missile_fx"; }
   virtual uint32_t trailColor() { return 0x8099CCFFu; }
   virtual float trailWidth() { return 0.35f; }
-  // Whether it bursts on a flying monster its path meets.
-  virtual bool hitsFlyers() { return false; }
+  // Missiles that strike a monster they pass (the others fly through).
+  virtual bool hitsMonsters() { return false; }
+  // A monster struck on the way, before the missile acts where it struck.
+  virtual void struck(Monster*) {}
 };
 // Missiles whose arrival reshapes the land.
 struct TerrainMissile : Missile {
@@ -47,12 +51,13 @@ struct Fireball : Missile {
   void arrive(const vec4f& at) override;
   const char* flightFx() override { return "fireball_fx"; }
   uint32_t trailColor() override { return 0xA0FF8822u; }
-  bool hitsFlyers() override { return true; }
+  bool hitsMonsters() override { return true; }
 };
 struct Waterball : WaterMissile {
   GAMEOBJ_NAMED(Waterball)
   void arrive(const vec4f& at) override;
-  bool hitsFlyers() override { return true; }
+  bool hitsMonsters() override { return true; }
+  void struck(Monster* m) override;
 };
 struct FaultMissile : TerrainMissile {
   GAMEOBJ_NAMED(FaultMissile)

@@ -1,11 +1,19 @@
 // Drawing through the game's instance renderers: each renderer bound to its
 // mesh, the house cells the land hands over as building records, and the
 // standing stones, gatherers and wyverns as instances of their meshes.
+#include "drawing.h"
 
-namespace {
-// Seconds of simulation, for the creatures' breathing, bobbing and flapping.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "classes.h"
+#include "object_registry.h"
+
 float anim_clock = 0;
 
+namespace {
 float ground_height(float x, float z) {
   using namespace HeightmapData;
   int ix = int(std::floor(x)), iz = int(std::floor(z));
@@ -154,10 +162,6 @@ void WyvernMonster::renderShadow(float) {
   for (int k = 1; k < WYVERN_LINKS; k += 2) render_shadow_ball(pts[k], 0.45f - 0.04f * float(k));
 }
 
-namespace {
-// place_test_objects(x, z): a few of every drawn object around a point, for
-// looking at the meshes in a world (stones and gatherers on the ground, a
-// wyvern circling above).
 SQInteger sq_place_test_objects(HSQUIRRELVM vm) {
   SQFloat x = 0, z = 0;
   if (SQ_FAILED(sq_getfloat(vm, 2, &x)) || SQ_FAILED(sq_getfloat(vm, 3, &z)))
@@ -179,4 +183,3 @@ SQInteger sq_place_test_objects(HSQUIRRELVM vm) {
   w->vel = vec4f(2.5f, 0, 0, 0);
   return 0;
 }
-}  // namespace

@@ -1,16 +1,15 @@
 // The entry points the game binds by name. Those the spells, monsters,
 // instance renderers and effects will fill are here already so that the
 // game binds a complete table; until then they do nothing.
+#include <cmath>
+
+#include "classes.h"
+#include "world_run.h"
+#include "drawing.h"
+#include "entry_points.h"
+#include "object_registry.h"
 
 namespace {
-template <typename List, typename Fn>
-void for_each_object(List& list, Fn fn) {
-  // Walked from the end: an object that leaves the list while visited does
-  // not make the walk skip another.
-  for (int i = list.count - 1; i >= 0; i--)
-    if (i < list.count) fn(list.data[i]);
-}
-
 // The world script tells where it put the castle.
 SQInteger sq_set_castle_site(HSQUIRRELVM vm) {
   SQFloat x = 0, z = 0;

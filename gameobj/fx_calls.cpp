@@ -1,5 +1,6 @@
 // The module's effects, each a named function of the effect script called
 // with (position, direction, extra, scale); the script decides how they look.
+#include "entry_points.h"
 
 namespace {
 const vec4f NO_EXTRA(0, 0, 0, 0);

@@ -1,6 +1,15 @@
 // The world's objects after generation: standing stones across the land and
 // mana gatherers on dry ground around the castle. Gatherers draw mana (faster
 // near a stone) and send it as glowing balls that float to the player.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "casting.h"
+#include "drawing.h"
+#include "entry_points.h"
+#include "object_registry.h"
+#include "world_run.h"
 
 namespace {
 constexpr int GATHERERS_PER_WORLD = 3;
@@ -12,7 +21,6 @@ constexpr float SEND_SECONDS = 10.f;    // between two mana balls of one gathere
 constexpr float DRY_DEPTH = 0.05f;
 constexpr float EVEN_SLOPE = 1.5f;      // highest minus lowest corner around a standing place
 constexpr float EXTINGUISH_DEPTH = 0.3f;
-constexpr float BALL_RISE = 2.5f;       // leaves above the gatherer
 constexpr float BALL_START_SPEED = 3.f, BALL_ACCEL = 6.f, BALL_MAX_SPEED = 24.f;
 constexpr float BALL_CATCH = 1.6f;      // absorbed this close to the player
 constexpr float BALL_MAX_AGE = 40.f;
@@ -35,7 +43,7 @@ bool standing_place(int x, int z) {
 template <typename T>
 T* stand_at(DynArray<T*>& list, float x, float z) {
   T* obj = spawn(list);
-  obj->pos = vec4f(x, ground_height(x, z), z, 1);
+  obj->pos = vec4f(x, land_height(x, z), z, 1);
   update_proximity(obj, obj->boundRect());
   return obj;
 }
@@ -86,6 +94,8 @@ void place_gatherers(const vec4f& castle) {
   }
 }
 
+}  // namespace
+
 void send_mana_ball(const vec4f& from, int amount) {
   ManaBall* b = spawn(ManaBall_list);
   b->pos = vec4f(from.x, from.y + BALL_RISE, from.z, 1);
@@ -93,7 +103,15 @@ void send_mana_ball(const vec4f& from, int amount) {
   b->amount = amount;
   update_proximity(b, b->boundRect());
 }
-}  // namespace
+
+float land_height(float x, float z) {
+  using namespace HeightmapData;
+  int ix = int(std::floor(x)), iz = int(std::floor(z));
+  float fx = x - float(ix), fz = z - float(iz);
+  float a = hmap[cellIndex(ix, iz)], b = hmap[cellIndex(ix + 1, iz)];
+  float c = hmap[cellIndex(ix, iz + 1)], d = hmap[cellIndex(ix + 1, iz + 1)];
+  return (a + (b - a) * fx) * (1 - fz) + (c + (d - c) * fx) * fz;
+}
 
 // After a world is made: what stands on it besides the castle. Worlds whose
 // script placed its own stones or gatherers keep those.
@@ -170,7 +188,7 @@ void ManaBall::update(float dt) {
   }
   pos = vec4f(std::fmod(pos.x + vel.x * dt + 256.f, 256.f), pos.y + vel.y * dt,
               std::fmod(pos.z + vel.z * dt + 256.f, 256.f), 1);
-  pos.y = std::fmax(pos.y, ground_height(pos.x, pos.z) + 0.5f);
+  pos.y = std::fmax(pos.y, land_height(pos.x, pos.z) + 0.5f);
   call_fx_script("mana_ball_fx", pos, vel, vec4f(0, 0, 0, 0), 0.5f + 0.05f * float(std::min(amount, 20)));
   update_proximity(this, boundRect());
 }

@@ -1,12 +1,18 @@
 // Missiles in flight and what each does where it lands. A missile moves in a
 // straight line, leaves its trail and flight effect every step, and lands
 // where its path first meets the land or the water surface, or at its target.
+#include <algorithm>
+#include <cmath>
+
+#include "casting.h"
+#include "world_run.h"
+#include "entry_points.h"
 
 namespace {
-constexpr float MISSILE_SPEED = 40.f;    // world units a second
 constexpr float MISSILE_MAX_AGE = 12.f;  // one that never lands goes out
 constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
-constexpr float METEOR_HEIGHT = 90.f;    // the meteor falls from this high above its target
+constexpr float TARGET_ON_SURFACE = 0.5f;  // a target this close above the surface is on it
+constexpr float FIREBALL_KILL_RADIUS = 4.f;
 constexpr float METEOR_BLAST_RADIUS = 10.f;
 constexpr float METEOR_CRATER_RADIUS = 8.f;
 constexpr float METEOR_PLAYER_DAMAGE = 0.5f;  // of full health, at the blast's centre
@@ -16,6 +22,33 @@ constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
 constexpr float SPRING_RATE = 10.f;      // water units a second
 constexpr float SPRING_SECONDS = 60.f;
 constexpr int SINK_REACH = 1;            // a sink drains the cells this far around it
+constexpr float MONSTER_HIT_RADIUS = 3.f;  // a missile passing this close strikes a monster
+
+vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
+  return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
+}
+
+vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
+
+// The first monster the segment a..b passes within reach of, and where along it.
+Monster* first_monster_on(const vec4f& a, const vec4f& b, vec4f& at) {
+  Monster* best = nullptr;
+  float best_t = 2;
+  float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
+  float len2 = dx * dx + dy * dy + dz * dz;
+  for (int i = 0; i < WyvernMonster_list.count; i++) {
+    Monster* m = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
+    // Seen from the missile's side of the world's wrap.
+    float px = std::remainder(m->pos.x - a.x, float(HMAP_SIZE)), py = m->pos.y - a.y;
+    float pz = std::remainder(m->pos.z - a.z, float(HMAP_SIZE));
+    float t = len2 > 0 ? std::clamp((px * dx + py * dy + pz * dz) / len2, 0.f, 1.f) : 0.f;
+    float ex = px - dx * t, ey = py - dy * t, ez = pz - dz * t;
+    if (ex * ex + ey * ey + ez * ez <= MONSTER_HIT_RADIUS * MONSTER_HIT_RADIUS && t < best_t) best = m, best_t = t;
+  }
+  if (best) at = lerp3(a, b, best_t);
+  return best;
+}
+}  // namespace
 
 // Land or water surface under a point, interpolated between cell corners.
 float surface_at(float x, float z) {
@@ -27,10 +60,6 @@ float surface_at(float x, float z) {
   float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
   float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
   return a + (b - a) * tz;
-}
-
-vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
-  return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
 }
 
 // First point of the segment a..b at or under the surface; false when none.
@@ -61,25 +90,6 @@ vec4f side_of(const vec4f& vel) {
   return l > 1e-5f ? vec4f(vel.z / l, 0, -vel.x / l, 0) : vec4f(1, 0, 0, 0);
 }
 
-vec4f up_normal(const vec4f& at) { return calc_land_norm(int(std::floor(at.x)), int(std::floor(at.z))); }
-
-// Sends a missile of class T from `from` toward `target`.
-template <typename T>
-T* launch_missile(DynArray<T*>& list, const vec4f& from, const vec4f& target) {
-  T* m = spawn(list);
-  m->pos = vec4f(from.x, from.y, from.z, 1);
-  m->target = vec4f(target.x, target.y, target.z, 1);
-  float dx = target.x - from.x, dy = target.y - from.y, dz = target.z - from.z;
-  float len = std::sqrt(dx * dx + dy * dy + dz * dz);
-  if (len < 1e-4f) dx = 0, dy = -1, dz = 0, len = 1;
-  m->vel = vec4f(dx / len * MISSILE_SPEED, dy / len * MISSILE_SPEED, dz / len * MISSILE_SPEED, 0);
-  m->trail = add_trail_fx(m->pos, m->vel, side_of(m->vel), m->trailWidth(), D3dColor(m->trailColor()));
-  update_proximity(m, m->boundRect());
-  return m;
-}
-
-}  // namespace
-
 // Health falls (never below none) and the screen flashes red, so that the
 // player sees the hit whatever he looks at.
 void hurt_player(Player& p, float amount) {
@@ -92,14 +102,21 @@ void Missile::update(float dt) {
   age += dt;
   vec4f from = pos;
   vec4f to(pos.x + vel.x * dt, pos.y + vel.y * dt, pos.z + vel.z * dt, 1);
-  // Past the target when the step would carry it beyond.
+  // Past the target when the step would carry it beyond. A target on the
+  // surface is where it lands; one in the air (a cast at the sky) is flown
+  // through until the missile meets something or burns out.
   float left = (target.x - from.x) * vel.x + (target.y - from.y) * vel.y + (target.z - from.z) * vel.z;
   float step = vel.x * vel.x * dt + vel.y * vel.y * dt + vel.z * vel.z * dt;
-  bool reaches_target = left <= step;
+  bool reaches_target = left <= step && left > -step && target.y <= surface_at(target.x, target.z) + TARGET_ON_SURFACE;
   if (reaches_target) to = target;
   vec4f hit;
-  bool landed = (hitsFlyers() && flyer_on_path(from, to, hit)) || segment_hits_surface(from, to, hit);
+  bool landed = segment_hits_surface(from, to, hit);
   if (!landed && reaches_target) landed = true, hit = to;
+  vec4f strike;
+  if (Monster* m = hitsMonsters() ? first_monster_on(from, landed ? hit : to, strike) : nullptr) {
+    struck(m);
+    landed = true, hit = strike;
+  }
   pos = landed ? hit : to;
   if (trail >= 0) add_trail_point(trail, pos, vel, side_of(vel));
   if (landed) {
@@ -128,10 +145,12 @@ void Fireball::arrive(const vec4f& at) {
   apply_fireball(at, FIREBALL_KILL_RADIUS);
 }
 
+// A direct hit drowns a wyvern.
+void Waterball::struck(Monster* m) { kill_monster(m); }
+
 void Waterball::arrive(const vec4f& at) {
   call_fx_script("waterball_splash_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
   add_water_globe(at, WATERBALL_WATER, WATERBALL_RADIUS);
-  drown_monsters_near(at, 2.5f);
 }
 
 void FaultMissile::arrive(const vec4f& at) {

@@ -1,5 +1,5 @@
-// Keeping the object lists: an object joins GameObj_list and its class's
-// list when made, and leaves every list (and its proximity bin) when destroyed.
+// Keeping the object lists.
+#include "object_registry.h"
 
 namespace {
 template <typename T>
@@ -7,6 +7,7 @@ void unlist(DynArray<T*>& list, BaseObject* obj) {
   for (int i = list.count - 1; i >= 0; i--)
     if (static_cast<BaseObject*>(reinterpret_cast<GameObj*>(list.data[i])) == obj) list.erase(i);
 }
+}  // namespace
 
 // Every list the module fills, so that a destroyed object leaves all of them.
 void unlist_everywhere(BaseObject* obj) {
@@ -43,29 +44,7 @@ void unlist_everywhere(BaseObject* obj) {
   unlist(UsePortalSpell_list, obj);
 }
 
-// Makes an object of class T and puts it into GameObj_list (unless it is a
-// spell, which stays out of the world) and into its own class's list.
-template <typename T>
-T* spawn(DynArray<T*>& own_list, bool in_world = true) {
-  T* obj = new T();
-  if (in_world) GameObj_list.push_back(obj);
-  own_list.push_back(obj);
-  return obj;
-}
-
-// Makes an object of class T that stands in the list of its base class (a
-// sink in the springs' list).
-template <typename T, typename Base>
-T* spawn_as(DynArray<Base*>& base_list) {
-  T* obj = new T();
-  GameObj_list.push_back(obj);
-  base_list.push_back(obj);
-  return obj;
-}
-
-// Frees every destroyed object; the game only queues them.
 void free_deleted_objects() {
   for (BaseObject* obj : deleted_gameobjs) delete obj;
   deleted_gameobjs.clear();
 }
-}  // namespace

@@ -1,5 +1,10 @@
 // The local player: it flies where the game camera steers it, keeps clear of
 // the land and the water, and starts every world hovering above the castle.
+#include <cmath>
+
+#include "casting.h"
+#include "world_run.h"
+#include "module_api.h"
 
 namespace {
 constexpr float MIN_CLEARANCE = 2.f;     // above the land or water surface

@@ -1,5 +1,10 @@
 // Casting: the player's two hands, their cooldowns, mana, aiming at the
 // point under the screen centre, and each spell sending its missile.
+#include <algorithm>
+#include <cmath>
+
+#include "casting.h"
+#include "world_run.h"
 
 namespace {
 constexpr float HAND_COOLDOWN = 0.4f;  // seconds between two casts of one hand
@@ -7,6 +12,7 @@ constexpr int MANA_CAP = 999;
 constexpr float AIM_REACH = 400.f;     // farthest point a cast aims at
 constexpr float AIM_STEP = 0.5f;
 constexpr float CAST_DROP = 0.6f;      // missiles leave from below the eye
+constexpr float METEOR_HEIGHT = 90.f;  // the meteor falls from this high above its target
 
 // The point on the land or water under the screen centre: along the camera's
 // forward axis from its position, or the far end when nothing is met.
@@ -20,10 +26,11 @@ vec4f aim_point() {
 }
 
 // Tells the player once a second at most, so a held button does not flood the log.
+float cast_clock = 0;  // seconds of play, for the message's pace
 float not_enough_mana_shown_at = -10;
 void say_not_enough_mana() {
-  if (anim_clock - not_enough_mana_shown_at < 1.f && anim_clock >= not_enough_mana_shown_at) return;
-  not_enough_mana_shown_at = anim_clock;
+  if (cast_clock - not_enough_mana_shown_at < 1.f && cast_clock >= not_enough_mana_shown_at) return;
+  not_enough_mana_shown_at = cast_clock;
   visual_log("Not enough mana");
 }
 
@@ -54,6 +61,7 @@ bool Player::castHand(int hand) {
 
 // Cooldowns run down; the second state bar shows the longer one left.
 void tick_player_hands(Player& p, float dt) {
+  cast_clock += dt;
   for (float& c : p.handCooldown) c = std::fmax(0.f, c - dt);
   p.cooldown = std::fmax(p.handCooldown[0], p.handCooldown[1]) / HAND_COOLDOWN;
   p.mana = std::min(p.mana, MANA_CAP);
@@ -99,7 +107,7 @@ bool CastleSpell::launch(const vec4f& from, const vec4f&) {
     visual_log("No castle");
     return false;
   }
-  return launch_missile(CastleMissile_list, from, vec4f(c->pos.x, c->pos.y + 2, c->pos.z, 1));
+  return launch_missile(CastleMissile_list, from, vec4f(c->pos.x, c->pos.y, c->pos.z, 1));
 }
 
 // Mana the castle's next level takes: 100, 200, 400.

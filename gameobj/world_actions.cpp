@@ -3,9 +3,15 @@
 // and pits, the fault cliff, the crater, the house stamp and the fireball's
 // scorch. Every change to the land goes to target_hmap, so the live land
 // slides to it and the water reacts by itself.
+#include <cmath>
+#include <cstring>
+
+#include "casting.h"
+#include "world_run.h"
+#include "entry_points.h"
+#include "object_registry.h"
 
 namespace {
-constexpr float FIREBALL_KILL_RADIUS = 4.f;
 constexpr float GATHERER_BURN_SECONDS = 3.f;
 constexpr float FAULT_HEIGHT = 4.f;         // from the low side to the high side
 constexpr float FAULT_REACH = 20.f;         // half the cliff's length, in cells
@@ -17,13 +23,6 @@ constexpr int TOWER_TYPE = 0;               // placeHouse's tower template
 float smooth_falloff(float d, float radius) {
   float t = 1.f - d / radius;
   return t <= 0 ? 0 : t * t * (3.f - 2.f * t);
-}
-
-// On the wrap-around ground plane: a missile past the world's edge has
-// coordinates beyond 0..256 while what it hits has them inside.
-float distance_xz(const vec4f& a, const vec4f& b) {
-  float dx = std::remainder(a.x - b.x, float(HMAP_SIZE)), dz = std::remainder(a.z - b.z, float(HMAP_SIZE));
-  return std::sqrt(dx * dx + dz * dz);
 }
 
 // Calls fn(cell index, distance) for every cell within radius of (x, z).
@@ -38,9 +37,6 @@ void for_cells_within(float x, float z, float radius, Fn fn) {
       if (d <= radius) fn(cx, cz, d);
     }
 }
-
-// Kills a monster with its death burst where it is.
-void kill_monster(Monster* m) { monster_killed(m); }
 
 void tell_land_renderer() {
   if (HeightmapData::world_hooks.heightsChanged) HeightmapData::world_hooks.heightsChanged();
@@ -57,6 +53,16 @@ D3dColor scorched(D3dColor c, float amount) {
   return D3dColor(out);
 }
 }  // namespace
+
+// On the wrap-around ground plane: a missile past the world's edge has
+// coordinates beyond 0..256 while what it hits has them inside.
+float distance_xz(const vec4f& a, const vec4f& b) {
+  float dx = std::remainder(a.x - b.x, float(HMAP_SIZE)), dz = std::remainder(a.z - b.z, float(HMAP_SIZE));
+  return std::sqrt(dx * dx + dz * dz);
+}
+
+// Kills a monster: it falls, bursts and leaves its mana.
+void kill_monster(Monster* m) { monster_killed(m); }
 
 // Adds water at one cell (a negative amount takes it away, never below none).
 void add_source_water(int x, int z, float amount) {

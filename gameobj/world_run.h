@@ -1,9 +1,14 @@
 // What the castle, the gatherers and the wyverns ask of each other; the
 // module is one translation unit, so these only order the definitions.
 #pragma once
+#include "classes.h"
 
-struct Monster;
-struct Player;
+constexpr float BALL_RISE = 2.5f;  // a mana ball leaves this far above where it is sent
+
+// Land height under a point (no water), between cell corners.
+float land_height(float x, float z);
+// A glowing ball of `amount` mana rising from `from` and floating to the player.
+void send_mana_ball(const vec4f& from, int amount);
 
 // The step update_gameobj was last called with, for the log.
 inline int module_step = 0;
@@ -17,9 +22,3 @@ float castle_health_left();
 void update_world_progress(float dt);
 void reset_monster_spawning();
 void monster_killed(Monster* m);
-// A flying monster within reach of the segment a..b: the point where the
-// segment passes it, or false.
-bool flyer_on_path(const vec4f& a, const vec4f& b, vec4f& hit);
-// Kills flying monsters within `radius` of a point (a waterball's direct hit).
-void drown_monsters_near(const vec4f& at, float radius);
-void hurt_player(Player& p, float amount);

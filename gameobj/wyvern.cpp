@@ -3,6 +3,15 @@
 // what they reach, turning on the player when he comes close. Fire, a
 // meteor, a waterball's direct hit or deep water kill them; they fall and
 // leave a ball of mana.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "casting.h"
+#include "drawing.h"
+#include "entry_points.h"
+#include "object_registry.h"
+#include "world_run.h"
 
 namespace {
 constexpr float WYVERN_BASE_SPEED = 8.f;       // world units a second in the first world
@@ -100,10 +109,10 @@ vec4f separation(const WyvernMonster& self) {
 // The highest land or water ahead along the flight, so that the wyvern
 // climbs before a hill or a tower rather than into it.
 float floor_ahead(const vec4f& pos, const vec4f& vel) {
-  float top = surface_height(pos.x, pos.z);
+  float top = surface_at(pos.x, pos.z);
   for (int k = 1; k <= 3; k++) {
     float t = LOOK_AHEAD_SECONDS * float(k) / 3.f;
-    top = std::fmax(top, surface_height(pos.x + vel.x * t, pos.z + vel.z * t));
+    top = std::fmax(top, surface_at(pos.x + vel.x * t, pos.z + vel.z * t));
   }
   return top;
 }
@@ -184,7 +193,7 @@ void fly(WyvernMonster& w, const Target& t, float dt) {
   w.pos = vec4f(std::fmod(w.pos.x + w.vel.x * dt + 256.f, 256.f), w.pos.y + w.vel.y * dt,
                 std::fmod(w.pos.z + w.vel.z * dt + 256.f, 256.f), 1);
   // Whatever the steering wanted, the land is never passed through.
-  w.pos.y = std::fmax(w.pos.y, ground_height(w.pos.x, w.pos.z) + WYVERN_CLEARANCE);
+  w.pos.y = std::fmax(w.pos.y, land_height(w.pos.x, w.pos.z) + WYVERN_CLEARANCE);
   w.flap += dt * (7.f + std::fmax(0.f, w.vel.y));
 }
 }  // namespace
@@ -217,7 +226,7 @@ void spawn_monsters(float dt) {
   vec4f dir = make_dir_xz(a);
   float x = std::fmod(p->pos.x + dir.x * RIM_DISTANCE + 512.f, 256.f);
   float z = std::fmod(p->pos.z + dir.z * RIM_DISTANCE + 512.f, 256.f);
-  spawn_monster(vec4f(x, surface_height(x, z) + SPAWN_HEIGHT, z, 1));
+  spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
 }
 
 void reset_monster_spawning() { spawn_clock = 0; }
@@ -234,39 +243,11 @@ void monster_killed(Monster* m) {
   m->destroy();
 }
 
-bool flyer_on_path(const vec4f& a, const vec4f& b, vec4f& hit) {
-  vec4f ab(b.x - a.x, b.y - a.y, b.z - a.z, 0);
-  float len2 = ab.x * ab.x + ab.y * ab.y + ab.z * ab.z;
-  for (int i = 0; i < WyvernMonster_list.count; i++) {
-    // The flyer as seen from the segment's side of the world's wrap.
-    vec4f d = wrapped_delta(a, reinterpret_cast<Monster*>(WyvernMonster_list[i])->pos);
-    vec4f p(a.x + d.x, a.y + d.y, a.z + d.z, 1);
-    float t = len2 > 1e-8f ? std::clamp(((p.x - a.x) * ab.x + (p.y - a.y) * ab.y + (p.z - a.z) * ab.z) / len2, 0.f, 1.f)
-                           : 0.f;
-    vec4f q(a.x + ab.x * t, a.y + ab.y * t, a.z + ab.z * t, 1);
-    float dx = q.x - p.x, dy = q.y - p.y, dz = q.z - p.z;
-    if (dx * dx + dy * dy + dz * dz <= FLYER_HIT_RADIUS * FLYER_HIT_RADIUS) {
-      hit = q;
-      return true;
-    }
-  }
-  return false;
-}
-
-void drown_monsters_near(const vec4f& at, float radius) {
-  for (int i = WyvernMonster_list.count - 1; i >= 0; i--) {
-    Monster* w = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
-    vec4f d = wrapped_delta(at, w->pos);
-    float dx = d.x, dy = d.y, dz = d.z;
-    if (dx * dx + dy * dy + dz * dz <= radius * radius) monster_killed(w);
-  }
-}
-
 vec4f WyvernMonster::boundRect() { return vec4f(pos.x - 1.5f, pos.z - 1.5f, pos.x + 1.5f, pos.z + 1.5f); }
 
 void WyvernMonster::update(float dt) {
   // Deep water over it (a flood, a waterball's lake) drowns it.
-  float land = ground_height(pos.x, pos.z);
+  float land = land_height(pos.x, pos.z);
   float depth = water_depth_at(pos.x, pos.z);
   if (depth > DROWN_DEPTH && pos.y < land + depth) {
     monster_killed(this);
@@ -287,7 +268,7 @@ void WyvernCorpse::update(float dt) {
   vel.y -= CORPSE_GRAVITY * dt;
   pos = vec4f(pos.x + vel.x * dt, pos.y + vel.y * dt, pos.z + vel.z * dt, 1);
   spin += dt * 5.f;
-  float floor_y = surface_height(pos.x, pos.z);
+  float floor_y = surface_at(pos.x, pos.z);
   if (pos.y <= floor_y) {
     pos.y = floor_y;
     fireball_explode_fx(pos);
@@ -297,9 +278,17 @@ void WyvernCorpse::update(float dt) {
   update_proximity(this, boundRect());
 }
 
+// The fallen body tumbles: its head turns as it drops.
 void WyvernCorpse::render(float) {
-  vec4f fwd(std::sin(spin), 0, std::cos(spin), 0);
-  queue_simple(wyvern_head_inst, placement(pos, fwd, 1.2f), 0xFF806050u);
+  float c = std::cos(spin) * 1.2f, s = std::sin(spin) * 1.2f;
+  Matrix44 tm = Matrix44::identity();
+  tm.row[0] = vec4f(c, 0, -s, 0);
+  tm.row[1] = vec4f(0, 1.2f, 0, 0);
+  tm.row[2] = vec4f(s, 0, c, 0);
+  tm.row[3] = vec4f(pos.x, pos.y, pos.z, 1);
+  SimpleInstRecord rec;
+  make_simple_inst(rec, tm, D3dColor(0xFF806050u));
+  std::memcpy(wyvern_head_inst.append(int(sizeof(rec))), &rec, sizeof(rec));
 }
 
 vec4f WyvernCorpse::boundRect() { return vec4f(pos.x - 1, pos.z - 1, pos.x + 1, pos.z + 1); }

@@ -1,9 +1,10 @@
 #pragma once
 // The game's services the module calls back, gathered from the subsystems
 // that declare them: world arrays and generators, noise and random numbers,
-// water, ramps, drawing helpers, platform services, logging and on-screen
-// messages, the camera and the step clock. The game links with its symbols exported, so the module leaves
-// them undefined and they resolve when it is loaded.
+// water, ramps, particles, trails and the effect script, drawing helpers,
+// platform services, logging and on-screen messages, the camera and the step
+// clock. The game links with its symbols exported, so the module leaves them
+// undefined and they resolve when it is loaded.
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -15,6 +16,8 @@
 #include "device/debug_vis.h"
 #include "device/font.h"
 #include "objects/shell_exports.h"
+#include "render/common_fx.h"
+#include "render/particles.h"
 #include "render/shadows.h"
 #include "render/trailFx.h"
 #include "script/fx_script.h"

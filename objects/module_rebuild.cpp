@@ -2,6 +2,7 @@
 // rebuild script without ever waiting for it, and swapping the result in.
 #include <dlfcn.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,9 +45,18 @@ bool included_source(const char* line, char* name, size_t size) {
   return true;
 }
 
+// Modification time in nanoseconds, 0 for a missing file. Whole seconds would
+// miss an edit saved in the same second as the rebuild's scan, and the new
+// code would silently never arrive.
+int64_t source_time(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 bool sources_changed() {
   for (const WatchedSource& w : watched)
-    if (get_file_time(w.path) != w.time) return true;
+    if (source_time(w.path) != w.time) return true;
   return false;
 }
 
@@ -175,7 +185,7 @@ void scan_rebuild_sources(const char* path) {
     if (strcasecmp(w.path, full.c_str()) == 0) return;
   WatchedSource entry{};
   std::snprintf(entry.path, sizeof(entry.path), "%s", full.c_str());
-  entry.time = get_file_time(full.c_str());
+  entry.time = source_time(full.c_str());
   watched.push_back(entry);
   FILE* f = std::fopen(full.c_str(), "rt");
   if (!f) return;

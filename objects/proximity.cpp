@@ -34,6 +34,10 @@ void take_out_of_bin(ProximityBin& bin, GameObj* obj) {
 }
 }  // namespace
 
+void free_proximity_bins() {
+  for (ProximityBin& b : proximity) b.reset();
+}
+
 int proximity_bin_for(const vec4f& r) {
   int x0 = fine_cell(r.x), z0 = fine_cell(r.y), x1 = fine_cell(r.z), z1 = fine_cell(r.w);
   if (x0 == x1 && z0 == z1) return fine_bin(x0, z0);

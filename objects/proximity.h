@@ -21,6 +21,8 @@ extern ProximityBin proximity[PROX_BIN_COUNT];
 void update_proximity(GameObj* obj, const vec4f& rect);
 // Takes the object out of its bin; its bin index becomes -1.
 void remove_proximity_object(GameObj* obj);
+// Frees every bin's storage (at exit, once the objects are gone).
+void free_proximity_bins();
 // The bin a rectangle selects (fine, coarse or overflow).
 int proximity_bin_for(const vec4f& rect);
 

@@ -1,6 +1,9 @@
 // The settings store's public getters and setters over the settings file.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/settings_store.h"
@@ -19,6 +22,35 @@ TempString get_config_file_path() {
 }
 
 namespace {
+// The file as last read, with what identified it: start-up reads several
+// values and each would otherwise parse the whole file again.
+struct CachedSettings {
+  std::string path;
+  bool exists = false;
+  struct timespec mtime = {};
+  off_t size = -1;
+  SettingsFile file;
+};
+CachedSettings cache;
+
+// The parsed settings file, read again only when it changed on disk.
+const SettingsFile& current_settings() {
+  TempString path = get_config_file_path();
+  struct stat st;
+  bool exists = stat(path.c_str(), &st) == 0;
+  bool same = cache.path == path.c_str() && cache.exists == exists &&
+              (!exists || (st.st_mtim.tv_sec == cache.mtime.tv_sec && st.st_mtim.tv_nsec == cache.mtime.tv_nsec &&
+                           st.st_size == cache.size));
+  if (!same) {
+    cache.path = path.c_str();
+    cache.exists = exists;
+    cache.mtime = exists ? st.st_mtim : timespec{};
+    cache.size = exists ? st.st_size : -1;
+    cache.file = load_settings_file(path);
+  }
+  return cache.file;
+}
+
 bool write_value(const SettingsValue& v) {
   TempString path = get_config_file_path();
   SettingsFile file = load_settings_file(path);
@@ -26,6 +58,7 @@ bool write_value(const SettingsValue& v) {
     *old = v;
   else
     file.values.push_back(v);
+  cache.path.clear();  // read afresh next time
   return save_settings_file(path, file);
 }
 }  // namespace
@@ -52,8 +85,7 @@ bool set_config_str(const char* name, const char* str, int len) {
 
 bool get_config_int(const char* name, int& out) {
   if (!name) return false;
-  SettingsFile file = load_settings_file(get_config_file_path());
-  SettingsValue* v = file.find(name);
+  const SettingsValue* v = current_settings().find(name);
   if (!v || v->type != SettingsValue::DWORD) return false;
   out = int(v->dword);
   return true;
@@ -62,8 +94,7 @@ bool get_config_int(const char* name, int& out) {
 bool get_config_str(const char* name, char* buf, int size) {
   if (!name || !buf || size <= 0) return false;
   buf[0] = 0;
-  SettingsFile file = load_settings_file(get_config_file_path());
-  SettingsValue* v = file.find(name);
+  const SettingsValue* v = current_settings().find(name);
   if (!v || v->type != SettingsValue::STRING) return false;
   if (int(v->text.size()) > size - 1) return false;
   std::memcpy(buf, v->text.data(), v->text.size());

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "platform/log.h"
 
@@ -82,6 +84,16 @@ bool parse_value_line(const std::string& line, SettingsValue& v) {
 
 bool is_blank(const std::string& line) { return line.find_first_not_of(" \t\r") == std::string::npos; }
 
+// Names compare without case (ASCII), as find() does.
+std::string name_key(const std::string& name) {
+  std::string k = name;
+  for (char& c : k) c = char(std::tolower((unsigned char)c));
+  return k;
+}
+
+// Malformed lines logged one by one before the rest are only counted.
+constexpr int kLoggedMalformedLines = 20;
+
 void make_parent_dirs(const std::string& path) {
   for (size_t i = 1; i < path.size(); i++)
     if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
@@ -94,27 +106,33 @@ SettingsValue* SettingsFile::find(const char* name) {
   return nullptr;
 }
 
+// One pass over the text; names are found through a hash map, so the time
+// grows with the length of the file and not with its square.
 SettingsFile parse_settings(const std::string& text, const char* source_name) {
   SettingsFile file;
+  std::unordered_map<std::string, size_t> index;  // name_key -> position in values
   std::istringstream in(text);
   std::string line;
-  int line_no = 0;
+  int line_no = 0, malformed = 0;
   while (std::getline(in, line)) {
     line_no++;
-    std::string trimmed = line;
-    if (!trimmed.empty() && trimmed.back() == '\r') trimmed.pop_back();
-    if (trimmed == kHeader || trimmed == kKeyLine || is_blank(trimmed)) continue;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == kHeader || line == kKeyLine || is_blank(line)) continue;
     SettingsValue v;
-    if (trimmed[0] == '"' && parse_value_line(trimmed, v)) {
-      if (SettingsValue* old = file.find(v.name.c_str()))
-        *old = v;  // a later line wins, as a re-import would
+    if (line[0] == '"' && parse_value_line(line, v)) {
+      auto [it, added] = index.emplace(name_key(v.name), file.values.size());
+      if (added)
+        file.values.push_back(std::move(v));
       else
-        file.values.push_back(v);
+        file.values[it->second] = std::move(v);  // a later line wins, as a re-import would
       continue;
     }
-    debug("settings: ignoring malformed line %d of '%s'", line_no, source_name);
-    file.other_lines.push_back(trimmed);
+    if (++malformed <= kLoggedMalformedLines)
+      debug("settings: ignoring malformed line %d of '%s'", line_no, source_name);
+    file.other_lines.push_back(line);
   }
+  if (malformed > kLoggedMalformedLines)
+    debug("settings: ignored %d more malformed lines of '%s'", malformed - kLoggedMalformedLines, source_name);
   return file;
 }
 

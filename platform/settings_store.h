@@ -20,6 +20,7 @@ struct SettingsFile {
   std::vector<std::string> other_lines;
 
   SettingsValue* find(const char* name);
+  const SettingsValue* find(const char* name) const { return const_cast<SettingsFile*>(this)->find(name); }
 };
 
 // Parses text; a malformed value line is skipped with one log line.

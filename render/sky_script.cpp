@@ -1,6 +1,7 @@
 // The sky's script: "sky.nut" in a reloadable VM of its own with only the
 // standard functions. The colour function "get_sky_colors" takes the sun
 // elevation in degrees and returns ten [r, g, b] colours.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -37,7 +38,11 @@ class SkyScript : public Sky::ColorSource {
       for (int i = 0; i < Sky::SCRIPT_COLORS; i++) {
         sq_pushinteger(v, i);
         if (SQ_FAILED(sq_get(v, result))) sqbind::throw_last_error(v);
-        for (int c = 0; c < 3; c++) out[i][c] = sqbind::get_array_float(v, -1, c);
+        for (int c = 0; c < 3; c++) {
+          out[i][c] = sqbind::get_array_float(v, -1, c);
+          // NaN or infinity would turn the whole sky white: refused.
+          if (!std::isfinite(out[i][c])) throw sqbind::SquirrelError("get_sky_colors() returned a non-finite colour");
+        }
         out[i].w = 0;
         sq_poptop(v);
       }
@@ -47,6 +52,9 @@ class SkyScript : public Sky::ColorSource {
       const char* text = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
       sqbind::script_error_message(err, size_t(err_size), "%s", v, text);
       sq_settop(v, top);
+      // A function that ran out of time would stall every frame: leave it
+      // unbound until its file changes.
+      if (std::strncmp(text, "script ran for more than", 24) == 0) get_colors.release();
       return false;
     }
     sq_settop(v, top);
@@ -79,6 +87,7 @@ SkyScript* script = nullptr;
 Sky::ColorSource* open_sky_script(const char* main_file) {
   close_sky_script();
   script = new SkyScript;
+  script->vm.call_time_limit = SKY_SCRIPT_TIME_LIMIT_S;
   if (!script->vm.open(1024)) fatal("error creating sky script VM");
   if (!script->vm.include(main_file)) {
     // Still fatal at start-up, but saying where.

@@ -22,6 +22,9 @@ sqbind::SqFunc update_fx;
 // particle is held in this table until no particle is left.
 sqbind::SqObject pinned_ramps;
 int pinned_count = 0;  // pins since the table was last emptied
+// A call ran out of time: the script is called no more until its files
+// change, or every step (and every effect) would stall the game again.
+bool stopped_by_watchdog = false;
 
 // The error with the place the VM noted for it ("test/fx.nut:12:5: ..."),
 // on screen and in the log.
@@ -29,6 +32,7 @@ void show_fx_error(const char* text) {
   char msg[1100];
   sqbind::script_error_message(msg, sizeof(msg), FX_SCRIPT_ERROR, fx_script_vm.vm, text ? text : "");
   set_error_message(msg);
+  if (text && std::strncmp(text, "script ran for more than", 24) == 0) stopped_by_watchdog = true;
 }
 
 // A failed call has already printed the call stack; the script's own error
@@ -147,6 +151,8 @@ void register_fx_functions(HSQUIRRELVM vm) {
 }
 
 void fx_script_start(const char* main_script) {
+  stopped_by_watchdog = false;
+  fx_script_vm.call_time_limit = FX_SCRIPT_TIME_LIMIT_S;
   if (!fx_script_vm.open(1024)) fatal("error creating fx script VM");
   HSQUIRRELVM vm = fx_script_vm.vm;
   make_pin_table(vm);
@@ -167,7 +173,7 @@ void fx_script_start(const char* main_script) {
 void fx_script_update(float dt) {
   if (!fx_script_vm.vm) return;
   if (fx_script_hooks.liveParticles && fx_script_hooks.liveParticles() == 0) unpin_ramps();
-  if (update_fx.isNull()) return;
+  if (update_fx.isNull() || stopped_by_watchdog) return;
   HSQUIRRELVM vm = fx_script_vm.vm;
   SQInteger top = sq_gettop(vm);
   try {
@@ -185,6 +191,7 @@ void fx_script_update(float dt) {
 bool fx_script_check_reload() {
   if (!fx_script_vm.vm || !fx_script_vm.isChanged()) return false;
   set_error_message(nullptr);
+  stopped_by_watchdog = false;
   if (fx_script_hooks.resetCommonFx) fx_script_hooks.resetCommonFx();
   unpin_ramps();
   try {
@@ -208,7 +215,7 @@ bool fx_script_running() { return fx_script_vm.vm != nullptr; }
 
 void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4f& c, float f) {
   HSQUIRRELVM vm = fx_script_vm.vm;
-  if (!vm || !name) return;
+  if (!vm || !name || stopped_by_watchdog) return;
   SQInteger top = sq_gettop(vm);
   sqbind::SqFunc func;
   try {

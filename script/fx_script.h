@@ -13,6 +13,10 @@
 
 constexpr const char* FX_SCRIPT = "test/fx.nut";
 constexpr const char* FX_SCRIPT_ERROR = "Error in fx script:\n%s";
+// Watchdog of the effect VM: a run of a script file, an update_fx step or an
+// effect call longer than this is stopped with "script ran for more than
+// 0.5 s"; the script is then not called again until one of its files changes.
+constexpr float FX_SCRIPT_TIME_LIMIT_S = 0.5f;
 
 // The particle functions live above this layer; whoever owns them fills
 // these in before start (unset ones make the script functions do nothing).

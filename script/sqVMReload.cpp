@@ -4,6 +4,7 @@
 #include <sqstdstring.h>
 #include <strings.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "platform/log.h"
@@ -14,12 +15,41 @@ namespace {
 constexpr const char* REGISTRY_KEY = "SqReloadableVM";
 
 // The script function "include": finds its VM object through the registry.
+// A file that is missing, does not compile or fails while running fails the
+// including script too. A missing file is an error at the include; any other
+// failure keeps its own text and the place noted for it inside the file.
 void script_include(HSQUIRRELVM v, const char* name) {
   SqReloadableVM* rvm = static_cast<SqReloadableVM*>(sqbind::getReg(v, REGISTRY_KEY));
   G_ASSERT(rvm);
-  rvm->include(name);
+  if (rvm->include(name)) return;
+  static char message[700];
+  TempString full = make_full_path(name);
+  if (std::FILE* f = std::fopen(full.c_str(), "rb")) {
+    std::fclose(f);
+    sqbind::SquirrelError inner(sqbind::last_error_text(v));
+    inner.placed = true;
+    throw inner;
+  }
+  std::snprintf(message, sizeof(message), "include '%s' failed: can't open script file '%s'", name, full.c_str());
+  throw sqbind::SquirrelError(message);
 }
 }  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TOLVANE_SLOW_BUILD_SCALE 20.0f
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLVANE_SLOW_BUILD_SCALE 20.0f
+#endif
+#endif
+#if !defined(TOLVANE_SLOW_BUILD_SCALE) && !defined(NDEBUG)
+#define TOLVANE_SLOW_BUILD_SCALE 5.0f
+#endif
+#ifndef TOLVANE_SLOW_BUILD_SCALE
+#define TOLVANE_SLOW_BUILD_SCALE 1.0f
+#endif
+
+float SqReloadableVM::applied_time_limit(float seconds) { return seconds * TOLVANE_SLOW_BUILD_SCALE; }
 
 SqReloadableVM::~SqReloadableVM() { close(); }
 
@@ -27,6 +57,9 @@ bool SqReloadableVM::open(int initial_stack) {
   close();
   vm = sqbind::open_vm(initial_stack);
   if (!vm) return false;
+#ifdef SQ_HAS_CALLTIMELIMIT
+  sq_setcalltimelimit(vm, applied_time_limit(call_time_limit));
+#endif
   sq_pushregistrytable(vm);
   sq_pushstring(vm, REGISTRY_KEY, -1);
   sq_pushuserpointer(vm, this);

@@ -18,6 +18,17 @@ class SqReloadableVM {
 
   HSQUIRRELVM vm = nullptr;
   DynArray<ScriptFile> files;  // order of first run; outlives close and reopen
+  // Longest time one call from native code into the VM may run (each file
+  // run, each function called) before it is stopped with the error "script
+  // ran for more than N s"; 0 for no limit. Applied when the VM opens, as
+  // applied_time_limit() gives it.
+  float call_time_limit = 0;
+
+  // Sanitizer and debug builds run scripts, and the generators they call,
+  // many times slower than the release build the limits are set for: there
+  // the limits stretch (x20 with AddressSanitizer, x5 in other debug builds)
+  // so that the game's own scripts still fit.
+  static float applied_time_limit(float seconds);
 
   SqReloadableVM() = default;
   SqReloadableVM(const SqReloadableVM&) = delete;

@@ -144,10 +144,19 @@ bool compile_file(HSQUIRRELVM vm, const char* path) {
 }
 
 bool run_file(HSQUIRRELVM vm, const char* path) {
+  SQInteger top = sq_gettop(vm);
   if (!compile_file(vm, path)) return false;
   sq_pushroottable(vm);
-  bool ok = SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
-  sq_poptop(vm);
+  bool ok = false;
+  try {
+    ok = SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
+  } catch (const SquirrelError& e) {
+    // A native failed inside the file (an include among them): the run
+    // fails like any script error, with that text as the VM's last error.
+    sq_settop(vm, top + 1);
+    sq_throwerror(vm, e.text);
+  }
+  sq_settop(vm, top);
   return ok;
 }
 
@@ -326,6 +335,14 @@ namespace detail {
 void check_constructed(HSQUIRRELVM v, SQUserPointer tag) {
   void* ptr = get_instance(v, 1, tag);
   G_ASSERT(ptr);
+}
+
+const char* construction_refused(HSQUIRRELVM v, SQUserPointer tag) {
+  SQUserPointer p = nullptr;
+  if (!has_slot(v, 1) || sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, tag)))
+    return "constructor called on an instance of another class";
+  if (p) return "constructor called on an instance already constructed";
+  return nullptr;
 }
 
 void new_native_slot(HSQUIRRELVM v, const char* name, SQUserPointer fn, SQFUNCTION dispatcher) {

@@ -329,12 +329,17 @@ SQInteger fmethod_dispatch(HSQUIRRELVM v) {
 }
 
 void check_constructed(HSQUIRRELVM v, SQUserPointer tag);
+// Why 'this' (slot 1) can't be constructed as the class of `tag`: an instance
+// of another class, or one already constructed (its native block would be
+// lost). Null when it can.
+const char* construction_refused(HSQUIRRELVM v, SQUserPointer tag);
 
 template <class C, class... A>
 SQInteger ctor_dispatch(HSQUIRRELVM v) {
   SQUserPointer up = nullptr;
   if (SQ_FAILED(sq_getuserpointer(v, -1, &up)) || !up) return sq_throwerror(v, "no function stored for C++ ctor call");
   sq_poptop(v);
+  if (const char* refused = construction_refused(v, type_tag<C>())) return sq_throwerror(v, refused);
   auto f = reinterpret_cast<void (*)(HSQUIRRELVM, A...)>(up);
   auto g = [v, f](arg_t<A>... a) { f(v, a...); };
   call_native<void, decltype(g), A...>(v, 2, g, std::index_sequence_for<A...>{});

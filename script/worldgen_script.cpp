@@ -55,6 +55,80 @@ bool is_pow2(SQInteger t) { return t > 0 && (t & (t - 1)) == 0; }
 // owner's error report.
 Pushed script_error(HSQUIRRELVM v, const char* text) { return Pushed{int(sq_throwerror(v, text))}; }
 
+// ---- argument and result checks ----
+// The world API refuses what would hang the game (huge radii, counts,
+// octaves) or poison the world (non-finite numbers) with a script error that
+// names the function and the allowed range.
+constexpr int MAX_OCTAVES = 16;
+constexpr int MAX_TILE = 256;
+constexpr int MAX_NOISE_SCALE = 64;
+constexpr float MAX_CRATER_RADIUS = 128.0f;
+constexpr int MAX_DROPLETS = 250000;  // about 2 s of erosion, ten times the game's own
+
+char check_text[256];
+
+// Null when lo <= value <= hi (NaN never is), else the message.
+const char* out_of_range(const char* fn, const char* arg, double value, double lo, double hi) {
+  if (value >= lo && value <= hi) return nullptr;
+  std::snprintf(check_text, sizeof(check_text), "%s(): %s must be in %g..%g (got %g)", fn, arg, lo, hi, value);
+  return check_text;
+}
+
+const char* not_finite(const char* fn, const char* arg, double value) {
+  if (std::isfinite(value)) return nullptr;
+  std::snprintf(check_text, sizeof(check_text), "%s(): %s must be a finite number (got %g)", fn, arg, value);
+  return check_text;
+}
+
+// Keeps the long-standing text for a tile that is no power of 2.
+const char* bad_tile(const char* fn, SQInteger tile) {
+  if (!is_pow2(tile)) {
+    std::snprintf(check_text, sizeof(check_text), "tile must be power of 2 in %s()", fn);
+    return check_text;
+  }
+  return out_of_range(fn, "tile", double(tile), 1, MAX_TILE);
+}
+
+// The first message of a list of checks, or null when all passed.
+const char* first_error(std::initializer_list<const char*> checks) {
+  for (const char* c : checks)
+    if (c) return c;
+  return nullptr;
+}
+
+// Finds non-finite heights or water depths a call left in the world: they
+// become zero (the world stays drawable) and the call fails naming itself.
+const char* non_finite_world(const char* fn) {
+  int bad = -1;
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    float& d = water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth;
+    if (std::isfinite(hmap[i]) && std::isfinite(d)) continue;
+    if (bad < 0) bad = i;
+    if (!std::isfinite(hmap[i])) hmap[i] = 0.0f;
+    if (!std::isfinite(d)) d = 0.0f;
+  }
+  if (bad < 0) return nullptr;
+  std::snprintf(check_text, sizeof(check_text), "%s() made a non-finite height or water depth at cell (%d, %d)", fn,
+                bad & HMAP_MASK, bad >> HMAP_SIZE_SHIFT);
+  return check_text;
+}
+
+const char* non_finite_result(const char* fn, float value, int x, int z) {
+  std::snprintf(check_text, sizeof(check_text), "%s(): the function returned %g for cell (%d, %d)", fn, value, x, z);
+  return check_text;
+}
+
+const char* faults_args_error(const char* fn, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
+                              int octaves, float sharpness) {
+  return first_error({bad_tile(fn, tile), out_of_range(fn, "noiseScale", noiseScale, 0, MAX_NOISE_SCALE),
+                      out_of_range(fn, "octaves", octaves, 0, MAX_OCTAVES), not_finite(fn, "min_ht", min_ht),
+                      not_finite(fn, "max_ht", max_ht), not_finite(fn, "noiseAmp", noiseAmp),
+                      not_finite(fn, "sharpness", sharpness)});
+}
+
+// The world API's answer: a script error for a failed check, else n results.
+Pushed checked(HSQUIRRELVM v, const char* err, int n = 0) { return err ? script_error(v, err) : Pushed{n}; }
+
 // A function argument bound with the root table as its environment.
 SqFunc root_func(HSQUIRRELVM v, const SqObject& fn) {
   SqObject root;
@@ -79,13 +153,18 @@ void mask_ctor(HSQUIRRELVM v, SqObject init) {
   sqbind::construct(v, m);  // owned from here on
   if (init.type() == OT_INTEGER || init.type() == OT_FLOAT) {
     float x = sq_objtofloat(&init.obj);
+    if (const char* err = not_finite("HmapMask", "the value", x)) throw sqbind::SquirrelError(err);
     for (float& c : m->v) c = x;
     return;
   }
   if (!is_callable(init)) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
   SqFunc f = root_func(v, init);
   for (int z = 0; z < HMAP_SIZE; z++)
-    for (int x = 0; x < HMAP_SIZE; x++) m->v[cellIndex(x, z)] = f.call<float>(x, z);
+    for (int x = 0; x < HMAP_SIZE; x++) {
+      float value = f.call<float>(x, z);
+      if (!std::isfinite(value)) throw sqbind::SquirrelError(non_finite_result("HmapMask", value, x, z));
+      m->v[cellIndex(x, z)] = value;
+    }
 }
 
 float mask_getraw(HSQUIRRELVM, HmapMask& m, int x, int z) { return m.v[cellIndex(x, z)]; }
@@ -153,7 +232,11 @@ New<HmapMask> mask_from_water() {
 
 Pushed mask_from_simplex(HSQUIRRELVM v, float scale, int tile, int octaves, Nullable<const FloatRamp> ramp,
                          float gain) {
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromSimplexNoise()");
+  if (const char* err = first_error({bad_tile("fromSimplexNoise", tile),
+                                     out_of_range("fromSimplexNoise", "octaves", octaves, 0, MAX_OCTAVES),
+                                     not_finite("fromSimplexNoise", "scale", scale),
+                                     not_finite("fromSimplexNoise", "gain", gain)}))
+    return script_error(v, err);
   HmapMask* m = new_mask();
   float f = float(tile) / 256.0f;
   for (int z = 0; z < HMAP_SIZE; z++)
@@ -164,7 +247,11 @@ Pushed mask_from_simplex(HSQUIRRELVM v, float scale, int tile, int octaves, Null
 }
 
 Pushed mask_from_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromVoronoiHills()");
+  if (const char* err = first_error({bad_tile("fromVoronoiHills", tile),
+                                     not_finite("fromVoronoiHills", "min_ht", min_ht),
+                                     not_finite("fromVoronoiHills", "max_ht", max_ht),
+                                     not_finite("fromVoronoiHills", "radius", radius)}))
+    return script_error(v, err);
   HmapMask* m = new_mask();
   fillVoronoiHills(m->v, tile, min_ht, max_ht, radius);
   sqbind::push_owned(v, m);
@@ -173,7 +260,9 @@ Pushed mask_from_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, floa
 
 Pushed mask_from_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
                         int octaves, float sharpness) {
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in fromVoronoiFaults()");
+  if (const char* err = faults_args_error("fromVoronoiFaults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
+                                          sharpness))
+    return script_error(v, err);
   HmapMask* m = new_mask();
   fillVoronoiFaults(m->v, tile, min_ht, max_ht, noiseAmp, noiseScale, octaves, sharpness);
   sqbind::push_owned(v, m);
@@ -181,28 +270,30 @@ Pushed mask_from_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, flo
 }
 
 // ---- mask and paint functions ----
+// Calls f for each cell; a non-finite answer stops with an error naming fn.
 template <class Cell>
-Pushed apply_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func, const char* err, Cell cell) {
+Pushed apply_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func, const char* fn, const char* err, Cell cell) {
   if (func.isNull()) {
     if (!mask) return script_error(v, err);
     for (int i = 0; i < HMAP_CELLS; i++) cell(i) += mask->v[i];
-    return Pushed{0};
+    return checked(v, non_finite_world(fn));
   }
   SqFunc f = root_func(v, func);
-  if (mask)
-    for (int i = 0; i < HMAP_CELLS; i++) cell(i) = f.call<float>(cell(i), mask->v[i]);
-  else
-    for (int i = 0; i < HMAP_CELLS; i++) cell(i) = f.call<float>(cell(i));
+  for (int i = 0; i < HMAP_CELLS; i++) {
+    float value = mask ? f.call<float>(cell(i), mask->v[i]) : f.call<float>(cell(i));
+    if (!std::isfinite(value)) return script_error(v, non_finite_result(fn, value, i & HMAP_MASK, i >> HMAP_SIZE_SHIFT));
+    cell(i) = value;
+  }
   return Pushed{0};
 }
 
 Pushed apply_height_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func) {
-  return apply_mask(v, mask, func, "no mask and no func in apply_height_mask()",
+  return apply_mask(v, mask, func, "apply_height_mask", "no mask and no func in apply_height_mask()",
                     [](int i) -> float& { return hmap[i]; });
 }
 
 Pushed apply_water_mask(HSQUIRRELVM v, Nullable<HmapMask> mask, SqObject func) {
-  return apply_mask(v, mask, func, "no mask and no func in apply_water_mask()",
+  return apply_mask(v, mask, func, "apply_water_mask", "no mask and no func in apply_water_mask()",
                     [](int i) -> float& { return water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth; });
 }
 
@@ -321,25 +412,53 @@ Pushed s_add_fast_noise(HSQUIRRELVM v, float min_ht, float max_ht, Nullable<cons
                         int alpha, float persistence) {
   if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_fast_noise()");
   if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_fast_noise()");
+  if (const char* err = first_error({not_finite("add_fast_noise", "max_ht", max_ht),
+                                     not_finite("add_fast_noise", "persistence", persistence)}))
+    return script_error(v, err);
   addFastNoise(min_ht, max_ht, ramp, groundType, alpha, persistence);
-  return Pushed{0};
+  return checked(v, non_finite_world("add_fast_noise"));
 }
 
 Pushed s_add_simplex_noise(HSQUIRRELVM v, float min_ht, float max_ht, int tile, int octaves, float gain) {
   if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_simplex_noise()");
   if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_simplex_noise()");
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in add_simplex_noise()");
+  if (const char* err = first_error({bad_tile("add_simplex_noise", tile),
+                                     out_of_range("add_simplex_noise", "octaves", octaves, 0, MAX_OCTAVES),
+                                     not_finite("add_simplex_noise", "max_ht", max_ht),
+                                     not_finite("add_simplex_noise", "gain", gain)}))
+    return script_error(v, err);
   addSimplexNoise(min_ht, max_ht, tile, octaves, gain);
-  return Pushed{0};
+  return checked(v, non_finite_world("add_simplex_noise"));
 }
 
-void s_gen_fault(float x, float z, float dx, float dz, float height, float balance, float noiseAmp,
-                 Nullable<const ColorRamp> ramp, int groundType) {
+Pushed s_gen_fault(HSQUIRRELVM v, float x, float z, float dx, float dz, float height, float balance, float noiseAmp,
+                   Nullable<const ColorRamp> ramp, int groundType) {
+  const char* fn = "gen_fault";
+  if (const char* err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z), not_finite(fn, "dx", dx),
+                                     not_finite(fn, "dz", dz), not_finite(fn, "height", height),
+                                     not_finite(fn, "balance", balance), not_finite(fn, "noiseAmp", noiseAmp)}))
+    return script_error(v, err);
   genFault(Point2{x, z}, Point2{dx, dz}, height, balance, noiseAmp, ramp, groundType, 255, hmap);
+  return checked(v, non_finite_world(fn));
 }
 
-void s_gen_crater(float x, float z, float radius, float steepness) {
+Pushed s_gen_crater(HSQUIRRELVM v, float x, float z, float radius, float steepness) {
+  const char* fn = "gen_crater";
+  if (const char* err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z),
+                                     out_of_range(fn, "radius", radius, 0, MAX_CRATER_RADIUS),
+                                     not_finite(fn, "steepness", steepness)}))
+    return script_error(v, err);
   genCrater(Point2{x, z}, radius, steepness, hmap);
+  return checked(v, non_finite_world(fn));
+}
+
+// Every erosion constant must be a finite number.
+const char* erosion_params_error(const ErosionParams& p) {
+  const char* fn = "gen_droplet_erosion";
+  return first_error({not_finite(fn, "Kq", p.Kq), not_finite(fn, "Kw", p.Kw), not_finite(fn, "Kr", p.Kr),
+                      not_finite(fn, "Kd", p.Kd), not_finite(fn, "Ki", p.Ki), not_finite(fn, "minSlope", p.minSlope),
+                      not_finite(fn, "g", p.g), not_finite(fn, "depositBlend", p.depositBlend),
+                      not_finite(fn, "reactionTime", p.reactionTime)});
 }
 
 // Reads a float slot of the table at stack slot t when present.
@@ -355,6 +474,8 @@ void table_float(HSQUIRRELVM v, SQInteger t, const char* key, float& out) {
 
 Pushed s_gen_droplet_erosion(HSQUIRRELVM v, int numDroplets, SqObject params) {
   if (numDroplets < 0) return script_error(v, "numDroplets must not be negative in gen_droplet_erosion()");
+  if (const char* err = out_of_range("gen_droplet_erosion", "numDroplets", numDroplets, 0, MAX_DROPLETS))
+    return script_error(v, err);
   ErosionParams p;
   if (!params.isNull()) {
     if (params.type() != OT_TABLE) throw sqbind::SquirrelError(sqbind::TYPE_ERROR);
@@ -395,32 +516,45 @@ Pushed s_gen_droplet_erosion(HSQUIRRELVM v, int numDroplets, SqObject params) {
     }
     sq_settop(v, top);
   }
+  if (const char* err = erosion_params_error(p)) return script_error(v, err);
   genDropletErosion(unsigned(numDroplets), p);
-  return Pushed{0};
+  return checked(v, non_finite_world("gen_droplet_erosion"));
 }
 
 Pushed s_add_voronoi_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in add_voronoi_hills()");
+  if (const char* err = first_error({bad_tile("add_voronoi_hills", tile),
+                                     not_finite("add_voronoi_hills", "min_ht", min_ht),
+                                     not_finite("add_voronoi_hills", "max_ht", max_ht),
+                                     not_finite("add_voronoi_hills", "radius", radius)}))
+    return script_error(v, err);
   addVoronoiHills(tile, min_ht, max_ht, radius);
-  return Pushed{0};
+  return checked(v, non_finite_world("add_voronoi_hills"));
 }
 
 Pushed s_gen_voronoi_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
                             int octaves, float sharpness) {
-  if (!is_pow2(tile)) return script_error(v, "tile must be power of 2 in gen_voronoi_faults()");
+  if (const char* err = faults_args_error("gen_voronoi_faults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
+                                          sharpness))
+    return script_error(v, err);
   genVoronoiFaults(tile, min_ht, max_ht, noiseAmp, noiseScale, octaves, sharpness);
-  return Pushed{0};
+  return checked(v, non_finite_world("gen_voronoi_faults"));
 }
 
 float s_recenter_hmap() { return recenterHt(); }
 void s_reseed_noise() { reseed_noise(); }
 float s_noise1(float x) { return noise1(x); }
-float s_fractal_noise1(float x, int octaves, Nullable<const FloatRamp> ramp, float gain) {
-  return fractal_noise1(x, octaves, ramp, gain);
+Pushed s_fractal_noise1(HSQUIRRELVM v, float x, int octaves, Nullable<const FloatRamp> ramp, float gain) {
+  if (const char* err = out_of_range("fractal_noise1", "octaves", octaves, 0, MAX_OCTAVES)) return script_error(v, err);
+  sq_pushfloat(v, fractal_noise1(x, octaves, ramp, gain));
+  return Pushed{1};
 }
 float s_tiled_noise2(float x, float y, int tile) { return tiled_noise2(x, y, tile); }
-float s_tiled_fractal_noise2(float x, float y, int tile, int octaves, Nullable<const FloatRamp> ramp, float gain) {
-  return tiled_fractal_noise2(x, y, tile, octaves, ramp, gain);
+Pushed s_tiled_fractal_noise2(HSQUIRRELVM v, float x, float y, int tile, int octaves, Nullable<const FloatRamp> ramp,
+                              float gain) {
+  if (const char* err = out_of_range("tiled_fractal_noise2", "octaves", octaves, 0, MAX_OCTAVES))
+    return script_error(v, err);
+  sq_pushfloat(v, tiled_fractal_noise2(x, y, tile, octaves, ramp, gain));
+  return Pushed{1};
 }
 int s_get_noise_hash1(int i) { return get_noise_hash1(i); }
 int s_get_noise_hash2(int x, int y) { return get_noise_hash2(x, y); }
@@ -538,6 +672,7 @@ void register_world_gen_api(HSQUIRRELVM vm) {
 
 bool create_world_gen_vm(const char* main_script) {
   world_gen_error[0] = 0;
+  world_gen_vm.call_time_limit = WORLD_GEN_TIME_LIMIT_S;
   load_error_shown = false;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);

@@ -18,6 +18,10 @@ SQBIND_DECLARE_CLASS(HmapMask, "HmapMask");
 
 constexpr const char* WORLD_GEN_SCRIPT = "gen/main.nut";
 constexpr const char* WORLD_GEN_ERROR = "Error in world gen script:\n%s";
+// Watchdog of the world-generation VM: one run of a script file or of
+// generate_world longer than this is stopped with "script ran for more than
+// 10 s"; the world keeps what the script had made by then.
+constexpr float WORLD_GEN_TIME_LIMIT_S = 10.0f;
 
 // Seams for subsystems that join the sequence later; an unset one is skipped.
 struct WorldGenHooks {

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
   xvfb xauth fonts-dejavu-core xdotool
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -75,8 +75,9 @@ const HouseTemplate house_templates[NUM_HOUSE_TEMPLATES] = {
 void placeHouse(int x, int z, int type, float* heights, bool keepMean) {
   int t = type == -1 ? 0 : int(unsigned(type) % 3u) + 1;
   const HouseTemplate& tp = house_templates[t];
-  int x0 = (x - tp.w / 2) & HMAP_MASK;
-  int z0 = (z - tp.d / 2) & HMAP_MASK;
+  // Unsigned: any script coordinate wraps onto the map without overflow.
+  int x0 = int((unsigned(x) - unsigned(tp.w / 2)) & HMAP_MASK);
+  int z0 = int((unsigned(z) - unsigned(tp.d / 2)) & HMAP_MASK);
 
   // Vertex row r of the template belongs to z0 + d - r.
   float sum = 0.0f;

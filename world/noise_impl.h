@@ -12,6 +12,10 @@ namespace noise_detail {
 inline int coord_floor(float v) { return world_round(v - 0.49999988f); }
 inline int coord_ceil(float v) { return world_round(v + 0.49999988f); }
 
+// Lattice neighbours wrap instead of overflowing: a coordinate beyond the int
+// range rounds to INT_MIN, whose left neighbour is INT_MAX.
+inline int lattice_add(int a, int b) { return int(unsigned(a) + unsigned(b)); }
+
 inline float grad1(int n) {
   int h = noise_perm[n & 255];
   float g = float((h & 7) + 1);
@@ -27,7 +31,7 @@ inline float noise1(float x) {
   int i = coord_floor(x);
   float f = x - float(i);
   float f1 = f - 1.0f;
-  return 0.4f * (grad1(i) * f * pow4(1.0f - f * f) + grad1(i + 1) * f1 * pow4(1.0f - f1 * f1));
+  return 0.4f * (grad1(i) * f * pow4(1.0f - f * f) + grad1(lattice_add(i, 1)) * f1 * pow4(1.0f - f1 * f1));
 }
 
 extern const float grad2[8][2];
@@ -43,8 +47,8 @@ inline float tiled_noise2(float x, float y, int tile) {
   int m = (tile - 1) & 255;
   int ix = coord_floor(x), iy = coord_floor(y);
   float fx = x - float(ix), fy = y - float(iy);
-  int r0 = noise_perm[iy & m], r1 = noise_perm[(iy + 1) & m];
-  int xa = ix & m, xb = (ix + 1) & m;
+  int r0 = noise_perm[iy & m], r1 = noise_perm[lattice_add(iy, 1) & m];
+  int xa = ix & m, xb = lattice_add(ix, 1) & m;
   float s = corner2(noise_perm[xa + r0], fx, fy);
   s += corner2(noise_perm[xb + r0], fx - 1.0f, fy);
   s += corner2(noise_perm[xa + r1], fx, fy - 1.0f);
@@ -60,7 +64,7 @@ inline float tiled_fractal_noise2(float x, float y, int tile, int octaves, const
   for (int o = 1; o < octaves; o++) {
     x = x * 2.0f + 0.5f;
     y = y * 2.0f + 0.5f;
-    tile *= 2;
+    tile = int(unsigned(tile) * 2u);  // only its low 8 bits matter: let it wrap
     r += shaped(tiled_noise2(x, y, tile), ramp) * amp;
     amp *= gain;
   }
@@ -77,14 +81,14 @@ inline void voronoi9(float x, float y, int tileShift, F&& f) {
   float fx = x - float(ix), fy = y - float(iy);
   int n = 0;
   for (int i = -1; i <= 1; i++) {
-    int row = (iy + i) & hm;
+    int row = lattice_add(iy, i) & hm;
     int rh = noise_perm[row];
-    int idRow = ((iy + i) & mask) << 16;
+    int idRow = (lattice_add(iy, i) & mask) << 16;
     for (int j = -1; j <= 1; j++, n++) {
-      int k = noise_perm[((ix + j) & hm) + rh];
+      int k = noise_perm[(lattice_add(ix, j) & hm) + rh];
       float px = noise_rnd[2 * k] + float(j) - fx;
       float py = noise_rnd[2 * k + 1] + float(i) - fy;
-      f(n, px, py, idRow | ((ix + j) & mask));
+      f(n, px, py, idRow | (lattice_add(ix, j) & mask));
     }
   }
 }

@@ -327,6 +327,15 @@ SQUIRREL_API void sq_free(void *p, SQUnsignedInteger size);
 SQUIRREL_API SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos *si);
 SQUIRREL_API void sq_setdebughook(HSQUIRRELVM v);
 
+/* Watchdog (an extension of this engine): a call from the host into any
+   thread of this VM (sq_call, sq_wakeupvm) that runs longer than `seconds`
+   is stopped with the error "script ran for more than N s", raised at the
+   line the script was on; no script try catches it. Script loops and calls
+   look at the clock every few thousand iterations. 0 turns the limit off. */
+#define SQ_HAS_CALLTIMELIMIT 1
+SQUIRREL_API void sq_setcalltimelimit(HSQUIRRELVM v, SQFloat seconds);
+SQUIRREL_API SQFloat sq_getcalltimelimit(HSQUIRRELVM v);
+
 /* utility macros */
 #define sq_isnumeric(o) ((o)._type & SQOBJECT_NUMERIC)
 #define sq_istable(o) ((o)._type == OT_TABLE)

@@ -72,6 +72,13 @@ void sq_setdebughook(HSQUIRRELVM v) {
   v->Pop();
 }
 
+void sq_setcalltimelimit(HSQUIRRELVM v, SQFloat seconds) {
+  double s = seconds > 1e9 ? 1e9 : (double)seconds;  // beyond 30 years means no practical limit
+  v->SS()->_timelimit_ns = s > 0 ? (int64_t)(s * 1e9) : 0;
+}
+
+SQFloat sq_getcalltimelimit(HSQUIRRELVM v) { return (SQFloat)((double)v->SS()->_timelimit_ns * 1e-9); }
+
 void sq_close(HSQUIRRELVM v) {
   SQSharedState *ss = v->SS();
   SQVM *root = ss->_rootvm;
@@ -111,6 +118,7 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool rai
   }
   SQObjectPtr ret;
   bool ok;
+  SQHostCall hostcall(v->SS());
   if (throwerror) {
     // resume by raising the last error inside the suspended code
     v->_suspended = 0;
@@ -698,6 +706,7 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr &a = STK(idx);
   CHECK_TYPE(a, OT_ARRAY);
+  if (!v->CheckSize(_array(a)->Size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   _array(a)->_values.push_back(STK(-1));
   v->Pop();
   return SQ_OK;
@@ -718,6 +727,7 @@ SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
   SQObjectPtr &a = STK(idx);
   CHECK_TYPE(a, OT_ARRAY);
   if (newsize < 0) return sq_err(v, "negative size");
+  if (!v->CheckSize(newsize, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   _array(a)->_values.resize(newsize);
   return SQ_OK;
 }
@@ -744,6 +754,7 @@ SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
   CHECK_TYPE(a, OT_ARRAY);
   auto &vals = _array(a)->_values;
   if (destpos < 0 || destpos > (SQInteger)vals.size()) return sq_err(v, "index out of range");
+  if (!v->CheckSize((SQInteger)vals.size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   SQObjectPtr val = STK(-1);
   vals.insert(vals.begin() + destpos, val);
   v->Pop();
@@ -850,6 +861,7 @@ SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerr
   SQObjectPtr closure = v->_stack[v->_top - params - 1];
   SQObjectPtr res;
   SQInteger base = v->_top - params;
+  SQHostCall hostcall(v->SS());
   bool ok = v->Call(closure, params, base, res, raiseerror != 0);
   // the callee consumed its arguments; drop whatever is left of them, unless
   // the call suspended and its frames still live there

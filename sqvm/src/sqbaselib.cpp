@@ -95,6 +95,7 @@ SQInteger base_assert(HSQUIRRELVM v) {
 SQInteger base_array(HSQUIRRELVM v) {
   SQInteger n = tointeger(Arg(v, 2));
   if (n < 0) return sq_throwerror(v, "negative size");
+  if (!v->CheckSize(n, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   SQArray *a = SQArray::Create(v->SS(), n);
   if (NArgs(v) >= 3)
     for (auto &x : a->_values) x = Arg(v, 3);
@@ -224,7 +225,7 @@ bool sq_str_to_number(const char *s, SQObjectPtr &out, bool allowfloat) {
     while (*end == ' ' || *end == '\t' || *end == '\n' || *end == '\r') end++;
     if (*end) return false;
     if (allowfloat) out = SQObjectPtr((SQFloat)d);
-    else out = SQObjectPtr((SQInteger)d);
+    else out = SQObjectPtr(sq_float_to_integer(d));
     return true;
   }
   long long n = strtoll(s, &end, 0);
@@ -315,6 +316,7 @@ SQInteger table_getdelegate(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_getdelegate(
 std::vector<SQObjectPtr> &Vals(HSQUIRRELVM v) { return _array(Arg(v, 1))->_values; }
 
 SQInteger array_append(HSQUIRRELVM v) {
+  if (!v->CheckSize((SQInteger)Vals(v).size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   Vals(v).push_back(Arg(v, 2));
   sq_push(v, 1);
   return 1;
@@ -322,6 +324,7 @@ SQInteger array_append(HSQUIRRELVM v) {
 SQInteger array_extend(HSQUIRRELVM v) {
   SQObjectPtr other = Arg(v, 2);
   auto &src = _array(other)->_values;
+  if (!v->CheckSize((SQInteger)(Vals(v).size() + src.size()), SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   std::vector<SQObjectPtr> copy(src);
   for (auto &x : copy) Vals(v).push_back(x);
   sq_push(v, 1);
@@ -338,6 +341,7 @@ SQInteger array_insert(HSQUIRRELVM v) {
   SQInteger idx = tointeger(Arg(v, 2));
   auto &a = Vals(v);
   if (idx < 0 || idx > (SQInteger)a.size()) return sq_throwerror(v, "index out of range");
+  if (!v->CheckSize((SQInteger)a.size() + 1, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   a.insert(a.begin() + idx, Arg(v, 3));
   sq_push(v, 1);
   return 1;
@@ -354,6 +358,7 @@ SQInteger array_remove(HSQUIRRELVM v) {
 SQInteger array_resize(HSQUIRRELVM v) {
   SQInteger n = tointeger(Arg(v, 2));
   if (n < 0) return sq_throwerror(v, "negative size");
+  if (!v->CheckSize(n, SQ_MAX_ARRAY_SIZE, "an array")) return SQ_ERROR;
   SQObjectPtr fill = NArgs(v) > 2 ? Arg(v, 3) : SQObjectPtr();
   auto &a = Vals(v);
   size_t old = a.size();

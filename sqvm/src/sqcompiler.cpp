@@ -58,7 +58,7 @@ struct FuncState {
 class Compiler {
  public:
   Compiler(SQVM *v, const char *src, SQInteger len, const char *source)
-      : _vm(v), _ss(v->SS()), _lex(src, len), _source(SQObjectPtr(SQStr(v->SS(), source))) {}
+      : _ss(v->SS()), _lex(src, len), _source(SQObjectPtr(SQStr(v->SS(), source))) {}
 
   bool Compile(SQObjectPtr &out, std::string &err, SQInteger &line, SQInteger &col) {
     try {
@@ -86,12 +86,26 @@ class Compiler {
   }
 
  private:
-  SQVM *_vm;
   SQSharedState *_ss;
   SQLexer _lex;
   SQObjectPtr _source;
   FuncState *_fs = nullptr;
   int _tok = 0;
+  int _nesting = 0;
+
+  // The parser recurses once per nested statement, expression and unary
+  // operator; past this depth hostile source would overflow the native stack.
+  static constexpr int kMaxNesting = 400;
+  struct NestGuard {
+    Compiler *c;
+    explicit NestGuard(Compiler *comp) : c(comp) {
+      if (++c->_nesting > kMaxNesting) {
+        c->_nesting--;  // not constructed: no destructor will undo the count
+        c->Error("expression or block nested too deeply (more than %d levels)", kMaxNesting);
+      }
+    }
+    ~NestGuard() { c->_nesting--; }
+  };
 
   // ------------------------------------------------------------ helpers
   [[noreturn]] void Error(const char *fmt, ...) {
@@ -157,7 +171,17 @@ class Compiler {
   }
   void PatchHere(int at) { PatchTo(at, Pos()); }
   void MarkTarget() { _fs->lasttarget = Pos(); }
-  void JumpBack(SQInteger target) { EmitSbx(OP_JMP, 0, (int32_t)(target - Pos() - 1)); }
+  // A loop's jump back carries the loop's own line (the lexer is already past
+  // the body): a loop stopped there reports where it is.
+  void JumpBack(SQInteger target) {
+    EmitSbx(OP_JMP, 0, (int32_t)(target - Pos() - 1));
+    auto &lines = _fs->proto->_lines;
+    auto &columns = _fs->proto->_columns;
+    if (target >= 0 && target < (SQInteger)lines.size() - 1) {
+      lines.back() = lines[target];
+      if (columns.size() == lines.size()) columns.back() = columns[target];
+    }
+  }
 
   int AllocTemp() {
     int s = _fs->stacktop++;
@@ -341,6 +365,7 @@ class Compiler {
 
   // ------------------------------------------------------------ statements
   void Statement() {
+    NestGuard nest(this);
     switch (_tok) {
       case ';': Lex(); return;
       case TK_IF: IfStatement(); return;
@@ -663,7 +688,6 @@ class Compiler {
   void FunctionStatement() {
     Lex();
     // function a.b::c() -> a.b.c <- function
-    Exp target;
     SQObjectPtr name = ExpectId();
     Exp obj = SlotExp(0);
     if (_tok == TK_DOUBLE_COLON || _tok == '.') {
@@ -719,7 +743,7 @@ class Compiler {
     if (_tok == '-') { neg = true; Lex(); }
     SQObjectPtr v;
     switch (_tok) {
-      case TK_INTEGER: v = SQObjectPtr(neg ? -_lex._nvalue : _lex._nvalue); break;
+      case TK_INTEGER: v = SQObjectPtr(neg ? (SQInteger)(0ull - (SQUnsignedInteger)_lex._nvalue) : _lex._nvalue); break;
       case TK_FLOAT: v = SQObjectPtr(neg ? -_lex._fvalue : _lex._fvalue); break;
       case TK_STRING_LITERAL:
         if (neg) Error("scalar expected : integer, float");
@@ -740,6 +764,8 @@ class Compiler {
     SQObjectPtr name = ExpectId();
     Expect('{');
     SQObjectPtr table(SQTable::Create(_ss));
+    // Members without a value are numbered among themselves: an explicit
+    // value does not move the count (Red, Green = 5, Blue gives Blue = 1).
     SQInteger next = 0;
     while (_tok != '}') {
       SQObjectPtr key = ExpectId();
@@ -747,7 +773,6 @@ class Compiler {
       if (_tok == '=') {
         Lex();
         val = ConstValue();
-        if (val._type == OT_INTEGER) next = _integer(val) + 1;
       } else {
         val = SQObjectPtr(next++);
       }
@@ -960,6 +985,7 @@ class Compiler {
   }
 
   Exp Expression(bool discard = false) {
+    NestGuard nest(this);
     Exp e = Ternary();
     switch (_tok) {
       case '=': case TK_NEWSLOT: case TK_PLUSEQ: case TK_MINUSEQ: case TK_MULEQ: case TK_DIVEQ: case TK_MODEQ: {
@@ -1287,6 +1313,7 @@ class Compiler {
   }
 
   Exp Unary() {
+    NestGuard nest(this);
     switch (_tok) {
       case '-': Lex(); return UnaryOp(OP_NEG);
       case '!': Lex(); return UnaryOp(OP_NOT);

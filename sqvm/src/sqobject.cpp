@@ -53,27 +53,49 @@ const char *GetTypeName(const SQObject &o) { return GetTypeName(o._type); }
 
 // ---------------------------------------------------------------- strings
 // Long strings hash a sample of their bytes (plus the length) so that building
-// a long string piece by piece does not rehash all of it at every step.
-static SQHash HashString(const char *s, SQInteger len) {
+// a long string piece by piece does not rehash all of it at every step. The
+// text may come in two pieces (a concatenation not yet built): byte i is
+// a[i] below alen and b[i - alen] above.
+static SQHash HashPieces(const char *a, SQInteger alen, const char *b, SQInteger blen) {
+  SQInteger len = alen + blen;
   SQHash h = 1469598103934665603ull ^ (SQHash)len;
-  SQInteger step = (len >> 6) + 1;
-  for (SQInteger i = 0; i < len; i += step) h = (h ^ (unsigned char)s[i]) * 1099511628211ull;
+  SQInteger step = (len >> 6) + 1, i = 0;
+  for (; i < alen; i += step) h = (h ^ (unsigned char)a[i]) * 1099511628211ull;
+  for (; i < len; i += step) h = (h ^ (unsigned char)b[i - alen]) * 1099511628211ull;
   return h;
 }
 
-SQString *SQString::Create(SQSharedState *ss, const char *s, SQInteger len) {
-  if (len < 0) len = (SQInteger)strlen(s);
-  SQHash h = HashString(s, len);
-  if (SQString *e = ss->InternLookup(s, len, h)) return e;
+static SQString *NewString(SQSharedState *ss, const char *a, SQInteger alen, const char *b, SQInteger blen,
+                           SQHash h) {
+  SQInteger len = alen + blen;
   void *mem = ::operator new(sizeof(SQString) + len);
   SQString *str = new (mem) SQString();
   str->_ss = ss;
   str->_len = len;
   str->_hash = h;
-  if (len) memcpy(str->_val, s, len);
+  if (alen) memcpy(str->_val, a, alen);
+  if (blen) memcpy(str->_val + alen, b, blen);
   str->_val[len] = 0;
   ss->InternAdd(str);
   return str;
+}
+
+SQString *SQString::Create(SQSharedState *ss, const char *s, SQInteger len) {
+  if (len < 0) len = (SQInteger)strlen(s);
+  SQHash h = HashPieces(s, len, nullptr, 0);
+  if (SQString *e = ss->InternLookup(s, len, h)) return e;
+  return NewString(ss, s, len, nullptr, 0, h);
+}
+
+// Interns a + b with one copy of the bytes: the concatenation is looked up in
+// place and only built when it is new.
+SQString *SQString::Concat(SQSharedState *ss, const char *a, SQInteger alen, const char *b, SQInteger blen) {
+  SQHash h = HashPieces(a, alen, b, blen);
+  SQInteger len = alen + blen;
+  for (SQString *e = ss->_strbuckets[h & (ss->_strbuckets.size() - 1)]; e; e = e->_next)
+    if (e->_hash == h && e->_len == len && memcmp(e->_val, a, alen) == 0 && memcmp(e->_val + alen, b, blen) == 0)
+      return e;
+  return NewString(ss, a, alen, b, blen, h);
 }
 
 void SQString::Release() {

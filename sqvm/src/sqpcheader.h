@@ -14,6 +14,15 @@
 struct SQSharedState;
 struct SQVM;
 
+// Largest objects a script may build. Beyond these a request is a script
+// error ("out of memory") that a script can catch, never a process abort:
+// on an overcommitting system a huge request would otherwise succeed and
+// then bring the whole game down when first touched.
+// A whole world is 65,536 cells: these leave room for over a hundred copies.
+constexpr SQInteger SQ_MAX_STRING_LEN = SQInteger(1) << 26;   // bytes
+constexpr SQInteger SQ_MAX_ARRAY_SIZE = SQInteger(1) << 23;   // elements
+constexpr SQInteger SQ_MAX_TABLE_SLOTS = SQInteger(1) << 23;  // slots of one table
+
 enum SQMetaMethod {
   MT_ADD, MT_SUB, MT_MUL, MT_DIV, MT_UNM, MT_MODULO, MT_SET, MT_GET, MT_TYPEOF, MT_NEXTI, MT_CMP,
   MT_CALL, MT_CLONED, MT_NEWSLOT, MT_DELSLOT, MT_TOSTRING, MT_NEWMEMBER, MT_INHERITED, MT_LAST
@@ -120,7 +129,16 @@ struct SQObjectPtr : public SQObject {
 #define _rawval(o) ((o)._unVal.raw)
 
 inline SQFloat tofloat(const SQObject &o) { return o._type == OT_INTEGER ? (SQFloat)o._unVal.nInteger : o._unVal.fFloat; }
-inline SQInteger tointeger(const SQObject &o) { return o._type == OT_FLOAT ? (SQInteger)o._unVal.fFloat : o._unVal.nInteger; }
+// Float to integer, truncating; beyond the integer range it saturates and NaN
+// gives 0 (a plain cast would be undefined there).
+inline SQInteger sq_float_to_integer(double f) {
+  if (f > -9223372036854775808.0 && f < 9223372036854775808.0) return (SQInteger)f;
+  if (f != f) return 0;
+  return f < 0 ? INT64_MIN : INT64_MAX;
+}
+inline SQInteger tointeger(const SQObject &o) {
+  return o._type == OT_FLOAT ? sq_float_to_integer(o._unVal.fFloat) : o._unVal.nInteger;
+}
 inline bool IsFalse(const SQObject &o) {
   if (!(o._type & SQOBJECT_CANBEFALSE)) return false;
   if (o._type == OT_FLOAT) return o._unVal.fFloat == 0.0f;
@@ -138,6 +156,7 @@ struct SQString : public SQRefCounted {
   SQHash _hash;
   char _val[1];
   static SQString *Create(SQSharedState *ss, const char *s, SQInteger len = -1);
+  static SQString *Concat(SQSharedState *ss, const char *a, SQInteger alen, const char *b, SQInteger blen);
   void Release() override;
 };
 
@@ -487,6 +506,8 @@ struct SQVM : public SQCollectable {
   SQInteger _nestedexec = 0;    // dispatch loops running on this thread
   SQObjectPtr _suspendvalue;
   bool _inhook = false;          // the debug hook is running
+  SQInteger _watchdogticks = 0;  // loop jumps and calls left before the next look at the clock
+  bool WatchdogExpired();
   SQInteger _hookline = -1;
   SQInteger _hookbase = -1;
   void CallDebugHook(SQInteger type, SQFunctionProto *p, SQInteger line);
@@ -537,6 +558,8 @@ struct SQVM : public SQCollectable {
   void Raise_IdxError(const SQObject &key);
   void Raise_CompareError(const SQObject &a, const SQObject &b);
   void Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
+  // False (with the script error set) when an object would grow to n > cap.
+  bool CheckSize(SQInteger n, SQInteger cap, const char *what);
 
   // object protocol
   bool Get(const SQObjectPtr &self, const SQObjectPtr &key, SQObjectPtr &dest, bool raw, bool rootfallback = false,
@@ -579,6 +602,11 @@ struct SQSharedState {
   bool _notifyallexceptions = false;
   bool _closing = false;
   SQVM *_rootvm = nullptr;
+  // Watchdog: limit of one host call, its deadline, host calls under way.
+  int64_t _timelimit_ns = 0;
+  int64_t _deadline_ns = 0;
+  SQInteger _hostcalls = 0;
+  bool _timedout = false;  // the running host call passed its deadline
   SQSharedState();
   void Init(SQVM *root);
   void Finish();
@@ -587,6 +615,14 @@ struct SQSharedState {
   void InternRemove(SQString *s);
   SQInteger CollectGarbage(SQVM *v);
   SQInteger GetMetaMethodIdx(const SQObject &name) const;
+};
+
+// Marks a call from the host into the VM; the outermost one starts the
+// watchdog's clock.
+struct SQHostCall {
+  SQSharedState *ss;
+  explicit SQHostCall(SQSharedState *s);
+  ~SQHostCall() { ss->_hostcalls--; }
 };
 
 SQString *SQStr(SQSharedState *ss, const char *s, SQInteger len = -1);

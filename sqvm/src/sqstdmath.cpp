@@ -57,7 +57,8 @@ SQInteger math_rand(HSQUIRRELVM v) {
 SQInteger math_abs(HSQUIRRELVM v) {
   SQInteger n;
   sq_getinteger(v, 2, &n);
-  sq_pushinteger(v, n < 0 ? -n : n);
+  // wraps like every integer negation: abs of the smallest integer is itself
+  sq_pushinteger(v, n < 0 ? (SQInteger)(0ull - (SQUnsignedInteger)n) : n);
   return 1;
 }
 

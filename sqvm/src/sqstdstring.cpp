@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
+// Longest text format() and escape() build (the engine's own string cap).
+constexpr SQInteger SQ_MAX_FORMAT_LEN = SQInteger(1) << 26;
+
 // ---------------------------------------------------------------- regular expressions
 struct SQRexSeq;
 struct SQRexAtom {
-  enum Type { CHAR, ANY, CLASS, BOL, EOL, GROUP, WORDB, NWORDB } type = CHAR;
+  enum Type { CHAR, ANY, CLASS, BOL, EOL, GROUP, WORDB, NWORDB, BALANCED } type = CHAR;
   char ch = 0;
+  char close = 0;       // BALANCED: the closing character (ch opens)
   std::vector<std::pair<int, int>> ranges;
   std::string classes;  // class escapes inside a set (w, d, s, ...)
   bool neg = false;
@@ -35,8 +39,16 @@ struct SQRex {
   const char *bol = nullptr, *eol = nullptr;
   std::vector<SQRexMatch> caps;
   std::string error;
-  int depth = 0;
+  int depth = 0;            // group nesting while parsing
+  bool toocomplex = false;  // the last match gave up (see Matcher)
+  long steps = 0;           // matcher steps of the current match or search
 };
+
+// Bounds of the backtracking matcher: nesting of groups in a pattern, native
+// recursion while matching (one level per matched term), and total steps.
+constexpr int kRexMaxGroupNesting = 100;
+constexpr int kRexMaxDepth = 1500;
+constexpr long kRexMaxSteps = 5000000;
 
 namespace {
 
@@ -101,12 +113,14 @@ struct RexParser {
       case '^': a.type = SQRexAtom::BOL; return;
       case '$': a.type = SQRexAtom::EOL; return;
       case '(': {
+        if (++rex->depth > kRexMaxGroupNesting) Fail("groups nested too deeply");
         a.type = SQRexAtom::GROUP;
         if (p[0] == '?' && p[1] == ':') { p += 2; a.group = -1; }
         else a.group = rex->ngroups++;
         ParseAlts(a.alts);
         if (*p != ')') Fail("expected ')'");
         p++;
+        rex->depth--;
         return;
       }
       case '[': {
@@ -142,6 +156,13 @@ struct RexParser {
         if (!e) Fail("unexpected end of pattern");
         if (e == 'b') { a.type = SQRexAtom::WORDB; return; }
         if (e == 'B') { a.type = SQRexAtom::NWORDB; return; }
+        if (e == 'm') {  // \mxy: from x to its balancing y, nested pairs included
+          if (!p[0] || !p[1]) Fail("balanced match needs two characters");
+          a.type = SQRexAtom::BALANCED;
+          a.ch = *p++;
+          a.close = *p++;
+          return;
+        }
         if (IsClassEscape(e)) { a.type = SQRexAtom::CLASS; a.classes.push_back(e); return; }
         a.type = SQRexAtom::CHAR;
         a.ch = Escape(e);
@@ -189,7 +210,28 @@ using Cont = std::function<bool(const char *)>;
 
 struct Matcher {
   SQRex *rex;
-  long steps = 0;
+  int depth = 0;
+
+  // Counts one level of native recursion for as long as it lives.
+  struct Level {
+    Matcher &m;
+    explicit Level(Matcher &mm) : m(mm) { m.depth++; }
+    ~Level() { m.depth--; }
+  };
+
+  // Matches x ... y with nested pairs counted; one way to match only.
+  const char *Balanced(const SQRexAtom &a, const char *s) {
+    if (s >= rex->eol || *s != a.ch) return nullptr;
+    int open = 1;
+    for (s++; s < rex->eol; s++) {
+      if (*s == a.close) {
+        if (--open == 0) return s + 1;
+      } else if (*s == a.ch) {
+        open++;
+      }
+    }
+    return nullptr;
+  }
 
   bool Single(const SQRexAtom &a, const char *s) {
     if (s >= rex->eol) return false;
@@ -210,8 +252,18 @@ struct Matcher {
   bool IsWord(const char *s) { return s >= rex->bol && s < rex->eol && (isalnum((unsigned char)*s) || *s == '_'); }
 
   bool Atom(const SQRexAtom &a, const char *s, const Cont &k) {
-    if (++steps > 5000000) return false;  // pathological patterns give up instead of hanging
+    // Pathological patterns or texts give up instead of hanging or
+    // overflowing the stack; the caller reports it.
+    if (++rex->steps > kRexMaxSteps || depth > kRexMaxDepth) {
+      rex->toocomplex = true;
+      return false;
+    }
+    Level level(*this);
     switch (a.type) {
+      case SQRexAtom::BALANCED: {
+        const char *e = Balanced(a, s);
+        return e && k(e);
+      }
       case SQRexAtom::CHAR: case SQRexAtom::ANY: case SQRexAtom::CLASS:
         return Single(a, s) && k(s + 1);
       case SQRexAtom::BOL: return s == rex->bol && k(s);
@@ -284,6 +336,7 @@ struct Matcher {
 
 bool RexMatchAt(SQRex *exp, const char *s, bool whole, const char **end) {
   Matcher m{exp};
+  if (exp->toocomplex) return false;
   for (auto &c : exp->caps) { c.begin = nullptr; c.len = 0; }
   return m.Top(s, [&](const char *e) {
     if (whole && e != exp->eol) return false;
@@ -318,6 +371,8 @@ void sqstd_rex_free(SQRex *exp) { delete exp; }
 SQBool sqstd_rex_match(SQRex *exp, const SQChar *text) {
   exp->bol = text;
   exp->eol = text + strlen(text);
+  exp->toocomplex = false;
+  exp->steps = 0;
   const char *end;
   return RexMatchAt(exp, text, true, &end) ? SQTrue : SQFalse;
 }
@@ -326,6 +381,8 @@ SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar 
                              const SQChar **out_end) {
   exp->bol = text_begin;
   exp->eol = text_end;
+  exp->toocomplex = false;
+  exp->steps = 0;
   for (const char *s = text_begin; s <= text_end; s++) {
     const char *end;
     if (RexMatchAt(exp, s, false, &end)) {
@@ -350,6 +407,36 @@ SQBool sqstd_rex_getsubexp(SQRex *exp, SQInteger n, SQRexMatch *subexp) {
 }
 
 // ---------------------------------------------------------------- format
+namespace {
+
+// Widths and precisions above this are refused: "%.999999999f" would
+// otherwise take seconds and gigabytes, and a width past INT_MAX makes the C
+// library fail.
+constexpr long kMaxFormatField = 1024;
+
+// Reads the decimal digits at p (advancing it); more than the cap reads as cap + 1.
+long FieldNumber(const char *&p) {
+  long n = 0;
+  while (isdigit((unsigned char)*p)) {
+    if (n <= kMaxFormatField) n = n * 10 + (*p - '0');
+    p++;
+  }
+  return n;
+}
+
+// snprintf into a string of the exact length.
+template <typename T>
+void AppendFormatted(std::string &out, const std::string &spec, T value) {
+  int n = snprintf(nullptr, 0, spec.c_str(), value);
+  if (n <= 0) return;
+  size_t at = out.size();
+  out.resize(at + (size_t)n + 1);
+  snprintf(&out[at], (size_t)n + 1, spec.c_str(), value);
+  out.resize(at + (size_t)n);
+}
+
+}  // namespace
+
 SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outlen, SQChar **output) {
   const SQChar *format;
   if (SQ_FAILED(sq_getstring(v, nformatstringidx, &format))) return sq_throwerror(v, "format string expected");
@@ -360,48 +447,42 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
     if (p[1] == '%') { out.push_back('%'); p += 2; continue; }
     const char *start = p++;
     while (*p && strchr("-+ #0", *p)) p++;
-    while (isdigit((unsigned char)*p)) p++;
-    if (*p == '.') { p++; while (isdigit((unsigned char)*p)) p++; }
+    long width = FieldNumber(p), precision = 0;
+    if (*p == '.') { p++; precision = FieldNumber(p); }
+    if (width > kMaxFormatField || precision > kMaxFormatField)
+      return sq_throwerror(v, "format width and precision may be at most 1024");
     if (p - start > 20) return sq_throwerror(v, "format too long");
     char conv = *p;
     if (!conv) return sq_throwerror(v, "incomplete format specifier");
     p++;
     if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough parameters for the given format string");
     std::string spec(start, p - 1 - start);
-    char buf[512];
     switch (conv) {
       case 'd': case 'i': case 'x': case 'X': case 'o': case 'u': case 'c': {
         SQInteger n;
         if (SQ_FAILED(sq_getinteger(v, nparam, &n))) return sq_throwerror(v, "integer expected for the specified format");
         std::string f = spec + (conv == 'c' ? "c" : std::string("ll") + conv);
-        if (conv == 'c') snprintf(buf, sizeof buf, f.c_str(), (int)n);
-        else snprintf(buf, sizeof buf, f.c_str(), (long long)n);
-        out += buf;
+        if (conv == 'c') AppendFormatted(out, f, (int)n);
+        else AppendFormatted(out, f, (long long)n);
         break;
       }
       case 'f': case 'F': case 'g': case 'G': case 'e': case 'E': {
         SQFloat fl;
         if (SQ_FAILED(sq_getfloat(v, nparam, &fl))) return sq_throwerror(v, "float expected for the specified format");
-        std::string f = spec + conv;
-        snprintf(buf, sizeof buf, f.c_str(), (double)fl);
-        out += buf;
+        AppendFormatted(out, spec + conv, (double)fl);
         break;
       }
       case 's': {
         const SQChar *s;
         if (SQ_FAILED(sq_getstring(v, nparam, &s))) return sq_throwerror(v, "string expected for the specified format");
-        std::string f = spec + 's';
         if (spec.size() == 1) { out += s; break; }
-        int n = snprintf(nullptr, 0, f.c_str(), s);
-        std::string tmp(n + 1, '\0');
-        snprintf(&tmp[0], n + 1, f.c_str(), s);
-        tmp.resize(n);
-        out += tmp;
+        AppendFormatted(out, spec + 's', s);
         break;
       }
       default: return sq_throwerror(v, "invalid format");
     }
     nparam++;
+    if ((SQInteger)out.size() > SQ_MAX_FORMAT_LEN) return sq_throwerror(v, "out of memory: formatted text too long");
   }
   SQChar *dest = sq_getscratchpad(v, (SQInteger)out.size() + 1);
   memcpy(dest, out.data(), out.size());
@@ -460,17 +541,12 @@ SQInteger str_escape(HSQUIRRELVM v) {
   const SQChar *s;
   sq_getstring(v, 2, &s);
   SQInteger len = sq_getsize(v, 2);
+  if (len > SQ_MAX_FORMAT_LEN / 4) return sq_throwerror(v, "out of memory: string too long to escape");
+  // Control characters, newline included, are written as \xNN.
   std::string out;
   for (SQInteger i = 0; i < len; i++) {
     unsigned char c = (unsigned char)s[i];
     switch (c) {
-      case '\a': out += "\\a"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\v': out += "\\v"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
       case '\\': out += "\\\\"; break;
       case '"': out += "\\\""; break;
       case '\'': out += "\\'"; break;
@@ -515,7 +591,16 @@ SQRex *GetRex(HSQUIRRELVM v) {
   return (SQRex *)p;
 }
 
+SQInteger TooComplex(HSQUIRRELVM v) {
+  return sq_throwerror(v, "regexp too complex for this text (backtracking limit reached)");
+}
+
 SQInteger rex_constructor(HSQUIRRELVM v) {
+  // Called through regexp.constructor.call(x, ...) the instance may be of
+  // another class, or a regexp already built: both would lose a native block.
+  SQUserPointer old = nullptr;
+  if (SQ_FAILED(sq_getinstanceup(v, 1, &old, &g_rex_tag))) return sq_throwerror(v, "regexp constructor called on an instance of another class");
+  if (old) return sq_throwerror(v, "regexp instance already constructed");
   const SQChar *pattern, *error = "invalid pattern";
   sq_getstring(v, 2, &pattern);
   SQRex *rex = sqstd_rex_compile(pattern, &error);
@@ -550,7 +635,9 @@ SQInteger rex_match(HSQUIRRELVM v) {
   if (!rex) return sq_throwerror(v, "invalid regexp instance");
   const SQChar *s;
   sq_getstring(v, 2, &s);
-  sq_pushbool(v, sqstd_rex_match(rex, s));
+  SQBool r = sqstd_rex_match(rex, s);
+  if (rex->toocomplex) return TooComplex(v);
+  sq_pushbool(v, r);
   return 1;
 }
 
@@ -561,7 +648,7 @@ SQInteger rex_search(HSQUIRRELVM v) {
   sq_getstring(v, 2, &s);
   SQInteger start;
   if (!StartArg(v, s, start)) return SQ_ERROR;
-  if (!sqstd_rex_searchrange(rex, s + start, s + strlen(s), &b, &e)) return 0;
+  if (!sqstd_rex_searchrange(rex, s + start, s + strlen(s), &b, &e)) return rex->toocomplex ? TooComplex(v) : 0;
   PushRange(v, b - s, e - s);
   return 1;
 }
@@ -573,7 +660,7 @@ SQInteger rex_capture(HSQUIRRELVM v) {
   sq_getstring(v, 2, &s);
   SQInteger start;
   if (!StartArg(v, s, start)) return SQ_ERROR;
-  if (!sqstd_rex_searchrange(rex, s + start, s + strlen(s), &b, &e)) return 0;
+  if (!sqstd_rex_searchrange(rex, s + start, s + strlen(s), &b, &e)) return rex->toocomplex ? TooComplex(v) : 0;
   sq_newarray(v, 0);
   for (SQInteger i = 0; i < sqstd_rex_getsubexpcount(rex); i++) {
     SQRexMatch m;

@@ -3,9 +3,12 @@
 #include "sqopcodes.h"
 #include "sqpcheader.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 SQVM::SQVM(SQSharedState *ss) : SQCollectable(ss) { _stack.resize(64); }
 
@@ -79,6 +82,12 @@ void SQVM::Raise_IdxError(const SQObject &key) {
   RaiseError("the index '%s' does not exist", KeyText(this, key).c_str());
 }
 
+bool SQVM::CheckSize(SQInteger n, SQInteger cap, const char *what) {
+  if (n >= 0 && n <= cap) return true;
+  RaiseError("out of memory: %s may hold at most %lld elements", what, (long long)cap);
+  return false;
+}
+
 void SQVM::Raise_CompareError(const SQObject &a, const SQObject &b) {
   RaiseError("comparison between '%s' and '%s'", GetTypeName(a), GetTypeName(b));
 }
@@ -100,6 +109,36 @@ bool SQVM::CallErrorHandler(const SQObjectPtr &error) {
   _lasterror = saved;
   _errorhandled = true;
   _inerrorhandler = false;
+  return true;
+}
+
+// ---------------------------------------------------------------- watchdog
+// Loop jumps and calls between two looks at the clock: a few microseconds of
+// script, so that the check costs nothing next to the work it guards.
+constexpr SQInteger kWatchdogTicks = 4096;
+
+static int64_t WatchdogNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+SQHostCall::SQHostCall(SQSharedState *s) : ss(s) {
+  if (ss->_hostcalls++ > 0) return;
+  ss->_timedout = false;
+  if (ss->_timelimit_ns > 0) ss->_deadline_ns = WatchdogNow() + ss->_timelimit_ns;
+}
+
+// Called when the tick count runs out: true (with the error raised) once the
+// running host call is past its deadline.
+bool SQVM::WatchdogExpired() {
+  _watchdogticks = kWatchdogTicks;
+  SQSharedState *ss = _sharedstate;
+  if (ss->_timelimit_ns <= 0 || ss->_hostcalls == 0) return false;
+  if (!ss->_timedout && WatchdogNow() < ss->_deadline_ns) return false;
+  ss->_timedout = true;
+  // Raised at the current instruction: the error handler's call stack and
+  // the owners' messages give the line.
+  RaiseError("script ran for more than %g s", (double)ss->_timelimit_ns * 1e-9);
   return true;
 }
 
@@ -156,10 +195,13 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
   GrowStack(base + p->_stacksize + 8);
   if (nargs != nparams) {
     if (nargs < nparams) {
-      if (nargs < nparams - ndef) { RaiseError("wrong number of parameters"); return false; }
+      if (nargs < nparams - ndef) {  // the counts include 'this'
+        RaiseError("wrong number of parameters (%d passed, %d required)", (int)nargs, (int)(nparams - ndef));
+        return false;
+      }
       for (SQInteger i = nargs; i < nparams; i++) _stack[base + i] = c->_defaultparams[i - (nparams - ndef)];
     } else if (!p->_varparams) {
-      RaiseError("wrong number of parameters");
+      RaiseError("wrong number of parameters (%d passed, at most %d accepted)", (int)nargs, (int)nparams);
       return false;
     }
   }
@@ -301,6 +343,17 @@ bool SQVM::CallNative(SQNativeClosure *nc, SQInteger nargs, SQInteger base, SQOb
   SQInteger r;
   try {
     r = nc->_function(this);
+  } catch (const std::bad_alloc &) {
+    // a native that could not get memory fails like any other native
+    _nnativecalls--;
+    while ((SQInteger)_frames.size() > depth) LeaveFrame();
+    RaiseError("out of memory");
+    return false;
+  } catch (const std::length_error &) {
+    _nnativecalls--;
+    while ((SQInteger)_frames.size() > depth) LeaveFrame();
+    RaiseError("out of memory");
+    return false;
   } catch (...) {
     _nnativecalls--;
     while ((SQInteger)_frames.size() > depth) LeaveFrame();
@@ -344,9 +397,16 @@ bool SQVM::Call(const SQObjectPtr &closure, SQInteger nparams, SQInteger stackba
       bool ok;
       try {
         ok = Execute(depth + 1, outres, raiseerror);
+      } catch (const std::bad_alloc &) {
+        // The interpreter itself ran out of memory (the caps keep scripts
+        // well below that): the call fails instead of the process.
+        while ((SQInteger)_frames.size() > depth) LeaveFrame();
+        _raiseerror = saveraise;
+        RaiseError("out of memory");
+        if (raiseerror) CallErrorHandler(_lasterror);
+        return false;
       } catch (...) {
         while ((SQInteger)_frames.size() > depth) LeaveFrame();
-        _nestedexec = 0;
         _raiseerror = saveraise;
         throw;
       }
@@ -494,7 +554,6 @@ bool SQVM::WakeUp(const SQObjectPtr &val, bool useval, SQObjectPtr &outres, bool
     ok = Execute(1, outres, raiseerror);
   } catch (...) {
     while (!_frames.empty()) LeaveFrame();
-    _nestedexec = 0;
     throw;
   }
   _raiseerror = saveraise;
@@ -657,6 +716,9 @@ bool SQVM::NewSlot(const SQObjectPtr &self, const SQObjectPtr &key, const SQObje
         }
       }
       if (key._type == OT_FLOAT && std::isnan(_float(key))) { RaiseError("NaN cannot be used as index"); return false; }
+      if (_table(self)->_count >= SQ_MAX_TABLE_SLOTS && !_table(self)->FindNode(key) &&
+          !CheckSize(_table(self)->_count + 1, SQ_MAX_TABLE_SLOTS, "a table"))
+        return false;
       _table(self)->NewSlot(key, val);
       return true;
     }
@@ -828,18 +890,11 @@ bool SQVM::StringCat(const SQObjectPtr &a, const SQObjectPtr &b, SQObjectPtr &ds
   SQObjectPtr sa, sb;
   if (!ToString(a, sa) || !ToString(b, sb)) return false;
   SQString *x = _string(sa), *y = _string(sb);
-  SQInteger n = x->_len + y->_len;
-  if (n < 256) {
-    char buf[256];
-    memcpy(buf, x->_val, x->_len);
-    memcpy(buf + x->_len, y->_val, y->_len);
-    dst = SQObjectPtr(SQStr(_sharedstate, buf, n));
-  } else {
-    std::string s;
-    s.reserve(n);
-    s.append(x->_val, x->_len).append(y->_val, y->_len);
-    dst = SQObjectPtr(SQStr(_sharedstate, s.data(), n));
+  if (x->_len + y->_len > SQ_MAX_STRING_LEN) {
+    RaiseError("out of memory: a string may hold at most %lld bytes", (long long)SQ_MAX_STRING_LEN);
+    return false;
   }
+  dst = SQObjectPtr(SQString::Concat(_sharedstate, x->_val, x->_len, y->_val, y->_len));
   return true;
 }
 
@@ -1042,6 +1097,14 @@ bool SQVM::FOREACH_Next(const SQObjectPtr &o, SQObjectPtr &iter, SQObjectPtr &ke
   } while (0)
 #define SAVE() (ci->ip = ip)
 #define THROW() goto exception
+// Loops and calls count down to the next look at the clock.
+#define WATCHDOG()                                                           \
+  do {                                                                       \
+    if (__builtin_expect(--_watchdogticks <= 0, 0)) {                        \
+      SAVE();                                                                \
+      if (WatchdogExpired()) THROW();                                        \
+    }                                                                        \
+  } while (0)
 #define OPB(i) (((i).x & 1) ? K[(i).b] : stk[(i).b])
 #define OPC(i) (((i).x & 2) ? K[(i).c] : stk[(i).c])
 
@@ -1068,11 +1131,17 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       SQFunctionProto *hp = cl->Proto();
       SQInteger pc = ip - hp->_code.data();
       SQInteger line = hp->GetLine(pc);
-      if (pc == 0) CallDebugHook('c', hp, line);
+      // The hook is a call of its own: it may grow (move) the frame and value
+      // stacks, so ci and stk are reloaded after every hook call.
+      if (pc == 0) {
+        CallDebugHook('c', hp, line);
+        RELOAD();
+      }
       if (line != _hookline || ci->base != _hookbase) {
         _hookline = line;
         _hookbase = ci->base;
         CallDebugHook('l', hp, line);
+        RELOAD();
       }
       if (ip->op == OP_RETURN) {
         CallDebugHook('r', hp, line);
@@ -1189,7 +1258,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       }
       case OP_ADDI: {
         SQObjectPtr &b = stk[i.b];
-        if (b._type == OT_INTEGER) { stk[i.a].SetInt(_integer(b) + (int16_t)i.c); continue; }
+        if (b._type == OT_INTEGER) {  // wraps around like every integer sum
+          stk[i.a].SetInt((SQInteger)((SQUnsignedInteger)_integer(b) + (SQUnsignedInteger)(SQInteger)(int16_t)i.c));
+          continue;
+        }
         if (b._type == OT_FLOAT) { stk[i.a].SetFloat(_float(b) + (int16_t)i.c); continue; }
         SAVE();
         // x&1: the instruction stands for a subtraction of the negated constant
@@ -1304,7 +1376,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a].SetBool(r);
         continue;
       }
-      case OP_JMP: ip += i.sbx; continue;
+      case OP_JMP:
+        if (i.sbx < 0) WATCHDOG();  // every loop jumps back
+        ip += i.sbx;
+        continue;
       case OP_JZ: if (IsFalse(stk[i.a])) ip += i.sbx; continue;
       case OP_JNZ: if (!IsFalse(stk[i.a])) ip += i.sbx; continue;
       case OP_NOT: stk[i.a].SetBool(IsFalse(stk[i.b])); continue;
@@ -1360,6 +1435,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
               THROW();
             }
             ENTER_FRAME();
+            WATCHDOG();  // recursion without loops
             continue;
           }
           case OT_NATIVECLOSURE: {
@@ -1568,8 +1644,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
     }
   exception: {
     // A trap in this dispatch loop's frames catches it; otherwise report and unwind.
-    bool caught = !_traps.empty() && _traps.back().frame >= entrydepth - 1;
-    if (!caught && raiseerror && _traps.empty() && !_errorhandled) CallErrorHandler(_lasterror);
+    // A call stopped by the watchdog unwinds through every try.
+    bool timedout = _sharedstate->_timedout;
+    bool caught = !timedout && !_traps.empty() && _traps.back().frame >= entrydepth - 1;
+    if (!caught && raiseerror && (_traps.empty() || timedout) && !_errorhandled) CallErrorHandler(_lasterror);
     if (!caught) {
       while ((SQInteger)_frames.size() >= entrydepth) LeaveFrame();
       return false;

@@ -186,6 +186,7 @@ TEST_F(SpellUiTest, CtrlShowsThePanelAndClicksPutSpellsIntoHands) {
   EXPECT_FALSE(panel->isHidden());
   EXPECT_TRUE(spells_ui_active);
   EXPECT_FALSE(hide_cursor) << "the pointer shows while it picks spells";
+  EXPECT_TRUE(screen->root->children[0]->isHidden()) << "the panel covers the strip";
   click(1, VK_LBUTTON);
   EXPECT_EQ(player.hands[0], &meteor);
   EXPECT_EQ(player.hands[1], &fireball);
@@ -212,6 +213,7 @@ TEST_F(SpellUiTest, ReleasingCtrlHidesThePanelResetsAPressAndSendsNothing) {
   ctrl_held = false;
   spell_ui_input();
   EXPECT_TRUE(b->parent->isHidden());
+  EXPECT_FALSE(screen->root->children[4]->isHidden());
   EXPECT_FALSE(b->findByName(".normal")->isHidden());
   EXPECT_TRUE(b->findByName(".pressed")->isHidden());
   push_input_event(EV_BUTTON_UP, VK_LBUTTON, 0, 0, x, y);

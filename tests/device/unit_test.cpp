@@ -90,6 +90,26 @@ TEST(DdsHeader, MipChainsAndTruncation) {
   EXPECT_EQ(parse(s), DdsResult::too_many_levels);
 }
 
+TEST(DdsHeader, HugeSizesAreMeasuredWithoutOverflow) {
+  // A 128-byte file claiming 32768 x 32768 pixels of 32 bits (4 GiB, which
+  // wraps to 0 in 32 bits) and the largest header of every format.
+  EXPECT_EQ(dds_level_size(FMT_A8R8G8B8, 32768, 32768), size_t(1) << 32);
+  EXPECT_EQ(dds_level_size(FMT_A8R8G8B8, 65536, 65536), size_t(1) << 34);
+  EXPECT_EQ(dds_level_size(FMT_DXT5, 65536, 65536), size_t(1) << 32);
+  for (uint32_t fcc : {0u, fourcc("DXT1"), fourcc("DXT5")}) {
+    for (int side : {32768, 65536}) {
+      DdsSpec s;
+      s.fourcc = fcc;
+      s.width = s.height = side;
+      s.mips = 5;
+      std::vector<uint8_t> file = make_dds(s, std::vector<uint8_t>(16));
+      DdsInfo info;
+      EXPECT_EQ(parse_dds(file.data(), file.size(), info), DdsResult::truncated) << side;
+      EXPECT_GT(info.dataSize, size_t(1) << 29);  // DXT1: 512 MiB for the top level
+    }
+  }
+}
+
 // ---- TGA ----
 
 class TgaTest : public ::testing::Test {

@@ -26,7 +26,7 @@ char names[FAKE_CLASS_COUNT][16];
 void entry_point() {}
 }  // namespace
 
-FAKE_EXPORT void* get_gameobj_func_by_name(const char* name) {
+FAKE_EXPORT void* get_gameobj_func_by_name([[maybe_unused]] const char* name) {
 #ifdef FAKE_MISSING_ENTRY
   if (std::strcmp(name, FAKE_MISSING_ENTRY) == 0) return nullptr;
 #endif

@@ -22,7 +22,7 @@ struct Proximity : ::testing::Test {
       remove_proximity_object(t);
       delete t;
     }
-    for (ProximityBin& b : proximity) b.reset();
+    free_proximity_bins();
   }
 };
 

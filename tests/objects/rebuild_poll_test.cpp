@@ -1,6 +1,7 @@
 // The rebuild watch and the rebuild script's output: which sources are
 // watched, which output lines count as errors, and how a run ends.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -149,4 +150,18 @@ TEST_F(RebuildDir, ASourceAddedByAnEditIsWatchedAfterTheRebuildStarts) {
   poll_gameobj_rebuild();
   finish_run();
   EXPECT_EQ(rebuild_watch_count(), 2);
+}
+
+TEST_F(RebuildDir, AnEditWithinTheSameSecondIsSeen) {
+  write("main.cpp", "// module\n");
+  script("exit 0\n");
+  std::string path = (dir / "compiler" / "main.cpp").string();
+  timespec times[2] = {{1700000000, 100}, {1700000000, 100}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
+  EXPECT_FALSE(poll_gameobj_rebuild());
+  times[1].tv_nsec = 900000;
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_TRUE(poll_gameobj_rebuild());
+  finish_run();
 }

@@ -324,3 +324,55 @@ TEST_F(SpellHost, WorldScriptsSpawnSpringsStonesAndGatherers) {
   EXPECT_NEAR(total_water(), 8, 0.01);  // the spring's two seconds; the sink had nothing to take
   EXPECT_EQ(WaterSource_list.count, 0);
 }
+
+TEST_F(SpellHost, ACastAtTheSkyFliesOnAndChangesNothing) {
+  player->selectSpell(false, spell_grid[1][0]);
+  player->placeAtCamera(vec4f(128, GROUND + 30, 128, 1));
+  cur_view_itm = Matrix44::identity();
+  cur_view_itm.row[2] = vec4f(0, 0.6f, 0.8f, 0);
+  cur_view_itm.row[3] = player->eye();
+  EXPECT_TRUE(player->castHand(0));
+  update(400);
+  EXPECT_EQ(missiles_in_flight(), 0) << "it burns out";
+  for (float h : target_hmap) ASSERT_EQ(h, GROUND);
+}
+
+TEST_F(SpellHost, FireballsAndWaterballsStrikeAWyvernOnTheirWay) {
+  HSQUIRRELVM vm = sq_open(1024);
+  reinterpret_cast<GameobjBindFn>(gameobj_entry.bind_gameobj)(vm);
+  const char* script = "place_test_objects(100, 100)";  // a wyvern 7 up at (100, 106), flying +x
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(vm, script, SQInteger(std::strlen(script)), "t", SQTrue)));
+  sq_pushroottable(vm);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue)));
+  sq_close(vm);
+  ASSERT_EQ(WyvernMonster_list.count, 1);
+  // From behind it, at its height, toward the ground far ahead: the path
+  // passes the wyvern long before the ground.
+  auto shoot = [this](Place place) {
+    player->selectSpell(false, spell_grid[place / 5][place % 5]);
+    player->placeAtCamera(vec4f(80, GROUND + 7.5f, 106, 1));
+    cur_view_itm = Matrix44::identity();
+    vec4f fwd(150, -7.5f, 0, 0);
+    float l = std::sqrt(fwd.x * fwd.x + fwd.y * fwd.y);
+    cur_view_itm.row[2] = vec4f(fwd.x / l, fwd.y / l, 0, 0);
+    cur_view_itm.row[3] = player->eye();
+    player->handCooldown[0] = 0;
+    EXPECT_TRUE(player->castHand(0));
+    for (int i = 0; i < 200 && missiles_in_flight(); i++) update();
+  };
+  shoot(FIREBALL);
+  EXPECT_EQ(WyvernMonster_list.count, 0);
+  EXPECT_EQ(surface[cellIndex(230, 106)].groundColor.u, GREY.u) << "it burst at the wyvern, not on the ground";
+
+  vm = sq_open(1024);
+  reinterpret_cast<GameobjBindFn>(gameobj_entry.bind_gameobj)(vm);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(vm, script, SQInteger(std::strlen(script)), "t", SQTrue)));
+  sq_pushroottable(vm);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue)));
+  sq_close(vm);
+  update();
+  ASSERT_EQ(WyvernMonster_list.count, 1);
+  shoot(WATERBALL);
+  EXPECT_EQ(WyvernMonster_list.count, 0) << "a direct hit drowns it";
+  EXPECT_NEAR(total_water(), 300, 0.5);
+}

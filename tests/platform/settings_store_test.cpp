@@ -101,3 +101,32 @@ TEST(ConfigStore, WriteIsAtomicAndLeavesNoTemporaryFiles) {
   EXPECT_FALSE(set_config_int("flags", 2));
 }
 
+
+TEST(ConfigStore, HugeFilesParseInOnePassAndChangesOnDiskAreSeen) {
+  TempConfigDir tmp;
+  // 200,000 distinct names (once far too slow to start), each later line
+  // winning over an earlier one of the same name whatever its case.
+  std::string text = "Windows Registry Editor Version 5.00\n\n";
+  char line[64];
+  for (int i = 0; i < 200000; i++) {
+    std::snprintf(line, sizeof(line), "\"v%d\"=dword:%08x\n", i, unsigned(i));
+    text += line;
+  }
+  text += "\"V17\"=dword:00000063\nnot a value\n";
+  write_file(tmp.settingsFile(), text);
+  int v = 0;
+  ASSERT_TRUE(get_config_int("v199999", v));
+  EXPECT_EQ(v, 199999);
+  ASSERT_TRUE(get_config_int("v17", v));
+  EXPECT_EQ(v, 0x63);
+  EXPECT_FALSE(get_config_int("v200000", v));
+
+  // A file rewritten by someone else is read again, not served from memory.
+  write_file(tmp.settingsFile(), "\"flags\"=dword:00000005\n");
+  ASSERT_TRUE(get_config_int("flags", v));
+  EXPECT_EQ(v, 5);
+  EXPECT_FALSE(get_config_int("v17", v));
+  ASSERT_TRUE(set_config_int("flags", 6));
+  ASSERT_TRUE(get_config_int("flags", v));
+  EXPECT_EQ(v, 6);
+}

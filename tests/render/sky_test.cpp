@@ -1,6 +1,7 @@
 // The sky's colour table: the script in its own VM, defaults on failure,
 // derived entries, smooth sun moves and reloads.
 #include <gtest/gtest.h>
+#include <squirrel.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -15,6 +16,7 @@
 #include "platform/messages.h"
 #include "render/sky.h"
 #include "render/sky_script.h"
+#include "script/sqVMReload.h"
 
 
 namespace {
@@ -80,7 +82,8 @@ TEST_F(SkyTest, BrokenResultsAreReportedAndFallBackToTheDefaults) {
   for (const char* body : {"return [[1,2,3],[1,2,3]];",           // too few colours
                            "local a = []; for (local i = 0; i < 10; i++) a.append([1, 2]); return a;",  // short colour
                            "return [[1,2,3]] * 2;",               // run-time error
-                           "local a = []; for (local i = 0; i < 10; i++) a.append([\"x\", 2, 3]); return a;"}) {
+                           "local a = []; for (local i = 0; i < 10; i++) a.append([\"x\", 2, 3]); return a;",
+                           "local a = []; for (local i = 0; i < 10; i++) a.append([1, 0.0 / 0.0, 3]); return a;"}) {
     std::string log = open_and_set(std::string("function get_sky_colors(e) { ") + body + " }\n", vec4f(0, 1, 1, 0));
     EXPECT_NE(log.find("Error in sky script:\n"), std::string::npos) << body << "\n" << log;
     expect_defaults();
@@ -201,6 +204,27 @@ TEST_F(SkyTest, BrokenScriptAtStartUpIsFatalWithItsPlace) {
   write_file("sky_broken.nut", "function get_sky_colors(e) {\n  return [;\n}\n", 1000);
   EXPECT_EXIT(open_sky_script("sky_broken.nut"), testing::ExitedWithCode(100),
               "error in sky script\nsky_broken.nut:2:11: ");
+}
+
+TEST_F(SkyTest, AColourFunctionThatNeverReturnsIsStoppedOnceAndTheFixIsPickedUp) {
+#ifndef SQ_HAS_CALLTIMELIMIT
+  GTEST_SKIP() << "the installed Squirrel has no watchdog";
+#endif
+  set_error_message(nullptr);
+  open_and_set("function get_sky_colors(e) {\n  while (true) {}\n}\n", vec4f(0, 1, 1, 0));
+  EXPECT_EQ(std::string(get_error_message()).rfind("Error in sky script:\nsky.nut:2:", 0), 0u) << get_error_message();
+  char stop[64];  // the limit as this build applies it
+  std::snprintf(stop, sizeof(stop), ": script ran for more than %g s",
+                double(SqReloadableVM::applied_time_limit(SKY_SCRIPT_TIME_LIMIT_S)));
+  EXPECT_NE(std::string(get_error_message()).find(stop), std::string::npos) << get_error_message();
+  expect_defaults();
+  // Stopped for good until its file changes: later frames do not stall.
+  testing::internal::CaptureStdout();
+  Sky::set_sun_dir(vec4f(0, 1, 2, 0), false);
+  EXPECT_EQ(testing::internal::GetCapturedStdout().find("Error in sky script"), std::string::npos);
+  write_file("sky.nut", COUNTING, 2000);
+  Sky::check_reload();
+  EXPECT_NEAR(Sky::table()[2].y, 0.2f, 1e-5f);
 }
 
 // The game's own script gives a blue noon, a red dusk and a dark night.

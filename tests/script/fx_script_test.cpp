@@ -187,6 +187,41 @@ TEST_F(FxScript, UpdateFxRunsEachStepAndItsErrorsAreShown) {
   EXPECT_EQ(spawned.size(), 3u) << "the script goes on after an error";
 }
 
+TEST_F(FxScript, AnEndlessStepIsStoppedOnceAndTheScriptRestsUntilFixed) {
+#ifndef SQ_HAS_CALLTIMELIMIT
+  GTEST_SKIP() << "the installed Squirrel has no watchdog";
+#else
+  start(R"(
+    function burst(pos, dir, extra, scale) { add_glow_particle(pos, dir, params({})); }
+    function update_fx(dt) {
+      while (true) {}
+    }
+  )");
+  EXPECT_FLOAT_EQ(sq_getcalltimelimit(fx_script_vm.vm), SqReloadableVM::applied_time_limit(FX_SCRIPT_TIME_LIMIT_S));
+  sq_setcalltimelimit(fx_script_vm.vm, 0.1f);  // the test need not wait half a second
+  fx_script_update(0.05f);
+  EXPECT_TRUE(std::regex_search(error(), std::regex("fx\\.nut:[0-9]+:[0-9]+: script ran for more than 0\\.1 s")))
+      << error();
+  // Resting: neither steps nor effects call into the script any more.
+  set_error_message(nullptr);
+  fx_script_update(0.05f);
+  call_fx_script("burst", vec4f(), vec4f(), vec4f(), 0);
+  EXPECT_EQ(error(), "");
+  EXPECT_EQ(spawned.size(), 0u);
+
+  write_file(dir + FX_SCRIPT, (std::string(PARAMS) + R"(
+    function burst(pos, dir, extra, scale) { add_glow_particle(pos, dir, params({})); }
+    function update_fx(dt) {}
+  )").c_str());
+  set_file_time(dir + FX_SCRIPT, 5000);
+  EXPECT_TRUE(fx_script_check_reload());
+  fx_script_update(0.05f);
+  call_fx_script("burst", vec4f(), vec4f(), vec4f(), 0);
+  EXPECT_EQ(error(), "");
+  EXPECT_EQ(spawned.size(), 1u);
+#endif
+}
+
 TEST_F(FxScript, BrokenReloadShowsTheErrorAndTheOldFunctionsStay) {
   start(R"(
     function burst(pos, dir, extra, scale) { add_glow_particle(pos, dir, params({})); }

@@ -145,3 +145,45 @@ TEST_F(Reload, ReopenKeepsTheFileListAndTheStandardSet) {
   EXPECT_EQ(rvm.vm, nullptr);
   EXPECT_EQ(rvm.files.size(), 1);
 }
+
+TEST_F(Reload, AFailedIncludeFailsTheIncludingScriptWithTheReason) {
+  struct Case {
+    const char* included;  // text of inc.nut, or null for a missing file
+    const char* reason;
+  } cases[] = {
+      {nullptr, "include 'inc.nut' failed: can't open script file"},
+      {"local = ;", "expected 'IDENTIFIER'"},
+      {"throw \"broken on purpose\";", "broken on purpose"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    rvm.files.clear();
+    ASSERT_TRUE(rvm.open(1024));
+    std::remove((dir + "inc.nut").c_str());
+    if (c.included) write_file(dir + "inc.nut", c.included);
+    script("main.nut", "include(\"inc.nut\");\n::after <- 1;");
+    SQInteger top = sq_gettop(rvm.vm);
+    EXPECT_FALSE(rvm.include("main.nut"));
+    std::string err = sqbind::last_error_text(rvm.vm);
+    EXPECT_EQ(err.rfind(c.reason, 0), 0u) << err;
+    sq_settop(rvm.vm, top);
+    EXPECT_FALSE(run_text(rvm.vm, "return ::after;"));  // main.nut stopped at the include
+  }
+}
+
+TEST_F(Reload, AnEndlessFileIsStoppedAndTheFixedFileRunsOnReload) {
+#ifndef SQ_HAS_CALLTIMELIMIT
+  GTEST_SKIP() << "the installed Squirrel has no watchdog";
+#endif
+  rvm.files.clear();
+  ASSERT_TRUE(rvm.open(1024));
+  sq_setcalltimelimit(rvm.vm, 0.2f);
+  script("main.nut", "while (true) {}");
+  EXPECT_FALSE(rvm.include("main.nut"));
+  std::string err = sqbind::last_error_text(rvm.vm);
+  EXPECT_EQ(err, "script ran for more than 0.2 s");
+  script("main.nut", "::fixed <- true;");
+  set_file_time(dir + "main.nut", 3000000);
+  EXPECT_TRUE(rvm.reload(false));
+  EXPECT_TRUE(run_text(rvm.vm, "if (!::fixed) throw \"not run\";"));
+}

@@ -347,7 +347,8 @@ TEST_F(WorldGen, AFileThatFailsInsideAnIncludeIsTheErrorShown) {
   EXPECT_FALSE(generate_world());
   std::string log = testing::internal::GetCapturedStdout();
   EXPECT_EQ(std::string(get_error_message()).rfind(shown, 0), 0u) << get_error_message();
-  EXPECT_NE(log.find("gen/main.nut:3:3: the index 'lift' does not exist"), std::string::npos) << log;
+  // The failed include stopped main.nut: it defined no generate_world to run.
+  EXPECT_EQ(log.find("the index 'lift' does not exist"), std::string::npos) << log;
 
   // An edit that adds a broken include is reported the same way.
   write_file(dir + "gen/land.nut", "function lift() {}\n");
@@ -360,4 +361,84 @@ TEST_F(WorldGen, AFileThatFailsInsideAnIncludeIsTheErrorShown) {
   EXPECT_TRUE(world_gen_reload_check());
   EXPECT_EQ(std::string(get_error_message()).rfind("Error in world gen script:\ngen/extra.nut:1:6: ", 0), 0u)
       << get_error_message();
+}
+
+TEST_F(WorldGen, HostileArgumentsAreScriptErrorsNamingTheRange) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  struct Case {
+    const char* call;
+    const char* error;
+  } cases[] = {
+      {"gen_crater(10, 10, 20000, 0.5);", "gen_crater(): radius must be in 0..128 (got 20000)"},
+      {"gen_crater(10, 10, 0.0 / 0.0, 0.5);", "gen_crater(): radius must be in 0..128 (got "},
+      {"gen_crater(1e39, 10, 5, 0.5);", "gen_crater(): x must be a finite number (got inf)"},
+      {"gen_droplet_erosion(2147483647, null);", "gen_droplet_erosion(): numDroplets must be in 0..250000"},
+      {"gen_droplet_erosion(5, {Kq = 1e39});", "gen_droplet_erosion(): Kq must be a finite number (got inf)"},
+      {"add_simplex_noise(0, 1, 8, 2147483647, 0.5);", "add_simplex_noise(): octaves must be in 0..16"},
+      {"add_simplex_noise(0, 1, 1 << 30, 3, 0.5);", "add_simplex_noise(): tile must be in 1..256"},
+      {"gen_voronoi_faults(8, 0, 1, 1, 1 << 28, 2, 1);", "gen_voronoi_faults(): noiseScale must be in 0..64"},
+      {"HmapMask.fromSimplexNoise(1, 8, 99, null, 0.5);", "fromSimplexNoise(): octaves must be in 0..16"},
+      {"fractal_noise1(0.5, 2147483647, null, 0.5);", "fractal_noise1(): octaves must be in 0..16"},
+      {"tiled_fractal_noise2(0.5, 0.5, 1 << 30, 40, null, 0.5);", "tiled_fractal_noise2(): octaves must be in 0..16"},
+      {"add_fast_noise(0, 1e39, null, GT_NONE, 255, 0.5);", "add_fast_noise(): max_ht must be a finite number"},
+      {"apply_height_mask(null, @(h) h + 1.0 / 0.0);", "apply_height_mask(): the function returned inf for cell (0, 0)"},
+      {"apply_water_mask(null, @(d) 0.0 / 0.0);", "apply_water_mask(): the function returned "},
+      {"HmapMask(@(x, z) x == 7 && z == 3 ? 1e39 : 0);", "HmapMask(): the function returned inf for cell (7, 3)"},
+  };
+  for (const Case& c : cases) {
+    std::string err = run(c.call);
+    EXPECT_EQ(err.rfind(c.error, 0), 0u) << c.call << " gave: " << err;
+  }
+  // A huge height that overflows while being added is refused and cleared.
+  EXPECT_EQ(run("local m = HmapMask(3e38); apply_height_mask(m, null); apply_height_mask(m, null);"),
+            "apply_height_mask() made a non-finite height or water depth at cell (0, 0)");
+  for (int i = 0; i < HMAP_CELLS; i += 4099) ASSERT_TRUE(std::isfinite(hmap[i]));
+  // In range, the same calls work and can be caught when they are not.
+  EXPECT_EQ(run("gen_crater(10, 10, 128, 0.5); add_simplex_noise(0, 1, 256, 16, 0.5);"), "");
+  EXPECT_EQ(run("try { gen_crater(0, 0, 1000, 1); } catch (e) { ::caught <- e; }"), "");
+  // Coordinates far beyond the int range wrap (the sanitizer build checks
+  // that no integer overflows on the way).
+  EXPECT_EQ(run("place_house(-2147483647 - 1, 2147483647, -7);"
+                "::n <- noise1(-1e30) + tiled_noise2(-1e30, 3e38, 7) + tiled_fractal_noise2(-1e30, 1e30, 256, 16, null, 0.5);"
+                "::n += fractal_noise1(-3e38, 16, null, 0.5);"
+                "HmapMask.fromVoronoiHills(256, 0, 1, 1); gen_crater(-1e30, 1e30, 128, 1);"),
+            "");
+}
+
+TEST_F(WorldGen, NativeConstructorsRefuseForeignAndBuiltInstances) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("ColorRamp.constructor.call(HmapMask(0), 0xFF000000);"),
+            "constructor called on an instance of another class");
+  EXPECT_EQ(run("local m = HmapMask(1); m.constructor(2);"), "constructor called on an instance already constructed");
+  EXPECT_EQ(run("local m = HmapMask(1); if (m.getraw(0, 0) != 1) throw \"changed\";"), "");
+}
+
+TEST_F(WorldGen, AnEndlessLoopEditedInIsStoppedAtItsLineAndTheFixRuns) {
+#ifndef SQ_HAS_CALLTIMELIMIT
+  GTEST_SKIP() << "the installed Squirrel has no watchdog";
+#else
+  ASSERT_TRUE(load("function generate_world() { add_simplex_noise(2, 2, 1, 1, 0.5); }"));
+  EXPECT_FLOAT_EQ(sq_getcalltimelimit(world_gen_vm.vm), SqReloadableVM::applied_time_limit(WORLD_GEN_TIME_LIMIT_S));
+  sq_setcalltimelimit(world_gen_vm.vm, 0.2f);  // the test need not wait ten seconds
+  ASSERT_TRUE(generate_world());
+
+  // Edited while the game runs: the world made before the loop is kept.
+  write_file(dir + "gen/main.nut",
+             "function generate_world() {\n  add_simplex_noise(3, 3, 1, 1, 0.5);\n  local i = 0;\n"
+             "  while (true) {\n    i++;\n  }\n}\n");
+  set_file_time(dir + "gen/main.nut", 4000000);
+  EXPECT_TRUE(world_gen_reload_check());
+  std::string shown = get_error_message();
+  EXPECT_EQ(shown.rfind("Error in world gen script:\ngen/main.nut:", 0), 0u) << shown;
+  EXPECT_NE(shown.find(": script ran for more than 0.2 s"), std::string::npos) << shown;
+  EXPECT_EQ(hmap[99], 3.0f);
+  EXPECT_EQ(target_hmap[99], 3.0f);
+  EXPECT_EQ(sq_gettop(world_gen_vm.vm), 0);
+
+  write_file(dir + "gen/main.nut", "function generate_world() { add_simplex_noise(4, 4, 1, 1, 0.5); }");
+  set_file_time(dir + "gen/main.nut", 4000100);
+  EXPECT_TRUE(world_gen_reload_check());
+  EXPECT_FALSE(has_error_message());
+  EXPECT_EQ(hmap[99], 4.0f);
+#endif
 }

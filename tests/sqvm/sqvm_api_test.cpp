@@ -151,7 +151,7 @@ TEST_F(VmTest, CallLeavesClosureAndPushesResult) {
   sq_pushinteger(v, 1);
   ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 2, SQFalse, SQFalse)) == false);  // wrong number of parameters
   EXPECT_EQ(sq_gettop(v), 1);
-  EXPECT_EQ(LastError(), "wrong number of parameters");
+  EXPECT_EQ(LastError(), "wrong number of parameters (2 passed, 3 required)");
 }
 
 static int g_released = 0;

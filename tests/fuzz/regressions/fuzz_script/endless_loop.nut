@@ -1,0 +1,2 @@
+local x = 0;
+while (true) { try { while (true) x++; } catch (e) {} }

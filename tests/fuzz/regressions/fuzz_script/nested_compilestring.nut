@@ -1,0 +1,3 @@
+local s = "return " + "(";
+for (local i = 0; i < 12; i++) s += s;
+compilestring(s);

@@ -1,0 +1,33 @@
+// Precedence, promotion and the operators.
+print(2 + 3 * 4 + " " + (2 + 3) * 4 + " " + (10 - 2 - 3) + " " + (2 - -3) + "\n");
+print(7 / 2 + " " + -7 / 2 + " " + 7 % 3 + " " + -7 % 3 + " " + 7.0 / 2 + " " + 7 / 2.0 + " " + 7.5 % 2 + "\n");
+print((1 + 2.5) + " " + typeof (1 + 2.5) + " " + typeof (2 * 3) + "\n");
+print(("a" + 1) + (1 + "b") + ("c" + 1.5) + ("d" + null) + ("e" + true) + "\n");
+print((1 == 1.0) + " " + (1 != 2) + " " + ("a" < "b") + " " + ("abc" > "abd") + " " + (2 >= 2.0) + "\n");
+print((null == null) + " " + (null == false) + " " + ({} == {}) + "\n");
+print((6 & 3) + " " + (6 | 3) + " " + (6 ^ 3) + " " + ~0 + " " + !0 + " " + !1 + "\n");
+print((1 || 0) + " " + (0 || "x") + " " + (0 && 1) + " " + (2 && 3) + "\n");
+print(1 < 2 == true);
+print("\n");
+local t = {a = 1};
+print(("a" in t) + " " + ("b" in t) + " " + (0 in [5]) + " " + (1 in [5]) + "\n");
+class C {}
+print((C() instanceof C) + " " + ({} instanceof C) + "\n");
+local n = 0;
+local r = (n = 5, n + 1);
+print(r + " " + n + "\n");
+print((true ? 1 : 2) + (false ? 1 : 2) + "\n");
+local arr = [1, 2, 3];
+local c = clone arr; c.append(4);
+print(arr.len() + " " + c.len() + "\n");
+local tt = {x = 1, y = 2};
+print(delete tt.x + " " + ("x" in tt) + "\n");
+local z = 5; z += 2.5; print(z + "\n");
+try { print(1 / 0); } catch (e) print(e + "\n");
+try { print(1 % 0); } catch (e) print(e + "\n");
+print(1.0 / 0 > 1e30);
+print("\n");
+try { print(1 < "x"); } catch (e) print(e + "\n");
+try { print([] + 1); } catch (e) print(e + "\n");
+try { print(1 | 1.5); } catch (e) print(e + "\n");
+try { print(-{}); } catch (e) print(e + "\n");

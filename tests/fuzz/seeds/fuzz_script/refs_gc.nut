@@ -1,0 +1,41 @@
+// Weak references, cycle collection and the root/const tables.
+local obj = {name = "target"};
+local w = obj.weakref();
+print(typeof w + " " + w.ref().name + "\n");
+obj = null;
+print((w.ref() == null) + "\n");
+local num = (5).weakref();
+print(num + "\n");
+local a = {}, b = {};
+a.other <- b; b.other <- a;
+local wa = a.weakref();
+a = null; b = null;
+print((wa.ref() != null) + "\n");
+collectgarbage();
+print((wa.ref() == null) + "\n");
+class Node { next = null; }
+local n1 = Node(), n2 = Node();
+n1.next = n2; n2.next = n1;
+local wn = n1.weakref();
+n1 = null; n2 = null;
+print((collectgarbage() > 0) + " " + (wn.ref() == null) + "\n");
+local root = getroottable();
+root.globalvalue <- 11;
+print(globalvalue + " " + ::globalvalue + "\n");
+local ct = getconsttable();
+print(typeof ct + "\n");
+local newroot = {print = print, marker = "new root"};
+local old = setroottable(newroot);
+print(::marker + "\n");
+setroottable(old);
+print(("marker" in getroottable()) + "\n");
+local st = getstackinfos(1);
+print(st.func + " " + st.line + "\n");
+function f() { local inner = 5; return getstackinfos(1).locals.inner; }
+print(f() + "\n");
+local arr = [];
+arr.append(arr);
+local warr = arr.weakref();
+arr = null;
+collectgarbage();
+print((warr.ref() == null) + "\n");

@@ -1,0 +1,38 @@
+// String delegate and the string library.
+local s = "Hello, World";
+print(s.len() + " " + s.slice(7) + " " + s.slice(0, 5) + " " + s.slice(-5, -1) + "\n");
+print(s.find("o") + " " + s.find("o", 5) + " " + s.find("zz") + "\n");
+print(s.toupper() + " " + s.tolower() + " " + s[0] + " " + s[0].tochar() + "\n");
+try { s.slice(5, 2); } catch (e) print(e + "\n");
+print(format("%d|%5d|%-5d|%05d|%x|%X|%o", 42, 42, 42, 42, 255, 255, 8) + "\n");
+print(format("%.2f|%8.3f|%g|%e|%s|%10s|%-4s|%c|%%", 3.14159, 2.5, 0.5, 12345.678, "str", "right", "l", 65) + "\n");
+print(format("%d", 3.9) + " " + format("%f", 2) + "\n");
+try { format("%d", "x"); } catch (e) print(e + "\n");
+try { format("%d %d", 1); } catch (e) print(e + "\n");
+print("[" + strip("  a b  ") + "][" + lstrip("  a ") + "][" + rstrip(" a  ") + "]\n");
+local parts = split("a,b;c,,d", ",;");
+print(parts.len() + " " + parts[0] + parts[1] + parts[2] + "[" + parts[3] + "]" + parts[4] + "\n");
+print(escape("a\tb\n\"c\"\\") + "\n");
+print(startswith("filename.nut", "file") + " " + startswith("f", "file") + " " + endswith("filename.nut", ".nut") + " " + endswith("x", ".nut") + "\n");
+local r = regexp("[a-z]+@[a-z]+\\.com");
+print(r.match("joe@mail.com") + " " + r.match("joe@mail.org") + "\n");
+local m = r.search("mail to joe@mail.com now");
+print(m.begin + " " + m.end + "\n");
+print(r.search("nothing here") + "\n");
+local cap = regexp("(\\d+)-(\\d+)");
+local c = cap.capture("range 10-200 ok");
+print(cap.subexpcount() + " " + c.len() + " " + c[1].begin + " " + c[1].end + " " + c[2].begin + " " + c[2].end + "\n");
+local text = "range 10-200 ok";
+print(text.slice(c[2].begin, c[2].end) + "\n");
+print(regexp("^a.c$").match("abc") + " " + regexp("^a.c$").match("abcd") + " " + regexp("colou?r").match("color") + "\n");
+print(regexp("a{2,3}").match("aaa") + " " + regexp("a{2,3}").match("aaaa") + " " + regexp("(ab|cd)+").match("abcdab") + "\n");
+print(regexp("\\s*\\w+\\s*").match("  word  ") + " " + regexp("[^0-9]+").match("abc") + " " + regexp("[^0-9]+").match("a1") + "\n");
+local all = regexp("o");
+local pos = 0, count = 0, found;
+while ((found = all.search("foo boo", pos)) != null) { count++; pos = found.end; }
+print(count + "\n");
+try { regexp("(unclosed"); } catch (e) print("bad pattern: " + e + "\n");
+print(typeof r + "\n");
+local big = "";
+for (local i = 0; i < 100; i++) big += i % 10;
+print(big.len() + " " + big.slice(95) + "\n");
