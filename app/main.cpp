@@ -33,18 +33,21 @@ struct GameLoopHost : MainLoopHost {
   // -frame-steps steps: as fast as frames draw, at any ratio of frames to
   // steps, and the same steps whatever the ratio.
   int64_t replay_clock = 0;
+  const bool on_replay_clock = replaying_input();  // kept to the end, the last frame included
   int64_t replayFrameTicks() const {
     double t = double(update_step_ticks) * double(automation.frame_steps);
     return t < 1 ? 1 : int64_t(t);
   }
-  int64_t now() override { return replaying_input() ? replay_clock : get_ref_time(); }
+  int64_t now() override { return on_replay_clock ? replay_clock : get_ref_time(); }
   int64_t ticksPerSecond() override { return get_ref_time_freq(); }
   void drainMessages() override { drain_message_queue(); }
   void update(float dt) override {
+    // The run is over: the world waits as it ended for its last frame.
+    if (final_frame) return;
     input_session_before_step();
     app_update(dt);
     bool run_ends = automation.steps > 0 && ++steps_done >= automation.steps;
-    input_session_after_step(run_ends);
+    if (input_session_after_step(run_ends)) run_ends = true;
     if (run_ends) {
       if (automation.shot_file.empty())
         quit_requested = true;
@@ -55,7 +58,7 @@ struct GameLoopHost : MainLoopHost {
   void clearInputStep() override { clear_input_step(); }
   bool renderFrame(float k) override {
     bool drawn = render_d3d_frame(app_render, k);
-    if (replaying_input()) replay_clock += replayFrameTicks();
+    if (on_replay_clock) replay_clock += replayFrameTicks();
     if (drawn && final_frame) {
       if (save_backbuffer_png(automation.shot_file.c_str()))
         debug("saved screenshot '%s'", automation.shot_file.c_str());
@@ -69,7 +72,7 @@ struct GameLoopHost : MainLoopHost {
   bool checkDevice() override { return check_d3d_device(); }
   void sleepMsec(int ms) override {
     SDL_Delay(Uint32(ms > 0 ? ms : 0));
-    if (replaying_input()) replay_clock += int64_t(ms > 0 ? ms : 1) * get_ref_time_freq() / 1000;
+    if (on_replay_clock) replay_clock += int64_t(ms > 0 ? ms : 1) * get_ref_time_freq() / 1000;
   }
   int gpuActivity() override {
     int p = -1;
@@ -77,7 +80,7 @@ struct GameLoopHost : MainLoopHost {
   }
   // A replay must run the code it was recorded with, so nothing reloads.
   void hotReloadChecks() override {
-    if (!replaying_input()) app_hot_reload_checks();
+    if (!on_replay_clock) app_hot_reload_checks();
   }
   bool quitRequested() override { return quit_requested; }
 };

@@ -107,14 +107,14 @@ void input_session_before_step() {
   }
 }
 
-void input_session_after_step(bool run_ends) {
+bool input_session_after_step(bool run_ends) {
   if (recording && run_ends) debug("world hash: %016llx", (unsigned long long)world_hash());
-  if (!replay_active || replay_pos < replay.steps.size()) return;
+  if (!replay_active || replay_pos < replay.steps.size()) return false;
   log_object_counts();
   debug("world hash: %016llx", (unsigned long long)world_hash());
   stop_replaying_input();
   replay_active = false;
-  quit_requested = true;
+  return true;
 }
 
 void end_input_session() {

@@ -11,7 +11,8 @@ bool start_input_session();
 // Around every simulation step; `run_ends` when -steps ends the run after
 // this one (a record then logs the world hash its replay must reach).
 void input_session_before_step();
-void input_session_after_step(bool run_ends);
+// True once a replay has run its last step (the run then ends as after -steps).
+bool input_session_after_step(bool run_ends);
 // Closes the record; logs when it could not be written completely.
 void end_input_session();
 bool replaying_input();
