@@ -16,6 +16,7 @@
 #include "app/messages_draw.h"
 #include "app/overlays.h"
 #include "app/settings.h"
+#include "app/spell_ui.h"
 #include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
@@ -87,6 +88,32 @@ void place_initial_sun() {
   Sky::set_sun_dir(vec4f(0, std::sin(e), std::cos(e), 0), false);
 }
 
+// The casts the command line asked for at this step.
+void run_automated_casts() {
+  static int step = 0;
+  for (const AutomationOptions::Cast& c : automation.casts)
+    if (c.step == step)
+      debug("automated cast of place %d at step %d %s", c.place, step,
+            gameobj_cast_from_place(c.place, c.hand) ? "flies" : "did not fly");
+  step++;
+}
+
+// The visual log shows what just happened ("Not enough mana"): it is cleared
+// once nothing new has been logged for a few seconds.
+constexpr float VISUAL_LOG_SHOWN_SECONDS = 3;
+void expire_visual_log(float dt) {
+  static size_t lines_seen = 0;
+  static float quiet = 0;
+  size_t n = get_visual_log().size();
+  if (n != lines_seen) {
+    lines_seen = n;
+    quiet = 0;
+  } else if (n > 0 && (quiet += dt) > VISUAL_LOG_SHOWN_SECONDS) {
+    clear_visual_log();
+    lines_seen = 0;
+  }
+}
+
 void fade_screen_flash(float dt) { decay_frame_color(prev_frame_color, cur_frame_color, dt); }
 
 void place_initial_camera() {
@@ -102,7 +129,12 @@ void place_initial_camera() {
 void text_pass() {
   set_back_buffer_target();
   begin_text();
+  if (!dev_mode) {
+    draw_spell_ui();
+    draw_crosshair();
+  }
   draw_error_message();
+  draw_visual_log();
   draw_overlays();
   end_text();
 }
@@ -129,6 +161,9 @@ void app_init() {
   if (gfx_quality == 1) init_shadows();
   gameobj_init_objects();
   register_standard_gui_behaviours();
+  create_spell_ui();
+  set_spell_ui_mouse_claim(spell_ui_input);
+  set_game_help_extra(spell_help_text);
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
   place_initial_camera();
@@ -136,12 +171,16 @@ void app_init() {
   create_world_gen_vm();
   generate_world();
   if (automation.has_cam) gameobj_place_player_at_camera();
+  if (automation.mana_cheat) gameobj_toggle_mana_cheat();
 }
 
 void app_close() {
   close_world_gen_vm();
   HeightmapData::world_hooks.restartClock = nullptr;
   HeightmapData::world_hooks.progress = nullptr;
+  set_game_help_extra(nullptr);
+  set_spell_ui_mouse_claim(nullptr);
+  destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
   close_shadows();
@@ -160,6 +199,7 @@ void app_close() {
 void app_update(float dt) {
   camera_save_previous();
   fade_screen_flash(dt);
+  expire_visual_log(dt);
   if (dev_mode)
     free_fly_step(dt);
   else
@@ -173,7 +213,9 @@ void app_update(float dt) {
   }
   HeightmapData::stepWorld(dt);
   effects_step(dt);
+  run_automated_casts();
   gameobj_update(dt);
+  if (!dev_mode) update_spell_ui(dt);
 }
 
 void app_render(float k) {
@@ -202,4 +244,5 @@ void app_hot_reload_checks() {
 void app_after_resize() {
   font_after_resize();
   HeightmapRenderer::afterResize();
+  relayout_spell_ui();
 }

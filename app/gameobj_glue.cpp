@@ -12,6 +12,7 @@
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
 #include "objects/proximity.h"
+#include "objects/spell_grid.h"
 #include "render/hmRender.h"
 #include "render/scene.h"
 #include "script/worldgen_script.h"
@@ -122,3 +123,13 @@ void gameobj_reload_check() {
   // are bound again to the new one's.
   if (gameobj_link_generation() != linked) bind_module_to_script(world_gen_vm.vm);
 }
+
+bool gameobj_cast_from_place(int place, int hand) {
+  if (!local_player || place < 0 || place >= SPELL_GRID_NX * SPELL_GRID_NY) return false;
+  Spell* spell = spell_grid[place / SPELL_GRID_NX][place % SPELL_GRID_NX];
+  if (!spell) return false;
+  local_player->selectSpell(hand == 1, spell);
+  return local_player->castHand(hand);
+}
+
+void gameobj_toggle_mana_cheat() { call_void(gameobj_entry.toggle_mana_cheat); }

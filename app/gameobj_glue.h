@@ -21,3 +21,8 @@ void gameobj_set_frame_time(float t);
 void gameobj_handle_keys();
 // Rebuilds and swaps the module when its sources changed.
 void gameobj_reload_check();
+
+// Puts the spell of a spell-grid place into a hand of the local player and
+// casts it toward the screen centre (automated runs); false when nothing flew.
+bool gameobj_cast_from_place(int place, int hand);
+void gameobj_toggle_mana_cheat();

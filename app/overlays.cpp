@@ -2,6 +2,7 @@
 #include "app/overlays.h"
 
 #include <cmath>
+#include <string>
 
 #include "platform/globals.h"
 #include "platform/input.h"
@@ -22,14 +23,37 @@ const char* const GAME_HELP_TEXT =
 
 namespace {
 SunElevationQuery sun_query = nullptr;
+HelpTextQuery help_extra = nullptr;
+std::string help_buffer;
+
+const char* help_text() {
+  if (dev_mode || !help_extra) return dev_mode ? DEV_HELP_TEXT : GAME_HELP_TEXT;
+  help_buffer = GAME_HELP_TEXT;
+  help_buffer += help_extra();
+  return help_buffer.c_str();
 }
+}  // namespace
 
 void set_sun_elevation_query(SunElevationQuery q) { sun_query = q; }
+void set_game_help_extra(HelpTextQuery q) { help_extra = q; }
+
+void draw_crosshair() {
+  int cx = d3d_wd / 2, cy = d3d_ht / 2;
+  int arm = 5 * get_text_scale(), gap = 2 * get_text_scale();
+  const D3dColor ink(0xB0FFFFFF), shade(0x60000000);
+  // A dark outline first so the cross shows on snow and sky alike.
+  fill_rect(cx - arm - 1, cy - 2, cx + arm + 1, cy + 2, shade);
+  fill_rect(cx - 2, cy - arm - 1, cx + 2, cy + arm + 1, shade);
+  fill_rect(cx - arm, cy - 1, cx - gap, cy + 1, ink);
+  fill_rect(cx + gap, cy - 1, cx + arm, cy + 1, ink);
+  fill_rect(cx - 1, cy - arm, cx + 1, cy - gap, ink);
+  fill_rect(cx - 1, cy + gap, cx + 1, cy + arm, ink);
+}
 
 void draw_overlays() {
   int s = get_text_scale(), c = get_font_cell_size();
   if (show_fps) {
-    draw_text(dev_mode ? DEV_HELP_TEXT : GAME_HELP_TEXT, -1, s * c, d3d_ht - s * c, -1, 1, D3dColor(0xFFFFFFFF));
+    draw_text(help_text(), -1, s * c, d3d_ht - s * c, -1, 1, D3dColor(0xFFFFFFFF));
     draw_stats();
   } else {
     draw_text("F1: help/stats", -1, 2, d3d_ht - 3 * s * c, -1, 1, D3dColor(0x66FFFFFF));

@@ -8,4 +8,11 @@ extern const char* const GAME_HELP_TEXT;
 using SunElevationQuery = bool (*)(float& sun_dir_y);
 void set_sun_elevation_query(SunElevationQuery q);
 
+// Lines added to the game-mode help (the spells and their costs); installed
+// by the spell UI. Without it the help shows the controls only.
+using HelpTextQuery = const char* (*)();
+void set_game_help_extra(HelpTextQuery q);
+
 void draw_overlays();
+// A small cross at the screen centre, where casts aim (game mode).
+void draw_crosshair();

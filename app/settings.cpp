@@ -98,6 +98,16 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
         debug("ignoring bad -cam value '%s' (expected X,Y,Z,YAW,PITCH)", v);
       }
       i++;
+    } else if (!std::strcmp(a, "-cast") && v) {
+      float c[3] = {0, 0, 0};
+      bool ok = parse_floats(v, c, 3) || parse_floats(v, c, 2);
+      if (ok && c[0] >= 0 && c[1] >= 0 && c[1] < 10 && (c[2] == 0 || c[2] == 1))
+        o.casts.push_back({int(c[0]), int(c[1]), int(c[2])});
+      else
+        debug("ignoring bad -cast value '%s' (expected STEP,PLACE[,HAND])", v);
+      i++;
+    } else if (!std::strcmp(a, "-mana-cheat")) {
+      o.mana_cheat = true;
     } else if (!std::strcmp(a, "-sun") && v) {
       float deg;
       if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
@@ -130,6 +140,9 @@ const char* command_line_help() {
          "  -dev               start in developer mode (free-fly camera)\n"
          "  -cam X,Y,Z,YAW,PITCH  initial camera position and angles (radians)\n"
          "  -sun DEG           initial sun elevation in degrees\n"
+         "  -cast STEP,PLACE[,HAND]  at that step cast the spell of a spell-grid place (0-9)\n"
+         "                     from the first (0) or second (1) hand; may be repeated\n"
+         "  -mana-cheat        start with unlimited mana\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

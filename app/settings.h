@@ -2,6 +2,7 @@
 // Start-up settings: the stored values and the command line.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Options for reproducible and unattended runs.
 struct AutomationOptions {
@@ -14,6 +15,13 @@ struct AutomationOptions {
   bool has_sun = false;
   float sun_elevation_deg = 0;
   bool help = false;
+  // Casts at given steps: the spell of a spell-grid place goes into a hand
+  // and is cast toward the screen centre.
+  struct Cast {
+    int step, place, hand;
+  };
+  std::vector<Cast> casts;
+  bool mana_cheat = false;
 };
 extern AutomationOptions automation;
 

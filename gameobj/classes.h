@@ -4,17 +4,36 @@
 #pragma once
 #include "objects/game_objects.h"
 
+struct Monster;
+
 // Gives a class its name query.
 #define GAMEOBJ_NAMED(Name) \
   const char* getName() override { return #Name; }
 
-// A thing flying toward a target point.
+// A thing flying toward a target point: it moves every step, leaves a
+// ribbon trail and its flight effect, and acts where its path meets the
+// land or the water surface (or at the target, whichever comes first).
 struct Missile : GameObj {
   GAMEOBJ_NAMED(Missile)
   vec4f pos{0, 0, 0, 1};
   vec4f vel{0, 0, 0, 0};
   vec4f target{0, 0, 0, 1};
   float age = 0;
+  int trail = -1;  // ribbon trail handle, -1 for none
+
+  void update(float dt) override;
+  void onDestroy() override;
+  vec4f boundRect() override;
+  // What the missile does where it lands.
+  virtual void arrive(const vec4f&) {}
+  // The effect script's flight effect, called once a step.
+  virtual const char* flightFx() { return "magic_missile_fx"; }
+  virtual uint32_t trailColor() { return 0x8099CCFFu; }
+  virtual float trailWidth() { return 0.35f; }
+  // Missiles that strike a monster they pass (the others fly through).
+  virtual bool hitsMonsters() { return false; }
+  // A monster struck on the way, before the missile acts where it struck.
+  virtual void struck(Monster*) {}
 };
 // Missiles whose arrival reshapes the land.
 struct TerrainMissile : Missile {
@@ -23,56 +42,91 @@ struct TerrainMissile : Missile {
 // Missiles whose arrival adds or takes water.
 struct WaterMissile : Missile {
   GAMEOBJ_NAMED(WaterMissile)
+  const char* flightFx() override { return "waterball_fx"; }
+  uint32_t trailColor() override { return 0x704488FFu; }
 };
 
 struct Fireball : Missile {
   GAMEOBJ_NAMED(Fireball)
+  void arrive(const vec4f& at) override;
+  const char* flightFx() override { return "fireball_fx"; }
+  uint32_t trailColor() override { return 0xA0FF8822u; }
+  bool hitsMonsters() override { return true; }
 };
 struct Waterball : WaterMissile {
   GAMEOBJ_NAMED(Waterball)
+  void arrive(const vec4f& at) override;
+  bool hitsMonsters() override { return true; }
+  void struck(Monster* m) override;
 };
 struct FaultMissile : TerrainMissile {
   GAMEOBJ_NAMED(FaultMissile)
+  void arrive(const vec4f& at) override;
 };
 struct HouseMissile : TerrainMissile {
   GAMEOBJ_NAMED(HouseMissile)
+  void arrive(const vec4f& at) override;
+  uint32_t trailColor() override { return 0x80DDCC99u; }
 };
 struct MeteorMissile : Missile {
   GAMEOBJ_NAMED(MeteorMissile)
+  void arrive(const vec4f& at) override;
+  const char* flightFx() override { return "meteor_fx"; }
+  uint32_t trailColor() override { return 0x90554433u; }
+  float trailWidth() override { return 1.2f; }
 };
 struct HillMissile : TerrainMissile {
   GAMEOBJ_NAMED(HillMissile)
+  void arrive(const vec4f& at) override;
+  uint32_t trailColor() override { return 0x8088DD66u; }
 };
 struct PitMissile : TerrainMissile {
   GAMEOBJ_NAMED(PitMissile)
+  void arrive(const vec4f& at) override;
+  uint32_t trailColor() override { return 0x80AA66DDu; }
 };
 struct WaterSourceMissile : WaterMissile {
   GAMEOBJ_NAMED(WaterSourceMissile)
+  void arrive(const vec4f& at) override;
 };
 struct WaterSinkMissile : WaterMissile {
   GAMEOBJ_NAMED(WaterSinkMissile)
+  void arrive(const vec4f& at) override;
+  uint32_t trailColor() override { return 0x70223366u; }
 };
 struct CastleMissile : Missile {
   GAMEOBJ_NAMED(CastleMissile)
+  void arrive(const vec4f& at) override;
+  uint32_t trailColor() override { return 0x80FFEE88u; }
 };
 
 // A spring that adds water at its cell every step while it lasts.
 struct WaterSource : GameObj {
   GAMEOBJ_NAMED(WaterSource)
   vec4f pos{0, 0, 0, 1};
-  float rate = 0, timeLeft = 0;
+  float rate = 0, timeLeft = 0;  // water units a second; seconds left
+  void update(float dt) override;
+  vec4f boundRect() override;
 };
 // The same, taking water away.
 struct WaterSink : WaterSource {
   GAMEOBJ_NAMED(WaterSink)
+  void update(float dt) override;
 };
 
-// Spells: a name and a cost per cast.
-#define GAMEOBJ_SPELL(Name, Label, Cost)                 \
-  struct Name : Spell {                                  \
-    GAMEOBJ_NAMED(Name)                                  \
-    const char* spellName() override { return Label; }   \
-    int manaCost() override { return Cost; }             \
+// The module's spells: each sends its missile from the player toward the
+// aimed point. False when the spell cannot be cast there.
+struct CastableSpell : Spell {
+  virtual bool launch(const vec4f&, const vec4f&) { return false; }
+  // Mana taken when the spell is cast (the castle takes its own later).
+  virtual int castCost() { return manaCost(); }
+};
+#define GAMEOBJ_SPELL(Name, Label, Cost)                                 \
+  struct Name : CastableSpell {                                          \
+    GAMEOBJ_NAMED(Name)                                                  \
+    const char* spellName() override { return Label; }                   \
+    int manaCost() override { return Cost; }                             \
+    bool launch(const vec4f& from, const vec4f& target) override;        \
   };
 GAMEOBJ_SPELL(FireballSpell, "Fireball", 5)
 GAMEOBJ_SPELL(WaterballSpell, "Waterball", 8)
@@ -83,8 +137,16 @@ GAMEOBJ_SPELL(HillSpell, "Hill", 10)
 GAMEOBJ_SPELL(PitSpell, "Pit", 10)
 GAMEOBJ_SPELL(WaterSourceSpell, "Water source", 25)
 GAMEOBJ_SPELL(WaterSinkSpell, "Water sink", 25)
-GAMEOBJ_SPELL(CastleSpell, "Castle", 100)
 GAMEOBJ_SPELL(UsePortalSpell, "Use portal", 0)
+// The castle spell costs nothing to send: the castle takes the level's mana
+// when the missile arrives. Its cost shows the next level's price.
+struct CastleSpell : CastableSpell {
+  GAMEOBJ_NAMED(CastleSpell)
+  const char* spellName() override { return "Castle"; }
+  int manaCost() override;
+  int castCost() override { return 0; }
+  bool launch(const vec4f& from, const vec4f& target) override;
+};
 
 struct Monster : GameObj {
   GAMEOBJ_NAMED(Monster)

@@ -1,6 +1,8 @@
 // The entry points the game binds by name. Those the spells, monsters,
 // instance renderers and effects will fill are here already so that the
 // game binds a complete table; until then they do nothing.
+#include <cmath>
+
 #include "classes.h"
 #include "drawing.h"
 #include "entry_points.h"
@@ -17,6 +19,45 @@ SQInteger sq_set_castle_site(HSQUIRRELVM vm) {
   c->pos = vec4f(float(x) + 0.5f, HeightmapData::hmap[HeightmapData::cellIndex(int(x), int(z))], float(z) + 0.5f, 1);
   update_proximity(c, c->boundRect());
   return 0;
+}
+
+// Reads n numbers from the call's arguments after the root table.
+bool script_numbers(HSQUIRRELVM vm, SQFloat* out, int n) {
+  if (sq_gettop(vm) < n + 1) return false;
+  for (int i = 0; i < n; i++)
+    if (SQ_FAILED(sq_getfloat(vm, 2 + i, &out[i])) || !std::isfinite(float(out[i]))) return false;
+  return true;
+}
+
+// spawn_water_source(x, z, rate, seconds): a spring pouring `rate` units a
+// second at the cell, or a sink taking them when the rate is negative.
+SQInteger sq_spawn_water_source(HSQUIRRELVM vm) {
+  SQFloat a[4];
+  if (!script_numbers(vm, a, 4) || !(a[3] > 0))
+    return sq_throwerror(vm, "spawn_water_source(x, z, rate, seconds): numbers expected, seconds above 0");
+  float x = float(a[0]), z = float(a[1]);
+  add_water_source(vec4f(x, HeightmapData::hmap[HeightmapData::cellIndex(int(x), int(z))], z, 1), float(a[2]),
+                   float(a[3]));
+  return 0;
+}
+
+// spawn_stone(x, z) and spawn_gatherer(x, z): a standing stone or a mana
+// gatherer on the ground there.
+template <typename T>
+SQInteger sq_spawn_standing(HSQUIRRELVM vm, DynArray<T*>& list, const char* usage) {
+  SQFloat a[2];
+  if (!script_numbers(vm, a, 2)) return sq_throwerror(vm, usage);
+  T* obj = spawn(list);
+  float x = float(a[0]), z = float(a[1]);
+  obj->pos = vec4f(x, HeightmapData::hmap[HeightmapData::cellIndex(int(std::floor(x)), int(std::floor(z)))], z, 1);
+  update_proximity(obj, vec4f(x - 1, z - 1, x + 1, z + 1));
+  return 0;
+}
+SQInteger sq_spawn_stone(HSQUIRRELVM vm) {
+  return sq_spawn_standing(vm, Stone1StaticObject_list, "spawn_stone(x, z): numbers expected");
+}
+SQInteger sq_spawn_gatherer(HSQUIRRELVM vm) {
+  return sq_spawn_standing(vm, ManaGatherer_list, "spawn_gatherer(x, z): numbers expected");
 }
 
 void register_script_function(HSQUIRRELVM vm, const char* name, SQFUNCTION fn) {
@@ -52,9 +93,6 @@ void toggle_monster_spawn() {
   visual_log("monster spawn %s", monster_spawn_enabled ? "on" : "off");
 }
 
-void add_water_source(const vec4f&, float, float) {}
-void apply_fireball(const vec4f&, float) {}
-void add_water_globe(const vec4f&, float, float) {}
 void spawn_monster(const vec4f&) {}
 void spawn_monsters(float) {}
 bool is_world_complete() { return false; }
@@ -62,16 +100,6 @@ void init_inst_render() { bind_inst_renderers(); }
 void do_inst_render(float) { draw_inst_renderers(); }
 void generate_objects() {}
 void render_building(const HeightmapData::Surface& s, int x, int z) { write_building_record(s, x, z); }
-void spawn_fireball_fx(const vec4f&, const vec4f&) {}
-void fireball_explode_fx(const vec4f&) {}
-void spawn_waterball_missile_fx(const vec4f&, const vec4f&) {}
-void spawn_magic_missile_fx(const vec4f&, const vec4f&) {}
-void spawn_water_source_fx(const vec4f&) {}
-void spawn_water_sink_fx(const vec4f&) {}
-void spawn_meteor_fx(const vec4f&, const vec4f&) {}
-void meteor_explode_fx(const vec4f&) {}
-void wyvern_death_fx(const vec4f&) {}
-void init_fx_data() {}
 
 // The ten spell places, row by row; the player starts with Hill and Fireball.
 void init_spell_grid() {
@@ -137,4 +165,7 @@ void close_gameobj() {
 void bind_gameobj(HSQUIRRELVM vm) {
   register_script_function(vm, "set_castle_site", sq_set_castle_site);
   register_script_function(vm, "place_test_objects", sq_place_test_objects);
+  register_script_function(vm, "spawn_water_source", sq_spawn_water_source);
+  register_script_function(vm, "spawn_stone", sq_spawn_stone);
+  register_script_function(vm, "spawn_gatherer", sq_spawn_gatherer);
 }

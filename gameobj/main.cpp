@@ -9,8 +9,11 @@
 #include "base_classes.cpp"
 #include "drawing.cpp"
 #include "entry_points.cpp"
+#include "fx_calls.cpp"
+#include "missiles.cpp"
 #include "object_registry.cpp"
 #include "player.cpp"
+#include "spells.cpp"
 #include "world_actions.cpp"
 #endif
 

@@ -44,7 +44,6 @@ void unlist_everywhere(BaseObject* obj) {
   unlist(UsePortalSpell_list, obj);
 }
 
-
 void free_deleted_objects() {
   for (BaseObject* obj : deleted_gameobjs) delete obj;
   deleted_gameobjs.clear();

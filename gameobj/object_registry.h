@@ -18,6 +18,16 @@ T* spawn(DynArray<T*>& own_list, bool in_world = true) {
   return obj;
 }
 
+// Makes an object of class T that stands in the list of its base class (a
+// sink in the springs' list).
+template <typename T, typename Base>
+T* spawn_as(DynArray<Base*>& base_list) {
+  T* obj = new T();
+  GameObj_list.push_back(obj);
+  base_list.push_back(obj);
+  return obj;
+}
+
 // Visits a list from the end, so that an object leaving the list while it is
 // visited does not make the walk skip another.
 template <typename List, typename Fn>

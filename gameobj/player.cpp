@@ -2,6 +2,7 @@
 // the land and the water, and starts every world hovering above the castle.
 #include <cmath>
 
+#include "casting.h"
 #include "module_api.h"
 
 namespace {
@@ -62,8 +63,9 @@ void leave_parking(Player& p) {
 
 const char* Player::getName() { return "Player"; }
 
-void Player::update(float) {
+void Player::update(float dt) {
   if (parked) leave_parking(*this);
+  tick_player_hands(*this, dt);
   update_proximity(this, boundRect());
 }
 

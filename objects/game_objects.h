@@ -4,7 +4,7 @@
 // the game relies on, so new operations go after the last one of a class,
 // never between. The module defines every operation and adds its own classes.
 // Counting slots as BaseObject's four followed by these: GameObj adds 4-9,
-// Player adds 10-17 (move is 10, eye 16, placeAtCamera 17).
+// Player adds 10-18 (move is 10, eye 16, placeAtCamera 17, castHand 18).
 #include "containers/dyn_array.h"
 #include "platform/math_types.h"
 #include "objects/base_object.h"
@@ -40,6 +40,7 @@ struct Player : GameObj {
   int mana = 60;
   float health = 1, cooldown = 0;
   bool manaCheat = false;
+  float handCooldown[2] = {0, 0};  // seconds until each hand may cast again
 
   const char* getName() override;
   void update(float dt) override;
@@ -58,6 +59,9 @@ struct Player : GameObj {
   virtual vec4f eye();
   // Puts the player where the free-fly camera was.
   virtual void placeAtCamera(const vec4f& camPos);
+  // Casts the hand's spell toward the point under the screen centre; false
+  // when the hand is empty, cooling down or short of mana.
+  virtual bool castHand(int hand);
 };
 
 // A spell the player can hold in a hand and cast.

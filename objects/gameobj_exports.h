@@ -5,9 +5,12 @@
 // platform services, logging and on-screen messages, the camera and the step
 // clock. The game links with its symbols exported, so the module leaves them
 // undefined and they resolve when it is loaded.
+#include "platform/globals.h"
+#include "platform/input.h"
 #include "platform/log.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
+#include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"

@@ -41,6 +41,7 @@ Player* local_player = nullptr;
 Spell* spell_grid[SPELL_GRID_NY][SPELL_GRID_NX] = {};
 int32_t spell_grid_nx = SPELL_GRID_NX, spell_grid_ny = SPELL_GRID_NY;
 bool monster_spawn_enabled = true;
+bool spells_ui_active = false;
 float monster_spawn_delay = 5.0f;
 int32_t total_spawned_monsters = 0;
 

@@ -16,3 +16,6 @@ void reset_fly_control();
 // Starts the current step's clock again so that a long operation inside the
 // step (world generation) is not counted in its duration.
 void reset_update_time();
+
+// Colour added over the whole frame, fading by itself: flashes of hits and blasts.
+extern vec4f cur_frame_color;

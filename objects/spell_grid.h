@@ -8,6 +8,8 @@ struct Spell;
 constexpr int SPELL_GRID_NX = 5, SPELL_GRID_NY = 2;
 extern Spell* spell_grid[SPELL_GRID_NY][SPELL_GRID_NX];  // row-major, null = empty place
 extern int32_t spell_grid_nx, spell_grid_ny;
+// True while Ctrl is held in game mode: the mouse picks spells, it does not cast.
+extern bool spells_ui_active;
 
 extern bool monster_spawn_enabled;   // Ctrl+M toggles it
 extern float monster_spawn_delay;    // seconds between spawns

@@ -125,6 +125,20 @@ TEST_F(GameRun, LoadsTheObjectModuleAndStartsThePlayerAboveTheCastle) {
 
 // The effect script of a running game: edited into a broken state, it shows
 // the error on screen and the game goes on to its last step.
+// Casts through the real game: a hand waits for its cooldown, the other does
+// not, and mana runs out (60 at the start).
+TEST_F(GameRun, AutomatedCastsFlyUntilCooldownOrManaStopsThem) {
+  RunResult r = run("-steps 60 -seed 7 -cast 5,5 -cast 6,0,1 -cast 7,4 -cast 20,4 -cast 40,5");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(contains(r.output, "cast of place 5 at step 5 flies")) << r.output;
+  EXPECT_TRUE(contains(r.output, "cast of place 0 at step 6 flies")) << r.output;
+  EXPECT_TRUE(contains(r.output, "cast of place 4 at step 7 did not fly")) << "first hand cooling down";
+  EXPECT_TRUE(contains(r.output, "cast of place 4 at step 20 flies")) << r.output;
+  EXPECT_TRUE(contains(r.output, "cast of place 5 at step 40 did not fly")) << "5 mana left for a 10 spell";
+  RunResult cheat = run("-steps 45 -seed 7 -mana-cheat -cast 20,4 -cast 40,5");
+  EXPECT_TRUE(contains(cheat.output, "cast of place 5 at step 40 flies")) << cheat.output;
+}
+
 TEST_F(GameRun, BrokenEffectScriptEditIsShownAndTheGameRunsOn) {
   namespace fs = std::filesystem;
   fs::path bin = fs::path(GAME_BINARY).parent_path(), copy = fs::path(cfg) / "bin";
