@@ -122,9 +122,15 @@ void grow_castle() {
   if (c->level >= CASTLE_TOP_LEVEL) open_portal(*c);
 }
 
-// Wyverns' fire on the castle.
+// Wyverns' fire on the castle; the player is told now and then how it stands.
 void hurt_castle(float amount) {
-  if (castle_fall_timer < 0 && amount > 0) castle_health = std::fmax(0.f, castle_health - amount);
+  if (castle_fall_timer >= 0 || !(amount > 0)) return;
+  castle_health = std::fmax(0.f, castle_health - amount);
+  static float told_at = -100;
+  if (anim_clock - told_at > 4.f || anim_clock < told_at) {
+    told_at = anim_clock;
+    visual_log("The castle is burning: %d health left", int(std::ceil(castle_health)));
+  }
 }
 
 float castle_health_left() { return castle_health; }
