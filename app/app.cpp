@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "app/camera.h"
+#include "app/health_edge.h"
+#include "objects/game_objects.h"
 #include "app/effects.h"
 #include "app/gameobj_glue.h"
 #include "platform/globals.h"
@@ -143,6 +145,7 @@ void text_pass() {
   set_back_buffer_target();
   begin_text();
   if (!dev_mode) {
+    if (local_player) draw_low_health_edge(local_player->stateFraction(0));
     draw_spell_ui();
     draw_crosshair();
   }

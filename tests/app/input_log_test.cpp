@@ -103,12 +103,12 @@ TEST(InputLog, BrokenFilesNameTheFileAndLine) {
 // A small simulation that reads input the way the game does: presses with
 // their modifiers, held keys and the cursor.
 struct ToySim {
-  int64_t state = 7;
+  uint64_t state = 7;  // unsigned: the mixing wraps by design
   void step() {
     float mx, my;
     getMousePos(&mx, &my);
     int mix = (keyDown('G') ? 3 : 0) + (keyDownModifiers('G') & IF_CTRL ? 5 : 0) + (getKeyState('W') ? 11 : 0);
-    state = state * 31 + mix + int64_t(mx) * 17 + int64_t(my);
+    state = state * 31 + uint64_t(mix) + uint64_t(int64_t(mx)) * 17 + uint64_t(int64_t(my));
   }
 };
 

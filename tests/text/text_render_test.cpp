@@ -3,17 +3,20 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/globals.h"
 #include "app/main_loop.h"
 #include "platform/messages.h"
 #include "app/messages_draw.h"
+#include "app/health_edge.h"
 #include "app/overlays.h"
 #include "app/stats_graph.h"
 #include "device/d3d_shaders.h"
@@ -223,6 +226,32 @@ TEST_F(TextTest, ErrorBandCoversTheTopTwelveCells) {
   draw_error_message();  // no message: nothing drawn
   end_text();
   EXPECT_EQ(pixel_at(2, 50), 0xFF000000u);
+}
+
+TEST_F(TextTest, LowHealthTintsOnlyTheScreenEdgesAndGrowsAsHealthFalls) {
+  EXPECT_EQ(low_health_edge_strength(0.9f), 0.f);
+  EXPECT_EQ(low_health_edge_strength(0.4f), 0.f);
+  EXPECT_EQ(low_health_edge_strength(std::nanf("")), 0.f) << "a broken fraction never paints the screen";
+  EXPECT_EQ(low_health_edge_strength(-3.f), 1.f);
+  EXPECT_GT(low_health_edge_strength(0.05f), low_health_edge_strength(0.3f));
+
+  auto edge_and_centre = [&](float health) {
+    clear(0xFF000000);
+    begin_text();
+    draw_low_health_edge(health);
+    end_text();
+    return std::pair<uint32_t, uint32_t>(pixel_at(1, d3d_ht / 2), pixel_at(d3d_wd / 2, d3d_ht / 2));
+  };
+  auto [edge_low, centre_low] = edge_and_centre(0.05f);
+  EXPECT_GT(red(edge_low), 40) << std::hex << edge_low;
+  EXPECT_LT(green(edge_low), red(edge_low) / 4);
+  EXPECT_EQ(centre_low, 0xFF000000u) << "the middle of the screen stays clear";
+  auto [edge_mid, centre_mid] = edge_and_centre(0.3f);
+  EXPECT_LT(red(edge_mid), red(edge_low)) << "weaker with more health";
+  auto [edge_full, centre_full] = edge_and_centre(1.f);
+  EXPECT_EQ(edge_full, 0xFF000000u) << "no tint at full health";
+  (void)centre_mid;
+  (void)centre_full;
 }
 
 TEST_F(TextTest, SplashShowsAHalfFilledGreenBar) {
