@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/tool_output.h"
+
 namespace {
 constexpr int W = 512, H = 256, LEVELS = 6;
 
@@ -302,9 +304,6 @@ Image half(const Image& src) {
   return out;
 }
 
-void put32(std::vector<uint8_t>& f, uint32_t v) {
-  for (int i = 0; i < 4; i++) f.push_back(uint8_t(v >> (8 * i)));
-}
 uint8_t to_byte(float v) { return uint8_t(std::lround(clamp01(v) * 255)); }
 
 bool write_dds(const std::string& path, Image img) {
@@ -332,12 +331,7 @@ bool write_dds(const std::string& path, Image img) {
     for (const Rgba& p : img.px) f.insert(f.end(), {to_byte(p.b), to_byte(p.g), to_byte(p.r), to_byte(p.a)});
     if (l + 1 < LEVELS) img = half(img);
   }
-  std::string tmp = path + ".tmp";
-  FILE* out = std::fopen(tmp.c_str(), "wb");
-  if (!out) return false;
-  bool ok = std::fwrite(f.data(), 1, f.size(), out) == f.size();
-  ok = std::fclose(out) == 0 && ok;
-  return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+  return write_file_atomically(path, f);
 }
 }  // namespace
 

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/tool_output.h"
+
 namespace {
 constexpr int SIZE = 256;
 
@@ -282,9 +284,6 @@ void encode_block(const Image& img, int size, int bx, int by, uint8_t out[16]) {
   for (int i = 0; i < 4; i++) out[12 + i] = uint8_t(cbits >> (8 * i));
 }
 
-void put32(std::vector<uint8_t>& f, uint32_t v) {
-  for (int i = 0; i < 4; i++) f.push_back(uint8_t(v >> (8 * i)));
-}
 
 bool write_dds(const std::string& path, Image img) {
   int levels = 0;
@@ -318,12 +317,7 @@ bool write_dds(const std::string& path, Image img) {
       size /= 2;
     }
   }
-  std::string tmp = path + ".tmp";
-  FILE* out = std::fopen(tmp.c_str(), "wb");
-  if (!out) return false;
-  bool ok = std::fwrite(f.data(), 1, f.size(), out) == f.size();
-  ok = std::fclose(out) == 0 && ok;
-  return ok && std::rename(tmp.c_str(), path.c_str()) == 0;
+  return write_file_atomically(path, f);
 }
 }  // namespace
 
