@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/game/run_game.h"
+
 namespace {
 struct RunResult {
   int exit_code = -1;
@@ -31,16 +33,8 @@ struct GameRun : ::testing::Test {
   }
 
   RunResult run(const std::string& args, const std::string& env = "") {
-    std::string cmd = "env XDG_CONFIG_HOME='" + cfg + "' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen " + env +
-                      " timeout 120 '" GAME_BINARY "' -360 " + args + " 2>&1";
     RunResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exit_code = run_game_process(cfg, args, env, r.output);
     return r;
   }
 };

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/game/run_game.h"
+
 namespace {
 struct GameRunResult {
   int exit_code = -1;
@@ -31,16 +33,8 @@ struct ReplayRun : ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir); }
 
   GameRunResult run(const std::string& args) {
-    std::string cmd = "env XDG_CONFIG_HOME='" + dir + "' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen timeout 120 '" +
-                      std::string(GAME_BINARY) + "' -360 " + args + " 2>&1";
     GameRunResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.output.append(buf, n);
-    int status = pclose(p);
-    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.exit_code = run_game_process(dir, args, "", r.output);
     return r;
   }
 
