@@ -41,15 +41,6 @@ void set_active(bool active) {
   if (is_fullscreen) clip_cursor(active);
 }
 
-int mouse_button(Uint8 b) {
-  switch (b) {
-    case SDL_BUTTON_LEFT: return VK_LBUTTON;
-    case SDL_BUTTON_RIGHT: return VK_RBUTTON;
-    case SDL_BUTTON_MIDDLE: return VK_MBUTTON;
-  }
-  return 0;
-}
-
 void on_window_event(const SDL_WindowEvent& w) {
   switch (w.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: on_size(); break;
@@ -143,14 +134,14 @@ void handle_window_message(const SDL_Event& e) {
     }
     case SDL_MOUSEMOTION: push_input_event(EV_MOUSE_MOVE, 0, 0, 0, float(e.motion.x), float(e.motion.y)); break;
     case SDL_MOUSEBUTTONDOWN: {
-      int b = mouse_button(e.button.button);
+      int b = sdl_mouse_button_to_vk(e.button.button);
       if (!b) break;
       if (e.button.clicks < 2) SDL_RaiseWindow(window);  // takes the keyboard focus
       push_input_event(EV_BUTTON_DOWN, b, 0, e.button.clicks >= 2 ? IF_REPEAT : 0, float(e.button.x), float(e.button.y));
       break;
     }
     case SDL_MOUSEBUTTONUP: {
-      int b = mouse_button(e.button.button);
+      int b = sdl_mouse_button_to_vk(e.button.button);
       if (b) push_input_event(EV_BUTTON_UP, b, 0, 0, float(e.button.x), float(e.button.y));
       break;
     }

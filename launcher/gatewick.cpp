@@ -90,15 +90,6 @@ void paint() {
   SDL_UpdateWindowSurface(window);
 }
 
-int mouse_button(Uint8 b) {
-  switch (b) {
-    case SDL_BUTTON_LEFT: return VK_LBUTTON;
-    case SDL_BUTTON_RIGHT: return VK_RBUTTON;
-    case SDL_BUTTON_MIDDLE: return VK_MBUTTON;
-  }
-  return 0;
-}
-
 // The window's messages: paints, the close request, and mouse and keyboard
 // input for the GUI.
 void window_proc(const SDL_Event& e) {
@@ -110,14 +101,14 @@ void window_proc(const SDL_Event& e) {
       break;
     case SDL_MOUSEMOTION: push_input_event(EV_MOUSE_MOVE, 0, 0, 0, float(e.motion.x), float(e.motion.y)); break;
     case SDL_MOUSEBUTTONDOWN:
-      if (int b = mouse_button(e.button.button)) {
+      if (int b = sdl_mouse_button_to_vk(e.button.button)) {
         SDL_RaiseWindow(window);
         push_input_event(EV_BUTTON_DOWN, b, 0, e.button.clicks >= 2 ? IF_REPEAT : 0, float(e.button.x),
                          float(e.button.y));
       }
       break;
     case SDL_MOUSEBUTTONUP:
-      if (int b = mouse_button(e.button.button))
+      if (int b = sdl_mouse_button_to_vk(e.button.button))
         push_input_event(EV_BUTTON_UP, b, 0, 0, float(e.button.x), float(e.button.y));
       break;
     case SDL_MOUSEWHEEL: {

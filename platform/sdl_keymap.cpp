@@ -58,3 +58,12 @@ int sdl_scancode_to_vk(int sc) {
   }
   return 0;
 }
+
+int sdl_mouse_button_to_vk(int button) {
+  switch (button) {
+    case SDL_BUTTON_LEFT: return VK_LBUTTON;
+    case SDL_BUTTON_RIGHT: return VK_RBUTTON;
+    case SDL_BUTTON_MIDDLE: return VK_MBUTTON;
+  }
+  return 0;
+}

@@ -19,3 +19,5 @@ enum : int {
 
 // Maps an SDL scancode to the virtual key, 0 when the key has none.
 int sdl_scancode_to_vk(int scancode);
+// Maps an SDL mouse button to VK_LBUTTON, VK_RBUTTON or VK_MBUTTON, 0 for others.
+int sdl_mouse_button_to_vk(int button);

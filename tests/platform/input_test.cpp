@@ -167,6 +167,10 @@ TEST(KeyMap, ScancodesLandOnVirtualKeys) {
   EXPECT_EQ(sdl_scancode_to_vk(4 /* A */), 'A');
   EXPECT_EQ(sdl_scancode_to_vk(39 /* 0 */), '0');
   EXPECT_EQ(sdl_scancode_to_vk(58 /* F1 */), VK_F1);
+  EXPECT_EQ(sdl_mouse_button_to_vk(1), VK_LBUTTON);
+  EXPECT_EQ(sdl_mouse_button_to_vk(2), VK_MBUTTON) << "SDL numbers the middle button 2";
+  EXPECT_EQ(sdl_mouse_button_to_vk(3), VK_RBUTTON);
+  EXPECT_EQ(sdl_mouse_button_to_vk(4), 0) << "extra buttons have no key";
   EXPECT_EQ(sdl_scancode_to_vk(225 /* left shift */), VK_SHIFT);
   EXPECT_EQ(sdl_scancode_to_vk(70 /* print screen */), VK_SNAPSHOT);
 }
