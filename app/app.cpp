@@ -6,7 +6,9 @@
 
 #include "app/camera.h"
 #include "app/health_edge.h"
+#include "app/threat_marks.h"
 #include "objects/game_objects.h"
+#include "objects/spell_grid.h"
 #include "app/effects.h"
 #include "app/gameobj_glue.h"
 #include "platform/globals.h"
@@ -46,8 +48,17 @@ namespace {
 // frames a second may no longer be held when the step runs.
 bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
 
+// Developer mode is for editing the world and its scripts: no wyverns come
+// while it is on (M turns them on there).
+void set_monsters_for_mode() {
+  if (monster_spawn_enabled == !dev_mode) return;
+  monster_spawn_enabled = !dev_mode;
+  visual_log("monster spawn %s", monster_spawn_enabled ? "on" : "off (M turns it on)");
+}
+
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
+  set_monsters_for_mode();
   if (dev_mode)
     camera.roll = camera.prev_roll = 0;
   else
@@ -146,6 +157,7 @@ void text_pass() {
   begin_text();
   if (!dev_mode) {
     if (local_player) draw_low_health_edge(local_player->stateFraction(0));
+    draw_threat_marks(cur_view_itm.row[3], cur_glob_tm);
     draw_spell_ui();
     draw_crosshair();
   }
@@ -176,7 +188,9 @@ void app_init() {
   gameobj_startup();
   effects_init();
   if (gfx_quality == 1) init_shadows();
+  start_world_number = automation.world;
   gameobj_init_objects();
+  set_monsters_for_mode();
   register_standard_gui_behaviours();
   create_spell_ui();
   set_spell_ui_mouse_claim(spell_ui_input);

@@ -5,10 +5,12 @@
 #include "app/effects.h"
 
 #include <cmath>
+#include <string>
 
 #include "app/camera.h"
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/messages.h"
 #include "platform/vk_codes.h"
 #include "render/common_fx.h"
 #include "render/frame_view.h"
@@ -39,11 +41,35 @@ vec4f aim_point() {
                cam.row[3].z + cam.row[2].z * 30.f, 1.f);
 }
 
+// The name of the demonstration effect `index` stands for: the first entry
+// of that row of the script's DEMO_EFFECTS list; empty when the script has
+// no such list.
+std::string demo_effect_name(int index) {
+  HSQUIRRELVM vm = fx_script_vm.vm;
+  if (!vm || index < 0) return "";
+  SQInteger top = sq_gettop(vm);
+  std::string name;
+  sq_pushroottable(vm);
+  sq_pushstring(vm, "DEMO_EFFECTS", -1);
+  if (SQ_SUCCEEDED(sq_get(vm, -2)) && sq_gettype(vm, -1) == OT_ARRAY && sq_getsize(vm, -1) > 0) {
+    sq_pushinteger(vm, index % sq_getsize(vm, -1));
+    if (SQ_SUCCEEDED(sq_get(vm, -2)) && sq_gettype(vm, -1) == OT_ARRAY) {
+      sq_pushinteger(vm, 0);
+      const SQChar* text = nullptr;
+      if (SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getstring(vm, -1, &text)) && text) name = text;
+    }
+  }
+  sq_settop(vm, top);
+  return name;
+}
+
 void start_demo(bool next) {
   if (next || demo_index < 0) demo_index++;
   demo_time = 0;
   demo_dir = cur_view_itm.row[2];
   demo_pos = aim_point();
+  std::string name = demo_effect_name(demo_index);
+  if (!name.empty()) visual_log("Effect %d: %s%s", demo_index, name.c_str(), next ? "" : " (again)");
 }
 
 // Developer key T: a trail circles the aimed-at point for DEMO_SECONDS, its

@@ -89,6 +89,7 @@ bool parse_header_line(const std::vector<std::string>& f, ReplayStart& s) {
   if (f[0] == "dev") return f.size() == 2 && (f[1] == "0" || f[1] == "1") && (s.dev_mode = f[1] == "1", true);
   if (f[0] == "mana_cheat")
     return f.size() == 2 && (f[1] == "0" || f[1] == "1") && (s.mana_cheat = f[1] == "1", true);
+  if (f[0] == "world") return f.size() == 2 && to_int(f[1], s.world) && s.world >= 1 && s.world <= MAX_START_WORLD;
   if (f[0] == "gfx") return f.size() == 2 && (f[1] == "0" || f[1] == "1") && (s.gfx_quality = f[1][0] - '0', true);
   if (f[0] == "cam") {
     if (f.size() != 6) return false;
@@ -149,6 +150,7 @@ bool InputLogWriter::open(const std::string& path, const ReplayStart& s) {
   std::fprintf(f, "%s\nseed %llu\ndev %d\nmana_cheat %d\n", MAGIC, (unsigned long long)s.seed, s.dev_mode ? 1 : 0,
                s.mana_cheat ? 1 : 0);
   if (s.gfx_quality >= 0) std::fprintf(f, "gfx %d\n", s.gfx_quality);
+  if (s.world > 1) std::fprintf(f, "world %d\n", s.world);
   if (s.has_cam)
     std::fprintf(f, "cam %.9g %.9g %.9g %.9g %.9g\n", s.cam[0], s.cam[1], s.cam[2], s.cam[3], s.cam[4]);
   for (const ReplayStart::Cast& c : s.casts) std::fprintf(f, "cast %d %d %d\n", c.step, c.place, c.hand);

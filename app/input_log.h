@@ -11,6 +11,8 @@
 
 #include "platform/input.h"
 
+constexpr int MAX_START_WORLD = 99;
+
 struct StepInput {
   float yaw = 0, pitch = 0, roll = 0;
   float mouse_x = 0, mouse_y = 0;
@@ -25,6 +27,7 @@ struct ReplayStart {
   uint64_t seed = 0;
   bool dev_mode = false;
   bool mana_cheat = false;
+  int world = 1;  // the world number the run starts in
   // Graphics quality: the land renderer's flow animation draws from the
   // game's random sequence in its step, so a replay runs at the quality it
   // was recorded at. -1 when the record does not say.

@@ -34,12 +34,12 @@ struct LoopState {
   int catchup = 0;
   int64_t window_start = 0;  // start of the one-second fps window
   int frames_in_window = 0;
-  int64_t last_frame_start = 0;
+  int64_t last_present = 0;  // the frame interval runs from one present to the next
 
   explicit LoopState(MainLoopHost& h) : host(h) {}
 
   void reset(int64_t t) {
-    update_clock = window_start = last_frame_start = t;
+    update_clock = window_start = last_present = t;
     frames_in_window = 0;
     last_step_ticks = 0;
     update_time_hist_pos = frame_hist_pos = 0;
@@ -70,7 +70,10 @@ struct LoopState {
     host.present();
     pending = false;
     int64_t t = host.now();
-    frame_time_hist[frame_hist_pos] = ticks_to_usec(host, t - last_frame_start);
+    // Present to present, the steps between included, so that the frame
+    // times and the frames counted a second tell the same story.
+    frame_time_hist[frame_hist_pos] = ticks_to_usec(host, t - last_present);
+    last_present = t;
     gpu_load_hist[frame_hist_pos] = host.gpuActivity();
     frame_hist_pos = (frame_hist_pos + 1) % TIME_HIST_LEN;
     frames_in_window++;
@@ -106,7 +109,6 @@ struct LoopState {
       return true;
     }
     pending = host.renderFrame(step_fraction(d));
-    if (pending) last_frame_start = t;
     if (catchup > max_catchup_steps) {
       // Too far behind: drop the lost time.
       catchup = 0;

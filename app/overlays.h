@@ -16,3 +16,5 @@ void set_game_help_extra(HelpTextQuery q);
 void draw_overlays();
 // A small cross at the screen centre, where casts aim (game mode).
 void draw_crosshair();
+// Pixels at the top of the screen the overlays leave to the spell UI's strip.
+int overlay_top_reserved();

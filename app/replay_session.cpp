@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "app/bot.h"
 #include "app/camera.h"
 #include "app/input_log.h"
 #include "app/settings.h"
@@ -37,6 +38,7 @@ ReplayStart start_of_this_run() {
   s.seed = game_rnd_seed;
   s.dev_mode = dev_mode;
   s.mana_cheat = automation.mana_cheat;
+  s.world = automation.world;
   s.gfx_quality = gfx_quality;
   s.has_cam = automation.has_cam;
   std::memcpy(s.cam, automation.cam, sizeof(s.cam));
@@ -48,6 +50,9 @@ void adopt_start(const ReplayStart& s) {
   game_rnd_seed = s.seed;
   dev_mode = s.dev_mode;
   automation.mana_cheat = s.mana_cheat;
+  automation.world = s.world;
+  // A replay plays the recorded input, not the bot that may have made it.
+  automation.bot = false;
   if (s.gfx_quality >= 0) gfx_quality = s.gfx_quality;
   automation.has_cam = s.has_cam;
   std::memcpy(automation.cam, s.cam, sizeof(s.cam));
@@ -90,6 +95,7 @@ bool start_input_session() {
 bool replaying_input() { return replay_active; }
 
 void input_session_before_step() {
+  if (automation.bot && !replay_active) bot_play_step();
   if (replay_active && replay_pos < replay.steps.size()) {
     const StepInput& in = replay.steps[replay_pos++];
     apply_step_input(in);
@@ -122,7 +128,7 @@ void end_input_session() {
     if (!writer.close()) debug("%s", writer.error().c_str());
     recording = false;
   }
-  if (replay_active) {
+  if (replay_active || automation.bot) {
     stop_replaying_input();
     replay_active = false;
   }

@@ -120,6 +120,13 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
+    } else if (!std::strcmp(a, "-bot")) {
+      o.bot = true;
+    } else if (!std::strcmp(a, "-world") && v) {
+      uint64_t n = 0;
+      if (parse_u64(v, n) && n >= 1 && n <= 99) o.world = int(n);
+      else debug("ignoring bad -world value '%s' (expected 1 to 99)", v);
+      i++;
     } else if (!std::strcmp(a, "-sun") && v) {
       float deg;
       if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
@@ -155,6 +162,8 @@ const char* command_line_help() {
          "  -cast STEP,PLACE[,HAND]  at that step cast the spell of a spell-grid place (0-9)\n"
          "                     from the first (0) or second (1) hand; may be repeated\n"
          "  -mana-cheat        start with unlimited mana\n"
+         "  -world N           start in world N (1 to 99) with the seed given\n"
+         "  -bot               the balance bot plays (through the same input a person gives)\n"
          "  -record FILE       write every simulation step's input (keys, buttons, camera) to FILE\n"
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"

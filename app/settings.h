@@ -24,6 +24,8 @@ struct AutomationOptions {
   };
   std::vector<Cast> casts;
   bool mana_cheat = false;
+  int world = 1;            // the world number the run starts in
+  bool bot = false;         // the balance bot plays
   std::string record_file;  // each step's input written here
   std::string replay_file;  // each step's input read from here instead of the devices
   float frame_steps = 4;    // simulation steps per drawn frame while replaying

@@ -19,7 +19,11 @@ namespace {
 constexpr uint32_t BOX_BG = 0x66777777, BOX_TEXT = 0x66000000;
 constexpr uint32_t TRACK_BG = 0x33000000, TICK = 0x44000000;
 constexpr uint32_t HEALTH_FILL = 0x66990000, LIGHT_FILL = 0xAABBBBBB;
-constexpr uint32_t OVER_BG = 0xAA999999, OVER_TEXT = 0xAA000000;
+constexpr uint32_t OVER_BG = 0xDDDDDDAA, OVER_TEXT = 0xFF000000;  // the cell under the pointer stands out
+constexpr uint32_t STRONG_TEXT = 0xDD000000;                       // the numbers a player reads at a glance
+constexpr uint32_t CASTLE_HEALTH_FILL = 0xCCB02418;
+constexpr uint32_t HAND_BG = 0xAAC8A040;                           // a cell whose spell is in a hand
+constexpr uint32_t DIM_BG = 0x33777777, DIM_TEXT = 0x44000000;    // a spell the mana cannot pay
 constexpr uint32_t PRESSED_BG = 0xAA666666, PRESSED_TEXT = 0xAAFFFFFF;
 constexpr float BOX_H = 3, TRACK_H = 0.75f, TRACK_GAP = 0.5f;  // em
 constexpr int PLACES = SPELL_GRID_NX * SPELL_GRID_NY;
@@ -33,15 +37,26 @@ struct SpellBox {
   GuiElement* usesBar = nullptr;
 };
 
+// A spell panel cell's three state labels.
+struct PanelCell {
+  GuiElement* normal = nullptr;
+  GuiElement* over = nullptr;
+  GuiElement* pressed = nullptr;
+};
+
 struct SpellUi {
   VantorGuiRenderer ownRenderer;
   GuiScreen* screen = nullptr;
   GuiElement* panel = nullptr;
   GuiElement* strip[5] = {};  // the top boxes, which the panel covers while it shows
   GuiElement* stateFill[2] = {nullptr, nullptr};
+  GuiElement* manaText = nullptr;
   GuiElement* castleText = nullptr;
   GuiElement* castleTrack = nullptr;
   GuiElement* castleFill = nullptr;
+  GuiElement* castleHealthTrack = nullptr;
+  GuiElement* castleHealthFill = nullptr;
+  PanelCell cell[PLACES];
   SpellBox hand[2];
   Spell* placeSpell[PLACES] = {};  // as spell_grid was when the screen was built
   std::string help;
@@ -99,10 +114,11 @@ void build_spell_box(GuiElement* root, int column, SpellBox& box) {
 
 void build_strip(GuiElement* root) {
   GuiElement* progress = strip_box(root, 0);
-  label_in(progress, BOX_BG, BOX_TEXT);
+  ui.manaText = label_in(progress, BOX_BG, STRONG_TEXT);
   ui.castleTrack = track_in(progress, BOX_H - TRACK_GAP - TRACK_H, &ui.castleFill, LIGHT_FILL);
   GuiElement* text = strip_box(root, 1);
-  ui.castleText = label_in(text, BOX_BG, BOX_TEXT);
+  ui.castleText = label_in(text, BOX_BG, STRONG_TEXT);
+  ui.castleHealthTrack = track_in(text, BOX_H - TRACK_GAP - TRACK_H, &ui.castleHealthFill, CASTLE_HEALTH_FILL);
   GuiElement* bars = strip_box(root, 2);
   label_in(bars, BOX_BG, BOX_TEXT);
   track_in(bars, TRACK_GAP, &ui.stateFill[0], HEALTH_FILL);
@@ -129,9 +145,9 @@ void build_panel(GuiElement* root) {
     GuiElement* b = box_at(ui.panel, gui_pct_w(20), gui_em(BOX_H), gui_pct_w(20.f * float(col)),
                            gui_em(BOX_H * float(row)), 0);
     b->id = uint32_t(SPELL_UI_FIRST_COMMAND + place);
-    button_state(b, ".normal", BOX_BG, BOX_TEXT, name);
-    button_state(b, ".over", OVER_BG, OVER_TEXT, name);
-    button_state(b, ".pressed", PRESSED_BG, PRESSED_TEXT, name);
+    ui.cell[place].normal = button_state(b, ".normal", BOX_BG, BOX_TEXT, name);
+    ui.cell[place].over = button_state(b, ".over", OVER_BG, OVER_TEXT, name);
+    ui.cell[place].pressed = button_state(b, ".pressed", PRESSED_BG, PRESSED_TEXT, name);
     b->applyBehaviour("solidBox");
     b->applyBehaviour("button");
   }
@@ -184,6 +200,40 @@ void refresh_spell_box(SpellBox& box, Spell* spell, int mana) {
   set_width_pct(box.manaBar, (casts - whole) * 100.f);
 }
 
+// A panel cell names its spell and its cost, marks the hand that holds it
+// (L, R) and dims when the mana cannot pay for it.
+void refresh_panel_cell(int place, const Player* p) {
+  Spell* spell = ui.placeSpell[place];
+  PanelCell& c = ui.cell[place];
+  if (!spell || !c.normal) return;
+  bool left = p && p->hands[0] == spell, right = p && p->hands[1] == spell;
+  char text[96];
+  std::snprintf(text, sizeof(text), "%s%s%s %d", left ? "[L] " : "", right ? "[R] " : "", spell->spellName(),
+                spell->manaCost());
+  for (GuiElement* e : {c.normal, c.over, c.pressed}) set_text(e, text);
+  bool affordable = !p || p->manaCheat || p->mana >= spell->manaCost();
+  c.normal->background = left || right ? HAND_BG : affordable ? BOX_BG : DIM_BG;
+  c.normal->textColor = affordable ? STRONG_TEXT : DIM_TEXT;
+}
+
+void refresh_castle(Player* p) {
+  CastleObject* castle = p ? p->castle() : nullptr;
+  if (!castle) {
+    set_text(ui.castleText, "");
+    ui.castleTrack->setHidden(true);
+    ui.castleHealthTrack->setHidden(true);
+    return;
+  }
+  char text[64];
+  std::snprintf(text, sizeof(text), "Castle level %d", castle->castleLevel());
+  set_text(ui.castleText, text);
+  ui.castleTrack->setHidden(false);
+  set_width_pct(ui.castleFill, castle->castleProgress() * 100.f);
+  ui.castleHealthTrack->setHidden(false);
+  float most = castle->castleHealthMax();
+  set_width_pct(ui.castleHealthFill, most > 0 ? castle->castleHealth() / most * 100.f : 0.f);
+}
+
 void build_help() {
   ui.help = "Spells (mana per cast):\n";
   for (int place = 0; place < PLACES; place++)
@@ -206,14 +256,23 @@ void create_spell_ui(IGuiRenderer* renderer) {
   build_help();
 }
 
-bool spell_ui_input() {
-  if (!ui.screen || dev_mode) return false;
+namespace {
+// Ctrl shows the panel over the strip (both are half transparent: the
+// strip's labels would show through the panel's and mix with them).
+bool sync_panel_with_ctrl() {
   bool ctrl = getKeyState(VK_CONTROL);
   spells_ui_active = ctrl;
-  ui.panel->setHidden(!ctrl);
-  // Both are half transparent: the strip's labels would show through the
-  // panel's and mix with them.
-  for (GuiElement* box : ui.strip) box->setHidden(ctrl);
+  if (ui.panel->isHidden() == ctrl) {
+    ui.panel->setHidden(!ctrl);
+    for (GuiElement* box : ui.strip) box->setHidden(ctrl);
+  }
+  return ctrl;
+}
+}  // namespace
+
+bool spell_ui_input() {
+  if (!ui.screen || dev_mode) return false;
+  bool ctrl = sync_panel_with_ctrl();
   ui.screen->processInput();
   hide_cursor = !ctrl;  // the pointer shows only while it picks spells
   return ctrl;
@@ -225,17 +284,17 @@ void update_spell_ui(float) {
   int mana = p ? p->manaAmount() : 0;
   for (int h = 0; h < 2; h++) refresh_spell_box(ui.hand[h], p ? p->handSpell(h) : nullptr, mana);
   for (int b = 0; b < 2; b++) set_width_pct(ui.stateFill[b], p ? p->stateFraction(b) * 100.f : 0.f);
-  CastleObject* castle = p ? p->castle() : nullptr;
-  if (castle) {
-    char text[64];
-    std::snprintf(text, sizeof(text), "Castle level %d", castle->castleLevel());
-    set_text(ui.castleText, text);
-    ui.castleTrack->setHidden(false);
-    set_width_pct(ui.castleFill, castle->castleProgress() * 100.f);
-  } else {
-    set_text(ui.castleText, "");
-    ui.castleTrack->setHidden(true);
-  }
+  refresh_castle(p);
+  char mana_text[32];
+  if (p && p->manaCheat)
+    std::snprintf(mana_text, sizeof(mana_text), "Mana %d (cheat)", mana);
+  else
+    std::snprintf(mana_text, sizeof(mana_text), "Mana %d", mana);
+  set_text(ui.manaText, mana_text);
+  for (int place = 0; place < PLACES; place++) refresh_panel_cell(place, p);
+  // The step's own Ctrl decides what its clicks land on, however many
+  // frames were drawn since the last step.
+  sync_panel_with_ctrl();
   ui.screen->processInput();
 }
 
@@ -252,6 +311,8 @@ void destroy_spell_ui() {
   delete ui.screen;
   ui.screen = nullptr;
   ui.panel = ui.castleText = ui.castleTrack = ui.castleFill = nullptr;
+  ui.manaText = ui.castleHealthTrack = ui.castleHealthFill = nullptr;
+  std::fill(std::begin(ui.cell), std::end(ui.cell), PanelCell{});
   ui.stateFill[0] = ui.stateFill[1] = nullptr;
   std::fill(std::begin(ui.strip), std::end(ui.strip), nullptr);
   ui.hand[0] = ui.hand[1] = SpellBox{};
@@ -260,4 +321,11 @@ void destroy_spell_ui() {
 }
 
 GuiScreen* spell_ui_screen() { return ui.screen; }
+
+bool spell_ui_place_centre(int place, float& x, float& y) {
+  if (!ui.screen || place < 0 || place >= PLACES || !ui.cell[place].normal) return false;
+  const GuiRect& r = ui.cell[place].normal->parent->paddingRect;
+  x = (r.left + r.right) * 0.5f, y = (r.top + r.bottom) * 0.5f;
+  return r.right > r.left;
+}
 const char* spell_help_text() { return ui.help.c_str(); }

@@ -25,5 +25,8 @@ void destroy_spell_ui();
 
 // The screen, for tests (null when none exists).
 GuiScreen* spell_ui_screen();
+// Where a click picks the spell of a grid place (window pixels, y down);
+// false before the screen is laid out.
+bool spell_ui_place_centre(int place, float& x, float& y);
 // The help lines listing every spell of the grid with its cost.
 const char* spell_help_text();

@@ -1,6 +1,8 @@
 // Bar graphs of the main loop's timing rings and the statistics box.
 #include "app/stats_graph.h"
 
+#include "app/overlays.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -51,8 +53,10 @@ void draw_stats_box(const StatsLine* lines, int n) {
   }
   int pad = cs / 2;
   int x0 = d3d_wd - (pad + label_w + cs + value_w + pad);
-  fill_rect(x0, d3d_ht - (2 * pad + n * line_h), d3d_wd, d3d_ht, D3dColor(0x40000000));
-  int y = d3d_ht - pad;
+  // Below the spell UI's strip, which stays readable.
+  int top = d3d_ht - overlay_top_reserved();
+  fill_rect(x0, top - (2 * pad + n * line_h), d3d_wd, top, D3dColor(0x40000000));
+  int y = top - pad;
   for (int i = 0; i < n; i++, y -= line_h) {
     draw_text(lines[i].label, -1, x0 + pad, y, -1, 1, D3dColor(0xFFFFFFFF));
     draw_text(lines[i].value, -1, d3d_wd - pad, y, 1, 1, D3dColor(0xFFFFFFFF));

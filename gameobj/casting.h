@@ -5,16 +5,14 @@
 
 #include "classes.h"
 #include "object_registry.h"
+#include "tuning.h"
 
-constexpr float MISSILE_SPEED = 40.f;  // world units a second
+using tuning::MISSILE_SPEED;
 
-// Land or water surface under a point, interpolated between cell corners.
-float surface_at(float x, float z);
 // First point of the segment a..b at or under the surface; false when none.
 bool segment_hits_surface(const vec4f& a, const vec4f& b, vec4f& hit);
 // A unit vector across a velocity on the ground plane (for ribbon trails).
 vec4f side_of(const vec4f& vel);
-float distance_xz(const vec4f& a, const vec4f& b);
 
 // Sends a missile of class T from `from` toward `target`.
 template <typename T>
@@ -38,7 +36,8 @@ void open_fault(const vec4f& pos, const vec4f& dir);
 void make_crater(const vec4f& pos, float radius);
 // Stamps a tower at the cell of pos when it fits; false when it does not.
 bool build_house(const vec4f& pos);
-// Health falls (never below none) and the screen flashes red.
-void hurt_player(Player& p, float amount);
+// Health falls (never below none) and, with `flash`, the screen flashes red
+// (the game tints the edge toward a wyvern's breath instead).
+void hurt_player(Player& p, float amount, bool flash = true);
 // The hands' cooldowns, mana's cap and the cast buttons, once a step.
 void tick_player_hands(Player& p, float dt);

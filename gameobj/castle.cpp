@@ -1,39 +1,37 @@
-// The castle's levels, health and repair, the portal that opens at the top
-// level, and the run of worlds: the next world through the portal, the same
-// world again when the castle falls.
+// The castle's levels, health and repair, the buildings each level adds
+// outside what stands, its fall (the buildings crumble, then the same world
+// starts again), the portal that opens at the top level, and the run of
+// worlds: the next world through the portal, harder, from a new seed. A
+// world whose portal is open stays won: no wave comes and the castle
+// cannot fall.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "casting.h"
+#include "common.h"
 #include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
+#include "tuning.h"
 #include "world_run.h"
 
+using namespace tuning;
+
 namespace {
-constexpr int CASTLE_TOP_LEVEL = 3;
-constexpr float CASTLE_MAX_HEALTH = 100.f;
-constexpr float CASTLE_REPAIR_PER_SECOND = 1.f;
-constexpr float CASTLE_THREAT_RANGE = 24.f;    // no repair while a wyvern is this close
-constexpr float CASTLE_FALL_SECONDS = 3.f;     // the fall is seen before the world starts again
-constexpr float CASTLE_TOWER_DISTANCE = 11.f;  // towers each level adds, this far from the keep
-constexpr float PORTAL_HOVER = 16.f;           // above the castle's ground
-constexpr float PORTAL_REACH = 20.f;           // a portal cast landing this close uses it
-constexpr float PORTAL_PATH_REACH = 6.f;       // or passing this close on its way
+constexpr float GREAT_TOWER_RISE = 7.f;  // the great tower stands this much above an ordinary one
+constexpr float CRUMBLE_REACH = 17.f;    // buildings this close to the keep crumble with it
 
 // The run's state beyond the objects: which world this is and what it was
 // made from, and how the castle stands.
 int world_number = 1;
 uint64_t world_seed = 0;
-float castle_health = CASTLE_MAX_HEALTH;
+float castle_health = CASTLE_BASE_HEALTH;
 float castle_fall_timer = -1;  // counts down after the fall; -1 while standing
 bool world_objects_due = false;
 
-CastleObject* the_castle() { return CastleObject_list.count ? CastleObject_list[0] : nullptr; }
-
 // Each world is harder: its castle levels cost more.
-float world_cost_factor() { return 1.f + 0.25f * float(world_number - 1); }
+float world_cost_factor() { return 1.f + CASTLE_COST_PER_WORLD * float(world_number - 1); }
 
 // A seed for the next world that depends only on this one's and its number.
 uint64_t next_world_seed(uint64_t seed, int number) {
@@ -43,13 +41,79 @@ uint64_t next_world_seed(uint64_t seed, int number) {
   return z ^ (z >> 31);
 }
 
-// Towers around the keep: two more each level, on ground that takes them.
-void raise_castle_towers(const CastleObject& c) {
-  for (int k = 0; k < 2; k++) {
-    float a = 0.7853982f * float(2 * (c.level - 1) + k * 4 + 1);
-    vec4f at(c.pos.x + std::sin(a) * CASTLE_TOWER_DISTANCE, 0, c.pos.z + std::cos(a) * CASTLE_TOWER_DISTANCE, 1);
-    build_house(at);
+void tell_land_renderer() {
+  if (HeightmapData::world_hooks.heightsChanged) HeightmapData::world_hooks.heightsChanged();
+}
+
+// One building of a level: a house template's type and its cell offset
+// from the keep's centre (the level-0 castle covers -9..8 either way).
+struct Stamp {
+  int type;  // placeHouse: 0 tower, 1 wall along z, 2 wall along x
+  int dx, dz;
+};
+constexpr int TOWER = 0, WALL_X = 2;
+// Level 1: two towers on the east and west walls. Level 2: an outer wall
+// on the south with a gate in its middle, and one on the north. Level 3:
+// the great tower in the north wall's gap, under the portal.
+constexpr Stamp LEVEL1[] = {{TOWER, -11, 0}, {TOWER, 11, 0}};
+constexpr Stamp LEVEL2[] = {{WALL_X, -8, -13}, {WALL_X, 9, -13}, {WALL_X, -7, 13}, {WALL_X, 7, 13}};
+constexpr Stamp LEVEL3[] = {{TOWER, 0, 13}};
+constexpr int GREAT_TOWER_DZ = 13;
+
+vec4f keep_cell(const CastleObject& c) { return vec4f(std::floor(c.pos.x), 0, std::floor(c.pos.z), 1); }
+
+// Raises the inner corners of the tower at (x, z) so that it stands tall.
+void raise_great_tower(int x, int z) {
+  using namespace HeightmapData;
+  for (int j = -1; j <= 1; j++)
+    for (int i = -1; i <= 1; i++) target_hmap[cellIndex(x + i, z + j)] += GREAT_TOWER_RISE * (i == 0 && j == 0 ? 1.1f : 1.f);
+}
+
+// The buildings a level adds, stamped whatever the ground: the stamp
+// levels its own footprint.
+void stamp_level(const CastleObject& c, int level) {
+  const Stamp* stamps = level == 1 ? LEVEL1 : level == 2 ? LEVEL2 : LEVEL3;
+  int n = level == 1 ? int(std::size(LEVEL1)) : level == 2 ? int(std::size(LEVEL2)) : int(std::size(LEVEL3));
+  vec4f k = keep_cell(c);
+  for (int i = 0; i < n; i++) {
+    int x = int(k.x) + stamps[i].dx, z = int(k.z) + stamps[i].dz;
+    HeightmapData::placeHouse(x, z, stamps[i].type, HeightmapData::target_hmap, false);
+    if (level == 3) raise_great_tower(x, z);
+    call_fx_script("house_fizzle_fx", vec4f(float(x) + 0.5f, c.pos.y + 2, float(z) + 0.5f, 1), vec4f(0, 1, 0, 0),
+                   vec4f(0, 0, 0, 0), 2);
   }
+  tell_land_renderer();
+}
+
+// The fallen castle's buildings sink toward the lowest ground around them,
+// in a cloud of dust.
+void crumble_castle(const CastleObject& c) {
+  using namespace HeightmapData;
+  int r = int(CRUMBLE_REACH);
+  vec4f k = keep_cell(c);
+  float base = 1e30f;
+  for (int d = -r; d <= r; d++) {
+    base = std::fmin(base, target_hmap[cellIndex(int(k.x) + d, int(k.z) - r)]);
+    base = std::fmin(base, target_hmap[cellIndex(int(k.x) + d, int(k.z) + r)]);
+    base = std::fmin(base, target_hmap[cellIndex(int(k.x) - r, int(k.z) + d)]);
+    base = std::fmin(base, target_hmap[cellIndex(int(k.x) + r, int(k.z) + d)]);
+  }
+  for (int dz = -r; dz <= r; dz++)
+    for (int dx = -r; dx <= r; dx++) {
+      int x = int(k.x) + dx, z = int(k.z) + dz;
+      if (surface[cellIndex(x, z)].groundType != GT_HOUSE) continue;
+      for (int j = 0; j <= 1; j++)
+        for (int i = 0; i <= 1; i++) {
+          float& h = target_hmap[cellIndex(x + i, z + j)];
+          h = std::fmax(base, h - CASTLE_CRUMBLE_DEPTH);
+        }
+    }
+  for (int i = 0; i < 8; i++) {
+    float a = 0.785398f * float(i);
+    vec4f at(c.pos.x + std::sin(a) * 9.f, c.pos.y + 1.f, c.pos.z + std::cos(a) * 9.f, 1);
+    call_fx_script("house_fizzle_fx", at, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 4);
+  }
+  tell_land_renderer();
 }
 
 UsePortalSpell* portal_spell() {
@@ -61,12 +125,12 @@ UsePortalSpell* portal_spell() {
 
 void open_portal(const CastleObject& c) {
   if (WorldPortal_list.count) return;
-  WorldPortal* p = spawn(WorldPortal_list);
-  p->pos = vec4f(c.pos.x, c.pos.y + PORTAL_HOVER, c.pos.z, 1);
-  update_proximity(p, p->boundRect());
+  vec4f k = keep_cell(c);
+  float ground = land_height(k.x + 0.5f, k.z + float(GREAT_TOWER_DZ) + 0.5f);
+  spawn_at(WorldPortal_list, vec4f(k.x + 0.5f, std::fmax(ground, c.pos.y) + PORTAL_HOVER, k.z + float(GREAT_TOWER_DZ) + 0.5f, 1));
   if (local_player) local_player->hands[0] = portal_spell();
   visual_log("The portal is open: cast Use portal at it");
-  debug("world %d complete: the portal opens above the castle", world_number);
+  debug("world %d complete: the portal opens above the great tower at step %d", world_number, module_step);
 }
 
 bool wyvern_near_castle(const CastleObject& c) {
@@ -76,30 +140,35 @@ bool wyvern_near_castle(const CastleObject& c) {
 }
 
 void castle_falls(CastleObject& c) {
-  castle_fall_timer = CASTLE_FALL_SECONDS;
+  castle_fall_timer = CASTLE_FALL_S;
   visual_log("The castle has fallen");
-  debug("the castle of world %d has fallen", world_number);
+  debug("the castle of world %d has fallen at step %d", world_number, module_step);
   meteor_explode_fx(c.pos);
+  crumble_castle(c);
   cur_frame_color = vec4f(0.6f, 0.1f, 0.02f, 0.5f);
 }
 }  // namespace
 
 // Mana the castle's next level takes: 100, 200, 400, more in later worlds.
 int castle_level_cost(int level) {
-  return int(std::lround(float(100 << std::clamp(level, 0, CASTLE_TOP_LEVEL - 1)) * world_cost_factor()));
+  return int(std::lround(float(CASTLE_LEVEL_COST[std::clamp(level, 0, CASTLE_TOP_LEVEL - 1)]) * world_cost_factor()));
 }
 
 int current_world_number() { return world_number; }
 
+// At start-up: the run begins in the world the command line asked for.
+void begin_run() { world_number = std::max(1, int(start_world_number)); }
+
 // Before a world is made (the seed is the one it is made from).
 void note_world_start() {
   world_seed = game_rnd_seed;
-  castle_health = CASTLE_MAX_HEALTH;
+  castle_health = CASTLE_BASE_HEALTH;
   castle_fall_timer = -1;
   world_objects_due = true;
+  debug("world %d begins at step %d", world_number, module_step);
   // The portal's spell stays behind with the old world.
   if (local_player && UsePortalSpell_list.count && local_player->hands[0] == UsePortalSpell_list[0])
-    local_player->hands[0] = spell_grid[1][0];
+    local_player->hands[0] = spell_grid[1][4];
 }
 
 // The castle missile arrived: the castle grows a level when the player has
@@ -107,7 +176,7 @@ void note_world_start() {
 void grow_castle() {
   CastleObject* c = the_castle();
   Player* p = local_player;
-  if (!c || !p || c->level >= CASTLE_TOP_LEVEL) return;
+  if (!c || !p || c->level >= CASTLE_TOP_LEVEL || castle_fall_timer >= 0) return;
   int cost = castle_level_cost(c->level);
   if (!p->manaCheat && p->mana < cost) {
     visual_log("Not enough mana for castle level %d (%d)", c->level + 1, cost);
@@ -115,50 +184,64 @@ void grow_castle() {
   }
   if (!p->manaCheat) p->mana -= cost;
   c->level++;
-  raise_castle_towers(*c);
+  castle_health += CASTLE_HEALTH_PER_LEVEL;
+  stamp_level(*c, c->level);
   call_fx_script("magic_hit_fx", c->pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 4);
   visual_log("Castle level %d", c->level);
-  debug("castle level %d in world %d", c->level, world_number);
+  debug("castle level %d reached in world %d at step %d", c->level, world_number, module_step);
   if (c->level >= CASTLE_TOP_LEVEL) open_portal(*c);
 }
 
 // Wyverns' fire on the castle; the player is told now and then how it stands.
 void hurt_castle(float amount) {
-  if (castle_fall_timer >= 0 || !(amount > 0)) return;
+  if (castle_fall_timer >= 0 || world_is_won() || !(amount > 0)) return;
   castle_health = std::fmax(0.f, castle_health - amount);
   static float told_at = -100;
   if (anim_clock - told_at > 4.f || anim_clock < told_at) {
     told_at = anim_clock;
-    visual_log("The castle is burning: %d health left", int(std::ceil(castle_health)));
+    visual_log("The castle is under attack: %d health left", int(std::ceil(castle_health)));
   }
 }
 
+void meteor_near_castle(const vec4f& at) {
+  CastleObject* c = the_castle();
+  if (!c || distance_xz(at, c->pos) > METEOR_CASTLE_REACH || castle_fall_timer >= 0 || world_is_won()) return;
+  castle_health = std::fmax(0.f, castle_health - METEOR_CASTLE_DAMAGE);
+  visual_log("Your meteor struck the castle! (%d health left)", int(std::ceil(castle_health)));
+  debug("the player's meteor struck the castle at step %d", module_step);
+}
+
 float castle_health_left() { return castle_health; }
+float castle_health_max() {
+  CastleObject* c = the_castle();
+  return CASTLE_BASE_HEALTH + CASTLE_HEALTH_PER_LEVEL * float(c ? c->level : 0);
+}
+bool world_is_won() { return WorldPortal_list.count > 0; }
 
 namespace {
-constexpr float PLAYER_RESPAWN_SECONDS = 3.f;
-constexpr float PLAYER_FALL_SPEED = 6.f;
 float player_down_timer = -1;  // counts down while the fallen player waits
 
 // A player at no health falls, then starts again above the castle with
-// half his mana.
+// most of his mana and a moment in which nothing hurts him.
 void update_player_life(float dt) {
+  player_protection = std::fmax(0.f, player_protection - dt);
   Player* p = local_player;
   if (!p || p->parked || p->health > 0) {
     player_down_timer = -1;
     return;
   }
   if (player_down_timer < 0) {
-    player_down_timer = PLAYER_RESPAWN_SECONDS;
+    player_down_timer = RESPAWN_DELAY_S;
     visual_log("You have fallen");
-    debug("the player has fallen");
+    debug("the player has fallen at step %d", module_step);
   }
   p->pos.y -= PLAYER_FALL_SPEED * dt;
   player_down_timer -= dt;
   if (player_down_timer <= 0) {
     p->health = 1;
-    p->mana /= 2;
+    p->mana = int(float(p->mana) * RESPAWN_MANA_KEPT);
     p->parked = true;  // the next update places him above the castle
+    player_protection = RESPAWN_PROTECTION_S;
     player_down_timer = -1;
   }
 }
@@ -187,8 +270,7 @@ void update_world_progress(float dt) {
     castle_falls(*c);
     return;
   }
-  if (!wyvern_near_castle(*c))
-    castle_health = std::fmin(CASTLE_MAX_HEALTH, castle_health + CASTLE_REPAIR_PER_SECOND * dt);
+  if (!wyvern_near_castle(*c)) castle_health = std::fmin(castle_health_max(), castle_health + CASTLE_REPAIR_PER_S * dt);
 }
 
 bool is_world_complete() {
@@ -201,6 +283,8 @@ float CastleObject::castleProgress() {
   int mana = local_player ? local_player->mana : 0;
   return std::clamp(float(mana) / float(castle_level_cost(level)), 0.f, 1.f);
 }
+float CastleObject::castleHealth() { return castle_health; }
+float CastleObject::castleHealthMax() { return castle_health_max(); }
 
 void WorldPortal::update(float) {
   call_fx_script("portal_fx", pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 1);
@@ -214,14 +298,11 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
     visual_log("No portal is open");
     return false;
   }
-  vec4f d(target.x - from.x, target.y - from.y, target.z - from.z, 0);
-  float len2 = d.x * d.x + d.y * d.y + d.z * d.z;
-  float t = len2 > 1e-6f ? std::clamp(((p->pos.x - from.x) * d.x + (p->pos.y - from.y) * d.y +
-                                       (p->pos.z - from.z) * d.z) / len2, 0.f, 1.f)
-                         : 0.f;
-  vec4f nearest(from.x + d.x * t, from.y + d.y * t, from.z + d.z * t, 1);
-  float dx = nearest.x - p->pos.x, dy = nearest.y - p->pos.y, dz = nearest.z - p->pos.z;
-  bool aimed = distance_xz(target, p->pos) < PORTAL_REACH || dx * dx + dy * dy + dz * dz < PORTAL_PATH_REACH * PORTAL_PATH_REACH;
+  vec4f d = target - from;
+  float len2 = dot_xyz(d, d);
+  float t = len2 > 1e-6f ? std::clamp(dot_xyz(p->pos - from, d) / len2, 0.f, 1.f) : 0.f;
+  vec4f off = from + d * t - p->pos;
+  bool aimed = distance_xz(target, p->pos) < PORTAL_REACH || dot_xyz(off, off) < PORTAL_PATH_REACH * PORTAL_PATH_REACH;
   if (!aimed) {
     visual_log("Aim at the portal");
     return false;
@@ -229,7 +310,7 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
   world_number++;
   uint64_t seed = next_world_seed(world_seed, world_number);
   visual_log("World %d", world_number);
-  debug("through the portal to world %d (seed %llu)", world_number, (unsigned long long)seed);
+  debug("through the portal to world %d (seed %llu) at step %d", world_number, (unsigned long long)seed, module_step);
   request_world_generation(seed);
   return true;
 }

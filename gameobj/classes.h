@@ -3,6 +3,7 @@
 // table constructs one of each in scratch memory to read its dispatch table.
 #pragma once
 #include "objects/game_objects.h"
+#include "tuning.h"
 
 struct Monster;
 
@@ -32,6 +33,8 @@ struct Missile : GameObj {
   virtual float trailWidth() { return 0.35f; }
   // Missiles that strike a monster they pass (the others fly through).
   virtual bool hitsMonsters() { return false; }
+  // Whether its landing near a wyvern sets the wyvern on the caster.
+  virtual bool provokes() { return true; }
   // A monster struck on the way, before the missile acts where it struck.
   virtual void struck(Monster*) {}
 };
@@ -96,6 +99,7 @@ struct WaterSinkMissile : WaterMissile {
 };
 struct CastleMissile : Missile {
   GAMEOBJ_NAMED(CastleMissile)
+  bool provokes() override { return false; }
   void arrive(const vec4f& at) override;
   uint32_t trailColor() override { return 0x80FFEE88u; }
 };
@@ -128,15 +132,15 @@ struct CastableSpell : Spell {
     int manaCost() override { return Cost; }                             \
     bool launch(const vec4f& from, const vec4f& target) override;        \
   };
-GAMEOBJ_SPELL(FireballSpell, "Fireball", 5)
-GAMEOBJ_SPELL(WaterballSpell, "Waterball", 8)
-GAMEOBJ_SPELL(FaultSpell, "Fault", 20)
-GAMEOBJ_SPELL(HouseSpell, "House", 15)
-GAMEOBJ_SPELL(MeteorSpell, "Meteor", 40)
-GAMEOBJ_SPELL(HillSpell, "Hill", 10)
-GAMEOBJ_SPELL(PitSpell, "Pit", 10)
-GAMEOBJ_SPELL(WaterSourceSpell, "Water source", 25)
-GAMEOBJ_SPELL(WaterSinkSpell, "Water sink", 25)
+GAMEOBJ_SPELL(FireballSpell, "Fireball", tuning::COST_FIREBALL)
+GAMEOBJ_SPELL(WaterballSpell, "Waterball", tuning::COST_WATERBALL)
+GAMEOBJ_SPELL(FaultSpell, "Fault", tuning::COST_FAULT)
+GAMEOBJ_SPELL(HouseSpell, "House", tuning::COST_HOUSE)
+GAMEOBJ_SPELL(MeteorSpell, "Meteor", tuning::COST_METEOR)
+GAMEOBJ_SPELL(HillSpell, "Hill", tuning::COST_HILL)
+GAMEOBJ_SPELL(PitSpell, "Pit", tuning::COST_PIT)
+GAMEOBJ_SPELL(WaterSourceSpell, "Water source", tuning::COST_SPRING)
+GAMEOBJ_SPELL(WaterSinkSpell, "Water sink", tuning::COST_SINK)
 GAMEOBJ_SPELL(UsePortalSpell, "Use portal", 0)
 // The castle spell costs nothing to send: the castle takes the level's mana
 // when the missile arrives. Its cost shows the next level's price.
@@ -160,6 +164,9 @@ struct WyvernMonster : Monster {
   float flap = 0;        // wing-beat phase
   float breathing = 0;   // seconds of fire breath left in this burst
   float breathWait = 0;  // seconds until the next burst
+  float provoked = 0;    // seconds it stays set on the player after a spell near it
+  bool chasing = false;  // it goes for the player this step
+  bool attacking = false;  // it breathes fire on something this step
   vec4f boundRect() override;
   void update(float dt) override;
   void render(float t) override;
@@ -191,6 +198,10 @@ struct ManaGatherer : StaticObject {
   GAMEOBJ_NAMED(ManaGatherer)
   float gathered = 0, burning = 0;
   float sendWait = 0;  // seconds until the gathered mana is sent
+  float ruin = 0;      // while above 0: a glowing ruin, this many seconds from growing again
+  bool standing() const { return ruin <= 0; }
+  // Burned down or blasted: it leaves a ruin that grows a new gatherer.
+  void fall();
   void update(float dt) override;
   void render(float t) override;
   void renderShadow(float t) override;

@@ -9,20 +9,13 @@
 #include <initializer_list>
 
 #include "classes.h"
+#include "common.h"
+#include "tuning.h"
 #include "object_registry.h"
 
 float anim_clock = 0;
 
 namespace {
-float ground_height(float x, float z) {
-  using namespace HeightmapData;
-  int ix = int(std::floor(x)), iz = int(std::floor(z));
-  float fx = x - float(ix), fz = z - float(iz);
-  float a = hmap[cellIndex(ix, iz)], b = hmap[cellIndex(ix + 1, iz)];
-  float c = hmap[cellIndex(ix, iz + 1)], d = hmap[cellIndex(ix + 1, iz + 1)];
-  return (a + (b - a) * fx) * (1 - fz) + (c + (d - c) * fx) * fz;
-}
-
 // Placement of a mesh looking along `fwd` (its +z) with y up, uniformly scaled.
 Matrix44 placement(const vec4f& pos, const vec4f& fwd, float scale) {
   float l = std::sqrt(fwd.x * fwd.x + fwd.z * fwd.z);
@@ -106,7 +99,22 @@ void draw_inst_renderers() {
 void Stone1StaticObject::render(float) { queue_simple(stone1_inst, placement(pos, facing_of(pos), 1.f), 0xFFFFFFFFu); }
 void Stone1StaticObject::renderShadow(float) { stone1_inst.renderShadowBalls(placement(pos, facing_of(pos), 1.f), 1.f); }
 
+// A ruin: a low, dark stump that glows brighter as the new gatherer grows.
+static void render_ruin(const ManaGatherer& g) {
+  float grown = 1.f - g.ruin / tuning::RUIN_REGROW_S;
+  vec4f at(g.pos.x, g.pos.y + 0.1f + 0.4f * grown, g.pos.z, 1);
+  MorphInstRecord rec;
+  make_simple_inst(rec.simple, placement(at, facing_of(g.pos), 0.45f + 0.3f * grown), D3dColor(0xFF5A4638u),
+                   0.2f + 0.6f * grown * (0.75f + 0.25f * std::sin(anim_clock * 4.f)));
+  rec.morph = 0xFF000000u;
+  std::memcpy(gatherer_body_inst.append(int(sizeof(rec))), &rec, sizeof(rec));
+}
+
 void ManaGatherer::render(float) {
+  if (!standing()) {
+    render_ruin(*this);
+    return;
+  }
   float breath = 0;
   Matrix44 body = gatherer_body_tm(*this, breath);
   MorphInstRecord rec;
@@ -170,16 +178,16 @@ SQInteger sq_place_test_objects(HSQUIRRELVM vm) {
   for (const auto& d : stones) {
     Stone1StaticObject* s = spawn(Stone1StaticObject_list);
     float sx = float(x) + d[0], sz = float(z) + d[1];
-    s->pos = vec4f(sx, ground_height(sx, sz) - 0.15f, sz, 1);
+    s->pos = vec4f(sx, land_height(sx, sz) - 0.15f, sz, 1);
   }
   const float gatherers[2][2] = {{4, 1}, {5, -3}};
   for (const auto& d : gatherers) {
     ManaGatherer* g = spawn(ManaGatherer_list);
     float gx = float(x) + d[0], gz = float(z) + d[1];
-    g->pos = vec4f(gx, ground_height(gx, gz), gz, 1);
+    g->pos = vec4f(gx, land_height(gx, gz), gz, 1);
   }
   WyvernMonster* w = spawn(WyvernMonster_list);
-  w->pos = vec4f(float(x), ground_height(float(x), float(z)) + 7, float(z) + 6, 1);
+  w->pos = vec4f(float(x), land_height(float(x), float(z)) + 7, float(z) + 6, 1);
   w->vel = vec4f(2.5f, 0, 0, 0);
   return 0;
 }

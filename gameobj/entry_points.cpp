@@ -113,6 +113,7 @@ void init_spell_grid() {
 }
 
 void init_gameobj() {
+  begin_run();
   if (!local_player) make_local_player();
   if (!spell_grid[0][0]) init_spell_grid();
 }
@@ -124,6 +125,7 @@ void update_gameobj(int step, float dt) {
   update_world_progress(dt);
   spawn_monsters(dt);
   for_each_object(GameObj_list, [dt](GameObj* obj) { obj->update(dt); });
+  publish_game_view(dt);
 }
 
 // Objects queue their records; then every renderer draws what it holds,

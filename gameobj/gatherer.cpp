@@ -1,29 +1,28 @@
 // The world's objects after generation: standing stones across the land and
 // mana gatherers on dry ground around the castle. Gatherers draw mana (faster
-// near a stone) and send it as glowing balls that float to the player.
+// near a stone) and send it as glowing balls that float to the player. A
+// gatherer that burns down leaves a glowing ruin that grows a new one, so
+// that the land's mana never runs dry for good.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "casting.h"
+#include "common.h"
 #include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
+#include "tuning.h"
 #include "world_run.h"
 
+using namespace tuning;
+
 namespace {
-constexpr int GATHERERS_PER_WORLD = 3;
-constexpr int STONES_PER_WORLD = 8;
-constexpr float GATHERER_MIN_DISTANCE = 14.f, GATHERER_MAX_DISTANCE = 22.f;  // from the castle
-constexpr float GATHER_SECONDS_PER_MANA = 2.f;
-constexpr float STONE_REACH = 12.f;     // a gatherer this close to a stone gathers twice as fast
-constexpr float SEND_SECONDS = 10.f;    // between two mana balls of one gatherer
 constexpr float DRY_DEPTH = 0.05f;
 constexpr float EVEN_SLOPE = 1.5f;      // highest minus lowest corner around a standing place
-constexpr float EXTINGUISH_DEPTH = 0.3f;
 constexpr float BALL_START_SPEED = 3.f, BALL_ACCEL = 6.f, BALL_MAX_SPEED = 24.f;
-constexpr float BALL_CATCH = 1.6f;      // absorbed this close to the player
-constexpr float BALL_MAX_AGE = 40.f;
+constexpr float RUIN_GLOW_S = 0.5f;     // between two glows of a ruin
+constexpr float BALL_GLOW_PER_DISTANCE = 0.1f;  // glow size at most this share of its distance to the eye
 
 // Open, dry, even ground a thing can stand on.
 bool standing_place(int x, int z) {
@@ -42,21 +41,12 @@ bool standing_place(int x, int z) {
 
 template <typename T>
 T* stand_at(DynArray<T*>& list, float x, float z) {
-  T* obj = spawn(list);
-  obj->pos = vec4f(x, land_height(x, z), z, 1);
-  update_proximity(obj, obj->boundRect());
-  return obj;
-}
-
-// Distance on the wrap-around ground plane.
-float wrapped_distance_xz(const vec4f& a, const vec4f& b) {
-  float dx = std::remainder(a.x - b.x, float(HMAP_SIZE)), dz = std::remainder(a.z - b.z, float(HMAP_SIZE));
-  return std::sqrt(dx * dx + dz * dz);
+  return spawn_at(list, vec4f(x, land_height(x, z), z, 1));
 }
 
 bool near_stone(const vec4f& p) {
   for (int i = 0; i < Stone1StaticObject_list.count; i++)
-    if (wrapped_distance_xz(Stone1StaticObject_list[i]->pos, p) <= STONE_REACH) return true;
+    if (distance_xz(Stone1StaticObject_list[i]->pos, p) <= STONE_REACH) return true;
   return false;
 }
 
@@ -72,7 +62,7 @@ void place_stones(const vec4f& castle) {
       x = hmfrnd(), z = hmfrnd();
     }
     x = std::floor(x) + 0.5f, z = std::floor(z) + 0.5f;
-    if (standing_place(int(x), int(z))) stand_at(Stone1StaticObject_list, std::fmod(x + 256.f, 256.f), std::fmod(z + 256.f, 256.f));
+    if (standing_place(int(x), int(z))) stand_at(Stone1StaticObject_list, wrap_coord(x), wrap_coord(z));
   }
 }
 
@@ -84,11 +74,11 @@ void place_gatherers(const vec4f& castle) {
       float a = 6.2831853f * (float(i) + frnd() * 0.6f) / float(GATHERERS_PER_WORLD);
       float d = GATHERER_MIN_DISTANCE + frnd() * (GATHERER_MAX_DISTANCE - GATHERER_MIN_DISTANCE);
       float x = std::floor(castle.x + std::sin(a) * d) + 0.5f, z = std::floor(castle.z + std::cos(a) * d) + 0.5f;
-      x = std::fmod(x + 256.f, 256.f), z = std::fmod(z + 256.f, 256.f);
+      x = wrap_coord(x), z = wrap_coord(z);
       if (!standing_place(int(x), int(z))) continue;
       ManaGatherer* g = stand_at(ManaGatherer_list, x, z);
       // Their first balls leave a little apart.
-      g->sendWait = SEND_SECONDS * (0.6f + 0.2f * float(i));
+      g->sendWait = SEND_INTERVAL_S * (0.6f + 0.2f * float(i));
       break;
     }
   }
@@ -104,15 +94,6 @@ void send_mana_ball(const vec4f& from, int amount) {
   update_proximity(b, b->boundRect());
 }
 
-float land_height(float x, float z) {
-  using namespace HeightmapData;
-  int ix = int(std::floor(x)), iz = int(std::floor(z));
-  float fx = x - float(ix), fz = z - float(iz);
-  float a = hmap[cellIndex(ix, iz)], b = hmap[cellIndex(ix + 1, iz)];
-  float c = hmap[cellIndex(ix, iz + 1)], d = hmap[cellIndex(ix + 1, iz + 1)];
-  return (a + (b - a) * fx) * (1 - fz) + (c + (d - c) * fx) * fz;
-}
-
 // After a world is made: what stands on it besides the castle. Worlds whose
 // script placed its own stones or gatherers keep those.
 void generate_objects() {
@@ -120,35 +101,58 @@ void generate_objects() {
   vec4f centre = c ? c->pos : vec4f(HMAP_SIZE / 2, 0, HMAP_SIZE / 2, 1);
   if (!Stone1StaticObject_list.count) place_stones(centre);
   if (!ManaGatherer_list.count) place_gatherers(centre);
-  monster_spawn_delay = std::fmax(2.f, 7.f - float(current_world_number()));
   debug("world %d: %d mana gatherers, %d standing stones", current_world_number(), ManaGatherer_list.count,
         Stone1StaticObject_list.count);
 }
 
 vec4f StaticObject::boundRect() { return vec4f(pos.x - 1, pos.z - 1, pos.x + 1, pos.z + 1); }
 
+void ManaGatherer::fall() {
+  fireball_explode_fx(pos);
+  burning = 0, gathered = 0;
+  ruin = RUIN_REGROW_S;
+  visual_log("A mana gatherer burned down; its ruin grows a new one");
+  debug("a mana gatherer burned down at (%.1f, %.1f) at step %d", pos.x, pos.z, module_step);
+}
+
+// A ruin glows while it grows a new gatherer.
+static void regrow(ManaGatherer& g, float dt) {
+  float before = g.ruin;
+  g.ruin -= dt;
+  if (std::floor(before / RUIN_GLOW_S) != std::floor(g.ruin / RUIN_GLOW_S))
+    call_fx_script("magic_hit_fx", vec4f(g.pos.x, g.pos.y + 0.5f, g.pos.z, 1), vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0),
+                   0.3f + 0.7f * (1.f - g.ruin / RUIN_REGROW_S));
+  if (g.ruin > 0) return;
+  g.ruin = 0;
+  g.sendWait = SEND_INTERVAL_S;
+  call_fx_script("magic_hit_fx", g.pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 1.5f);
+  visual_log("A mana gatherer has grown again");
+  debug("a mana gatherer regrew at (%.1f, %.1f) at step %d", g.pos.x, g.pos.z, module_step);
+}
+
 void ManaGatherer::update(float dt) {
+  if (!standing()) {
+    regrow(*this, dt);
+    return;
+  }
   if (burning > 0) {
     // Water puts the fire out; otherwise the gatherer burns down.
-    if (HeightmapData::water[int(std::floor(pos.z)) & HMAP_MASK][int(std::floor(pos.x)) & HMAP_MASK].depth >
-        EXTINGUISH_DEPTH) {
+    if (water_depth_at(pos.x, pos.z) > EXTINGUISH_DEPTH) {
       burning = 0;
+      visual_log("The fire is out");
     } else {
       call_fx_script("fireball_fx", vec4f(pos.x, pos.y + 1.2f, pos.z, 1), vec4f(0, 2, 0, 0), vec4f(0, 0, 0, 0), 1);
       burning -= dt;
       if (burning <= 0) {
-        fireball_explode_fx(pos);
-        visual_log("A mana gatherer burned down");
-        debug("a mana gatherer burned down at (%.1f, %.1f)", pos.x, pos.z);
-        destroy();
+        fall();
         return;
       }
     }
   }
-  gathered += dt / GATHER_SECONDS_PER_MANA * (near_stone(pos) ? 2.f : 1.f);
+  gathered += dt / GATHER_S_PER_MANA * (near_stone(pos) ? 2.f : 1.f);
   sendWait -= dt;
   if (sendWait <= 0) {
-    sendWait += SEND_SECONDS;
+    sendWait += SEND_INTERVAL_S;
     int amount = int(gathered);
     if (amount > 0) {
       gathered -= float(amount);
@@ -161,16 +165,16 @@ void ManaGatherer::update(float dt) {
 void ManaBall::update(float dt) {
   age += dt;
   Player* p = local_player;
-  if (age > BALL_MAX_AGE) {
+  if (age > BALL_MAX_AGE_S) {
     destroy();
     return;
   }
   if (p && !p->parked) {
     vec4f to(p->pos.x - pos.x, p->pos.y - pos.y, p->pos.z - pos.z, 0);
-    to.x = std::remainder(to.x, float(HMAP_SIZE)), to.z = std::remainder(to.z, float(HMAP_SIZE));
+    to = wrapped_delta(pos, p->pos);
     float d = std::sqrt(to.x * to.x + to.y * to.y + to.z * to.z);
     if (d < BALL_CATCH) {
-      p->mana = std::min(p->mana + amount, 999);
+      p->mana = std::min(p->mana + amount, MANA_CAP);
       call_fx_script("magic_hit_fx", pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 0.5f);
       destroy();
       return;
@@ -186,10 +190,12 @@ void ManaBall::update(float dt) {
   } else {
     vel = vec4f(0, 0.5f * std::sin(age * 2.f), 0, 0);
   }
-  pos = vec4f(std::fmod(pos.x + vel.x * dt + 256.f, 256.f), pos.y + vel.y * dt,
-              std::fmod(pos.z + vel.z * dt + 256.f, 256.f), 1);
+  pos = vec4f(wrap_coord(pos.x + vel.x * dt), pos.y + vel.y * dt, wrap_coord(pos.z + vel.z * dt), 1);
   pos.y = std::fmax(pos.y, land_height(pos.x, pos.z) + 0.5f);
-  call_fx_script("mana_ball_fx", pos, vel, vec4f(0, 0, 0, 0), 0.5f + 0.05f * float(std::min(amount, 20)));
+  // However close it comes to the eye, its glow stays small on screen.
+  float size = 0.5f + 0.05f * float(std::min(amount, 20));
+  if (p) size = std::fmin(size, BALL_GLOW_PER_DISTANCE * length_xyz(wrapped_delta(pos, p->eye())));
+  call_fx_script("mana_ball_fx", pos, vel, vec4f(0, 0, 0, 0), std::fmax(size, 0.05f));
   update_proximity(this, boundRect());
 }
 

@@ -8,6 +8,7 @@
 #if 0
 #include "base_classes.cpp"
 #include "castle.cpp"
+#include "common.cpp"
 #include "drawing.cpp"
 #include "entry_points.cpp"
 #include "fx_calls.cpp"
@@ -16,6 +17,8 @@
 #include "object_registry.cpp"
 #include "player.cpp"
 #include "spells.cpp"
+#include "view.cpp"
+#include "waves.cpp"
 #include "world_actions.cpp"
 #include "wyvern.cpp"
 #endif

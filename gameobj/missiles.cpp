@@ -5,24 +5,17 @@
 #include <cmath>
 
 #include "casting.h"
+#include "common.h"
+#include "tuning.h"
 #include "world_run.h"
 #include "entry_points.h"
 
+using namespace tuning;
+
 namespace {
-constexpr float MISSILE_MAX_AGE = 12.f;  // one that never lands goes out
-constexpr float HIT_SAMPLE = 0.5f;       // path samples for the surface test
+constexpr float HIT_SAMPLE = 0.5f;         // path samples for the surface test
 constexpr float TARGET_ON_SURFACE = 0.5f;  // a target this close above the surface is on it
-constexpr float FIREBALL_KILL_RADIUS = 4.f;
-constexpr float METEOR_BLAST_RADIUS = 10.f;
-constexpr float METEOR_CRATER_RADIUS = 8.f;
-constexpr float METEOR_PLAYER_DAMAGE = 0.5f;  // of full health, at the blast's centre
-constexpr float WATERBALL_WATER = 300.f;
-constexpr float WATERBALL_RADIUS = 3.f;
-constexpr float HILL_RADIUS = 8.f, HILL_HEIGHT = 6.f;
-constexpr float SPRING_RATE = 10.f;      // water units a second
-constexpr float SPRING_SECONDS = 60.f;
-constexpr int SINK_REACH = 1;            // a sink drains the cells this far around it
-constexpr float MONSTER_HIT_RADIUS = 3.f;  // a missile passing this close strikes a monster
+constexpr int SINK_REACH = 1;              // a sink drains the cells this far around it
 
 vec4f lerp3(const vec4f& a, const vec4f& b, float t) {
   return vec4f(a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t, 1);
@@ -43,24 +36,12 @@ Monster* first_monster_on(const vec4f& a, const vec4f& b, vec4f& at) {
     float pz = std::remainder(m->pos.z - a.z, float(HMAP_SIZE));
     float t = len2 > 0 ? std::clamp((px * dx + py * dy + pz * dz) / len2, 0.f, 1.f) : 0.f;
     float ex = px - dx * t, ey = py - dy * t, ez = pz - dz * t;
-    if (ex * ex + ey * ey + ez * ez <= MONSTER_HIT_RADIUS * MONSTER_HIT_RADIUS && t < best_t) best = m, best_t = t;
+    if (ex * ex + ey * ey + ez * ez <= MISSILE_MONSTER_HIT * MISSILE_MONSTER_HIT && t < best_t) best = m, best_t = t;
   }
   if (best) at = lerp3(a, b, best_t);
   return best;
 }
 }  // namespace
-
-// Land or water surface under a point, interpolated between cell corners.
-float surface_at(float x, float z) {
-  using namespace HeightmapData;
-  float fx = std::floor(x), fz = std::floor(z);
-  int ix = int(fx), iz = int(fz);
-  float tx = x - fx, tz = z - fz;
-  auto top = [](int cx, int cz) { return hmap[cellIndex(cx, cz)] + water[cz & HMAP_MASK][cx & HMAP_MASK].depth; };
-  float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
-  float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
-  return a + (b - a) * tz;
-}
 
 // First point of the segment a..b at or under the surface; false when none.
 bool segment_hits_surface(const vec4f& a, const vec4f& b, vec4f& hit) {
@@ -92,10 +73,10 @@ vec4f side_of(const vec4f& vel) {
 
 // Health falls (never below none) and the screen flashes red, so that the
 // player sees the hit whatever he looks at.
-void hurt_player(Player& p, float amount) {
-  if (!(amount > 0)) return;
+void hurt_player(Player& p, float amount, bool flash) {
+  if (!(amount > 0) || player_protection > 0) return;
   p.health = std::fmax(0.f, p.health - amount);
-  cur_frame_color = vec4f(0.9f, 0.08f, 0.04f, std::fmin(0.6f, 0.25f + amount));
+  if (flash) cur_frame_color = vec4f(0.9f, 0.08f, 0.04f, std::fmin(0.6f, 0.25f + amount));
 }
 
 void Missile::update(float dt) {
@@ -120,12 +101,13 @@ void Missile::update(float dt) {
   pos = landed ? hit : to;
   if (trail >= 0) add_trail_point(trail, pos, vel, side_of(vel));
   if (landed) {
+    if (provokes()) provoke_wyverns(hit);
     arrive(hit);
     destroy();
     return;
   }
   call_fx_script(flightFx(), pos, vel, vec4f(0, 0, 0, 0), 1);
-  if (age > MISSILE_MAX_AGE) {
+  if (age > MISSILE_MAX_AGE_S) {
     destroy();
     return;
   }
@@ -142,7 +124,7 @@ vec4f Missile::boundRect() { return vec4f(pos.x - 0.5f, pos.z - 0.5f, pos.x + 0.
 
 void Fireball::arrive(const vec4f& at) {
   fireball_explode_fx(at);
-  apply_fireball(at, FIREBALL_KILL_RADIUS);
+  apply_fireball(at, FIREBALL_BLAST);
 }
 
 // A direct hit drowns a wyvern.
@@ -168,20 +150,22 @@ void HouseMissile::arrive(const vec4f& at) {
 
 void MeteorMissile::arrive(const vec4f& at) {
   meteor_explode_fx(at);
-  make_crater(at, METEOR_CRATER_RADIUS);
+  make_crater(at, METEOR_CRATER);
   for (int i = WyvernMonster_list.count - 1; i >= 0; i--) {
     Monster* w = reinterpret_cast<Monster*>(WyvernMonster_list[i]);
-    if (distance_xz(w->pos, at) <= METEOR_BLAST_RADIUS) kill_monster(w);
+    if (distance_xz(w->pos, at) <= METEOR_BLAST) kill_monster(w);
   }
   for (int i = ManaGatherer_list.count - 1; i >= 0; i--)
-    if (distance_xz(ManaGatherer_list[i]->pos, at) <= METEOR_BLAST_RADIUS) ManaGatherer_list[i]->destroy();
+    if (ManaGatherer_list[i]->standing() && distance_xz(ManaGatherer_list[i]->pos, at) <= METEOR_BLAST)
+      ManaGatherer_list[i]->fall();
+  meteor_near_castle(at);
   // The shock wave lights the whole screen for a moment.
   cur_frame_color = vec4f(1.f, 0.85f, 0.6f, 0.7f);
   // A caster too close to the blast is hurt by it (and sees red, not white).
   if (local_player) {
     vec4f e = local_player->pos;
     float d = std::sqrt((e.x - at.x) * (e.x - at.x) + (e.y - at.y) * (e.y - at.y) + (e.z - at.z) * (e.z - at.z));
-    if (d < METEOR_BLAST_RADIUS) hurt_player(*local_player, METEOR_PLAYER_DAMAGE * (1 - d / METEOR_BLAST_RADIUS));
+    if (d < METEOR_BLAST) hurt_player(*local_player, METEOR_PLAYER_DAMAGE * (1 - d / METEOR_BLAST));
   }
 }
 
@@ -195,8 +179,8 @@ void PitMissile::arrive(const vec4f& at) {
   create_hill(at.x, at.z, HILL_RADIUS, -HILL_HEIGHT);
 }
 
-void WaterSourceMissile::arrive(const vec4f& at) { add_water_source(at, SPRING_RATE, SPRING_SECONDS); }
-void WaterSinkMissile::arrive(const vec4f& at) { add_water_source(at, -SPRING_RATE, SPRING_SECONDS); }
+void WaterSourceMissile::arrive(const vec4f& at) { add_water_source(at, SPRING_RATE, SPRING_S); }
+void WaterSinkMissile::arrive(const vec4f& at) { add_water_source(at, -SPRING_RATE, SPRING_S); }
 
 void CastleMissile::arrive(const vec4f& at) {
   call_fx_script("magic_hit_fx", at, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 3);

@@ -10,6 +10,7 @@
 #include "objects/module_contract.h"
 #include "objects/proximity.h"
 #include "objects/spell_grid.h"
+#include "objects/game_view.h"
 
 // Only the lookup functions leave the module; everything else binds inside
 // it, so a second build loaded beside this one never mixes with it.

@@ -3,54 +3,31 @@
 #include <cmath>
 
 #include "casting.h"
+#include "common.h"
+#include "tuning.h"
 #include "world_run.h"
 #include "module_api.h"
 
+using namespace tuning;
+
 namespace {
-constexpr float MIN_CLEARANCE = 2.f;     // above the land or water surface
-constexpr float MAX_FLIGHT_HEIGHT = 160.f;
-constexpr float CASTLE_HOVER = 14.f;     // height above the castle at the start
-constexpr float CASTLE_BACKOFF = 18.f;   // distance south of it, facing it
 constexpr float BANK_GAIN = 0.05f;
-constexpr float START_PITCH = -0.52f;    // about 30 degrees down toward the castle
-
-float wrap_coord(float v) {
-  v = std::fmod(v, float(HMAP_SIZE));
-  return v < 0 ? v + float(HMAP_SIZE) : v;
-}
-
-// Land or water surface under a point, interpolated between cell corners.
-float surface_height(float x, float z) {
-  using namespace HeightmapData;
-  float fx = std::floor(x), fz = std::floor(z);
-  int ix = int(fx), iz = int(fz);
-  float tx = x - fx, tz = z - fz;
-  auto top = [](int cx, int cz) {
-    float land = hmap[cellIndex(cx, cz)];
-    return land + water[cz & HMAP_MASK][cx & HMAP_MASK].depth;
-  };
-  float a = top(ix, iz) + (top(ix + 1, iz) - top(ix, iz)) * tx;
-  float b = top(ix, iz + 1) + (top(ix + 1, iz + 1) - top(ix, iz + 1)) * tx;
-  return a + (b - a) * tz;
-}
 
 void keep_in_air(vec4f& p) {
   p.x = wrap_coord(p.x);
   p.z = wrap_coord(p.z);
-  float floor_y = surface_height(p.x, p.z) + MIN_CLEARANCE;
+  float floor_y = surface_at(p.x, p.z) + PLAYER_MIN_CLEARANCE;
   if (p.y < floor_y) p.y = floor_y;
-  if (p.y > MAX_FLIGHT_HEIGHT) p.y = MAX_FLIGHT_HEIGHT;
+  if (p.y > PLAYER_MAX_HEIGHT) p.y = PLAYER_MAX_HEIGHT;
 }
-
-CastleObject* first_castle() { return CastleObject_list.count ? CastleObject_list[0] : nullptr; }
 
 // After a world is made: above the castle the world script placed, or above
 // the middle of the world when it placed none.
 void leave_parking(Player& p) {
-  CastleObject* c = first_castle();
+  CastleObject* c = the_castle();
   vec4f at = c ? c->pos : vec4f(HMAP_SIZE / 2, 0, HMAP_SIZE / 2, 1);
-  p.pos = vec4f(at.x, 0, at.z - CASTLE_BACKOFF, 1);
-  p.pos.y = std::fmax(surface_height(at.x, at.z), surface_height(p.pos.x, p.pos.z)) + CASTLE_HOVER;
+  p.pos = vec4f(at.x, 0, at.z - START_BACKOFF, 1);
+  p.pos.y = std::fmax(surface_at(at.x, at.z), surface_at(p.pos.x, p.pos.z)) + START_HOVER;
   keep_in_air(p.pos);
   p.parked = false;
   // The game camera looks through the player's eyes: toward the castle, so
@@ -93,7 +70,7 @@ void Player::move(float, float, const vec4f& velocity, const Matrix44& cam, int)
 Spell* Player::handSpell(int hand) { return hand == 0 || hand == 1 ? hands[hand] : nullptr; }
 int Player::manaAmount() { return mana; }
 float Player::stateFraction(int bar) { return bar == 0 ? health : cooldown; }
-CastleObject* Player::castle() { return first_castle(); }
+CastleObject* Player::castle() { return the_castle(); }
 
 void Player::selectSpell(bool second, Spell* spell) { hands[second ? 1 : 0] = spell; }
 

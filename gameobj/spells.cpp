@@ -4,15 +4,15 @@
 #include <cmath>
 
 #include "casting.h"
+#include "common.h"
 #include "world_run.h"
 
+using namespace tuning;
+
 namespace {
-constexpr float HAND_COOLDOWN = 0.4f;  // seconds between two casts of one hand
-constexpr int MANA_CAP = 999;
 constexpr float AIM_REACH = 400.f;     // farthest point a cast aims at
 constexpr float AIM_STEP = 0.5f;
 constexpr float CAST_DROP = 0.6f;      // missiles leave from below the eye
-constexpr float METEOR_HEIGHT = 90.f;  // the meteor falls from this high above its target
 
 // The point on the land or water under the screen centre: along the camera's
 // forward axis from its position, or the far end when nothing is met.
@@ -47,14 +47,14 @@ bool Player::castHand(int hand) {
   if (!spell || handCooldown[hand] > 0) return false;
   int cost = spell->manaCost();
   if (!manaCheat && mana < cost) {
-    handCooldown[hand] = HAND_COOLDOWN;
+    handCooldown[hand] = HAND_COOLDOWN_S;
     say_not_enough_mana();
     return false;
   }
   vec4f from(pos.x, pos.y - CAST_DROP, pos.z, 1);
   if (!spell->launch(from, aim_point())) return false;
   if (!manaCheat) mana -= spell->castCost();
-  handCooldown[hand] = HAND_COOLDOWN;
+  handCooldown[hand] = HAND_COOLDOWN_S;
   cooldown = 1;
   return true;
 }
@@ -63,7 +63,7 @@ bool Player::castHand(int hand) {
 void tick_player_hands(Player& p, float dt) {
   cast_clock += dt;
   for (float& c : p.handCooldown) c = std::fmax(0.f, c - dt);
-  p.cooldown = std::fmax(p.handCooldown[0], p.handCooldown[1]) / HAND_COOLDOWN;
+  p.cooldown = std::fmax(p.handCooldown[0], p.handCooldown[1]) / HAND_COOLDOWN_S;
   p.mana = std::min(p.mana, MANA_CAP);
   read_cast_buttons(p);
 }
@@ -102,7 +102,7 @@ bool MeteorSpell::launch(const vec4f& from, const vec4f& target) {
 
 // The castle missile flies to the castle, wherever the player aims.
 bool CastleSpell::launch(const vec4f& from, const vec4f&) {
-  CastleObject* c = CastleObject_list.count ? CastleObject_list[0] : nullptr;
+  CastleObject* c = the_castle();
   if (!c) {
     visual_log("No castle");
     return false;
@@ -112,6 +112,7 @@ bool CastleSpell::launch(const vec4f& from, const vec4f&) {
 
 // Mana the castle's next level takes: 100, 200, 400.
 int CastleSpell::manaCost() {
-  return castle_level_cost(CastleObject_list.count ? CastleObject_list[0]->castleLevel() : 0);
+  CastleObject* c = the_castle();
+  return castle_level_cost(c ? c->castleLevel() : 0);
 }
 

@@ -7,14 +7,15 @@
 #include <cstring>
 
 #include "casting.h"
+#include "common.h"
+#include "tuning.h"
 #include "world_run.h"
 #include "entry_points.h"
 #include "object_registry.h"
 
+using namespace tuning;
+
 namespace {
-constexpr float GATHERER_BURN_SECONDS = 3.f;
-constexpr float FAULT_HEIGHT = 4.f;         // from the low side to the high side
-constexpr float FAULT_REACH = 20.f;         // half the cliff's length, in cells
 constexpr float CRATER_STEEPNESS = 0.8f;   // a crater of radius 8 is about 6 units deep
 constexpr float HOUSE_MAX_SLOPE = 2.5f;     // highest minus lowest corner under a house
 constexpr float HOUSE_MAX_WATER = 0.05f;
@@ -53,13 +54,6 @@ D3dColor scorched(D3dColor c, float amount) {
   return D3dColor(out);
 }
 }  // namespace
-
-// On the wrap-around ground plane: a missile past the world's edge has
-// coordinates beyond 0..256 while what it hits has them inside.
-float distance_xz(const vec4f& a, const vec4f& b) {
-  float dx = std::remainder(a.x - b.x, float(HMAP_SIZE)), dz = std::remainder(a.z - b.z, float(HMAP_SIZE));
-  return std::sqrt(dx * dx + dz * dz);
-}
 
 // Kills a monster: it falls, bursts and leaves its mana.
 void kill_monster(Monster* m) { monster_killed(m); }
@@ -110,7 +104,7 @@ void apply_fireball(const vec4f& pos, float radius) {
   }
   for (int i = ManaGatherer_list.count - 1; i >= 0; i--) {
     ManaGatherer* g = ManaGatherer_list[i];
-    if (distance_xz(g->pos, pos) <= radius) g->burning = std::fmax(g->burning, GATHERER_BURN_SECONDS);
+    if (g->standing() && distance_xz(g->pos, pos) <= radius) g->burning = std::fmax(g->burning, GATHERER_FIRE_S);
   }
   for_cells_within(pos.x, pos.z, radius * 1.5f, [&](int cx, int cz, float d) {
     HeightmapData::Surface& s = HeightmapData::surface[HeightmapData::cellIndex(cx, cz)];

@@ -1,75 +1,74 @@
-// Wyverns: they come in at the rim of the visible land, fly a smooth banking
-// path to the nearest mana gatherer, then the castle, and breathe fire on
-// what they reach, turning on the player when he comes close. Fire, a
+// Wyverns: they come in waves from the rim, fly a smooth banking path to the
+// nearest standing mana gatherer, then the castle, and breathe fire on what
+// they reach. They turn on the player only when he comes close or a spell
+// of his lands near them, and no more than two chase him at once. Fire, a
 // meteor, a waterball's direct hit or deep water kill them; they fall and
-// leave a ball of mana.
+// leave a ball of mana. Once the portal is open they flee to the rim.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "casting.h"
+#include "common.h"
 #include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
+#include "tuning.h"
 #include "world_run.h"
 
+using namespace tuning;
+
 namespace {
-constexpr float WYVERN_BASE_SPEED = 8.f;       // world units a second in the first world
-constexpr float WYVERN_SPEED_PER_WORLD = 1.f;
-constexpr float WYVERN_TURN_RATE = 1.5f;       // radians a second at most
-constexpr float WYVERN_CLIMB_RATE = 5.f;       // units a second up or down at most
-constexpr float WYVERN_MAX_BANK = 0.8f;
-constexpr float CRUISE_HEIGHT = 10.f;          // above the land or water on the way
-constexpr float ATTACK_HEIGHT = 5.f;           // above what it burns
-constexpr float APPROACH_RANGE = 28.f;         // starts its descent this far out
-constexpr float HOVER_RANGE = 8.f, HOVER_SPEED = 0.4f;  // slows to this share of its speed over its prey
 constexpr float LOOK_AHEAD_SECONDS = 1.5f;
-constexpr float WYVERN_CLEARANCE = 1.5f;          // never closer to the land than this
-constexpr float SEPARATION = 5.f;              // keeps this far from other wyverns
-constexpr float PLAYER_ATTACK_RANGE = 16.f;
-constexpr float BREATH_RANGE = 9.f;
-constexpr float BREATH_SECONDS = 1.5f, BREATH_PAUSE = 1.0f;
-constexpr float CASTLE_BURN_PER_SECOND = 20.f;
-constexpr float PLAYER_BURN_PER_SECOND = 0.12f;  // of full health
-constexpr float GATHERER_FIRE_SECONDS = 3.f;
-constexpr float DROWN_DEPTH = 1.f;
-constexpr float FLYER_HIT_RADIUS = 3.f;  // a fireball or waterball bursts this close to a flyer
-constexpr float RIM_DISTANCE = 100.f;          // where the fog swallows the land
-constexpr float SPAWN_HEIGHT = 16.f;
-constexpr int DROPPED_MANA = 10;
+constexpr float CIRCLE_RANGE = 6.f;      // this close it circles what it burns instead of overshooting
 constexpr float CORPSE_GRAVITY = 15.f;
 
-float spawn_clock = 0;
-
-float wyvern_speed() { return WYVERN_BASE_SPEED + WYVERN_SPEED_PER_WORLD * float(current_world_number() - 1); }
-int alive_cap() { return 2 + 2 * current_world_number(); }
-
-// The shortest way from a to b on the wrap-around ground plane.
-vec4f wrapped_delta(const vec4f& a, const vec4f& b) {
-  return vec4f(std::remainder(b.x - a.x, float(HMAP_SIZE)), b.y - a.y, std::remainder(b.z - a.z, float(HMAP_SIZE)), 0);
-}
+float wyvern_speed() { return WYVERN_SPEED + WYVERN_SPEED_PER_WORLD * float(current_world_number() - 1); }
 
 float wrap_angle(float a) { return std::remainder(a, 6.2831853f); }
 
-float water_depth_at(float x, float z) {
-  return HeightmapData::water[int(std::floor(z)) & HMAP_MASK][int(std::floor(x)) & HMAP_MASK].depth;
-}
+Monster* as_monster(WyvernMonster* w) { return reinterpret_cast<Monster*>(w); }
 
-// What a wyvern goes for: the player when he is close, else the nearest
-// gatherer, else the castle.
-enum class Prey { NONE, PLAYER, GATHERER, CASTLE };
+// What a wyvern goes for.
+enum class Prey { NONE, PLAYER, GATHERER, CASTLE, RIM };
 struct Target {
   Prey kind = Prey::NONE;
   vec4f pos{0, 0, 0, 1};
   ManaGatherer* gatherer = nullptr;
 };
 
-Target choose_target(const vec4f& at) {
-  Target t;
+bool player_can_be_hunted() {
   Player* p = local_player;
-  if (p && !p->parked && p->health > 0) {
-    vec4f d = wrapped_delta(at, p->pos);
-    if (d.x * d.x + d.z * d.z < PLAYER_ATTACK_RANGE * PLAYER_ATTACK_RANGE) {
+  return p && !p->parked && p->health > 0;
+}
+
+int chasers_besides(const WyvernMonster& self) {
+  int n = 0;
+  for (int i = 0; i < WyvernMonster_list.count; i++) {
+    auto* w = WyvernMonster_list[i];
+    if (w != &self && w->chasing) n++;
+  }
+  return n;
+}
+
+// The player when he is close or has provoked it (and not too many chase
+// him already), else the nearest standing gatherer, else the castle. A
+// won world's wyverns make for the rim, away from the castle.
+Target choose_target(const WyvernMonster& w) {
+  Target t;
+  CastleObject* castle = the_castle();
+  if (world_is_won() && castle) {
+    vec4f away = wrapped_delta(castle->pos, w.pos);
+    float l = length_xz(away);
+    away = l > 1e-3f ? away * (1.f / l) : vec4f(0, 0, 1, 0);
+    t.kind = Prey::RIM;
+    t.pos = vec4f(w.pos.x + away.x * 40.f, w.pos.y, w.pos.z + away.z * 40.f, 1);
+    return t;
+  }
+  if (player_can_be_hunted()) {
+    Player* p = local_player;
+    bool near = distance_xz(w.pos, p->pos) < WYVERN_NOTICE_PLAYER;
+    if ((near || w.provoked > 0) && (w.chasing || chasers_besides(w) < WYVERN_MAX_CHASERS)) {
       t.kind = Prey::PLAYER, t.pos = p->pos;
       return t;
     }
@@ -77,31 +76,28 @@ Target choose_target(const vec4f& at) {
   float best = 1e30f;
   for (int i = 0; i < ManaGatherer_list.count; i++) {
     ManaGatherer* g = ManaGatherer_list[i];
-    vec4f d = wrapped_delta(at, g->pos);
-    float d2 = d.x * d.x + d.z * d.z;
-    if (d2 < best) best = d2, t.kind = Prey::GATHERER, t.gatherer = g, t.pos = g->pos;
+    if (!g->standing()) continue;
+    float d = distance_xz(w.pos, g->pos);
+    if (d < best) best = d, t.kind = Prey::GATHERER, t.gatherer = g, t.pos = g->pos;
   }
-  if (t.kind == Prey::NONE && CastleObject_list.count) {
-    t.kind = Prey::CASTLE;
-    t.pos = CastleObject_list[0]->pos;
-  }
-  if (t.kind == Prey::NONE && p) t.kind = Prey::PLAYER, t.pos = p->pos;
+  if (t.kind == Prey::NONE && castle) t.kind = Prey::CASTLE, t.pos = castle->pos;
+  if (t.kind == Prey::NONE && local_player) t.kind = Prey::PLAYER, t.pos = local_player->pos;
   return t;
 }
 
 // A push away from the other wyverns near it, found through the proximity bins.
 vec4f separation(const WyvernMonster& self) {
   ProximityQuery q;
-  q.proximityQuery(vec4f(self.pos.x - SEPARATION, self.pos.z - SEPARATION, self.pos.x + SEPARATION,
-                         self.pos.z + SEPARATION), false);
+  q.proximityQuery(vec4f(self.pos.x - WYVERN_SEPARATION, self.pos.z - WYVERN_SEPARATION,
+                         self.pos.x + WYVERN_SEPARATION, self.pos.z + WYVERN_SEPARATION),
+                   false);
   vec4f push(0, 0, 0, 0);
   while (GameObj* o = q.next()) {
     if (o == &self || std::strcmp(o->getName(), "WyvernMonster") != 0) continue;
     vec4f d = wrapped_delta(static_cast<WyvernMonster*>(o)->pos, self.pos);
-    float l2 = d.x * d.x + d.y * d.y + d.z * d.z;
-    if (l2 > SEPARATION * SEPARATION || l2 < 1e-6f) continue;
-    float w = (SEPARATION - std::sqrt(l2)) / SEPARATION;
-    push = vec4f(push.x + d.x * w, push.y + d.y * w, push.z + d.z * w, 0);
+    float l2 = dot_xyz(d, d);
+    if (l2 > WYVERN_SEPARATION * WYVERN_SEPARATION || l2 < 1e-6f) continue;
+    push = push + d * ((WYVERN_SEPARATION - std::sqrt(l2)) / WYVERN_SEPARATION);
   }
   return push;
 }
@@ -117,27 +113,39 @@ float floor_ahead(const vec4f& pos, const vec4f& vel) {
   return top;
 }
 
+// The log says when a gatherer catches fire, so that the balance runs can
+// tell how long the calm lasted.
+void set_gatherer_on_fire(const WyvernMonster& w, ManaGatherer& g) {
+  g.burning = GATHERER_FIRE_S;
+  static float told_at = -100;
+  if (anim_clock - told_at > 3.f || anim_clock < told_at) {
+    told_at = anim_clock;
+    visual_log("A gatherer is burning! Put it out with a waterball");
+  }
+  vec4f eye = local_player ? local_player->eye() : vec4f(0, 0, 0, 1);
+  debug("a wyvern at (%.3f, %.3f, %.3f) sets fire to the mana gatherer at (%.3f, %.3f, %.3f) at step %d; "
+        "the player's eye is at (%.3f, %.3f, %.3f)",
+        w.pos.x, w.pos.y, w.pos.z, g.pos.x, g.pos.y, g.pos.z, module_step, eye.x, eye.y, eye.z);
+}
+
 void breathe_on(WyvernMonster& w, const Target& t, float dt) {
   vec4f d = wrapped_delta(w.pos, t.pos);
-  float l = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-  vec4f dir = l > 1e-4f ? vec4f(d.x / l, d.y / l, d.z / l, 0) : vec4f(0, -1, 0, 0);
-  call_fx_script("wyvern_breath_fx", w.pos, dir, vec4f(0, 0, 0, 0), 1);
+  float l = length_xyz(d);
+  vec4f dir = l > 1e-4f ? d * (1.f / l) : vec4f(0, -1, 0, 0);
+  // Fire at the player falls short of his eyes, so that he still sees who breathes it.
+  float reach = t.kind == Prey::PLAYER ? std::clamp((l - 3.f) / BREATH_RANGE, 0.35f, 1.f) : 1.f;
+  call_fx_script("wyvern_breath_fx", w.pos, dir, vec4f(0, 0, 0, 0), reach);
+  w.attacking = true;
   switch (t.kind) {
     case Prey::GATHERER:
-      if (t.gatherer->burning <= 0) {
-        t.gatherer->burning = GATHERER_FIRE_SECONDS;
-        const vec4f& g = t.gatherer->pos;
-        vec4f eye = local_player ? local_player->eye() : vec4f(0, 0, 0, 1);
-        debug("a wyvern at (%.3f, %.3f, %.3f) sets fire to the mana gatherer at (%.3f, %.3f, %.3f) at step %d; "
-              "the player's eye is at (%.3f, %.3f, %.3f)",
-              w.pos.x, w.pos.y, w.pos.z, g.x, g.y, g.z, module_step, eye.x, eye.y, eye.z);
-      }
+      if (t.gatherer->burning <= 0) set_gatherer_on_fire(w, *t.gatherer);
       break;
     case Prey::CASTLE:
-      hurt_castle(CASTLE_BURN_PER_SECOND * dt);
+      hurt_castle(BREATH_CASTLE_PER_S * dt);
       break;
     case Prey::PLAYER:
-      if (local_player) hurt_player(*local_player, PLAYER_BURN_PER_SECOND * dt);
+      if (local_player) hurt_player(*local_player, BREATH_PLAYER_PER_S * dt, false);
+      note_player_attacked(w.pos);
       break;
     default:
       break;
@@ -147,10 +155,10 @@ void breathe_on(WyvernMonster& w, const Target& t, float dt) {
 void fire_breath(WyvernMonster& w, const Target& t, float dt) {
   w.breathWait = std::fmax(0.f, w.breathWait - dt);
   vec4f d = wrapped_delta(w.pos, t.pos);
-  bool in_range = t.kind != Prey::NONE && d.x * d.x + d.y * d.y + d.z * d.z < BREATH_RANGE * BREATH_RANGE;
+  bool in_range = t.kind != Prey::NONE && t.kind != Prey::RIM && dot_xyz(d, d) < BREATH_RANGE * BREATH_RANGE;
   if (w.breathing <= 0 && in_range && w.breathWait <= 0) {
-    w.breathing = BREATH_SECONDS;
-    w.breathWait = BREATH_SECONDS + BREATH_PAUSE;
+    w.breathing = BREATH_S;
+    w.breathWait = BREATH_S + BREATH_PAUSE_S;
   }
   if (w.breathing > 0) {
     w.breathing -= dt;
@@ -171,65 +179,60 @@ void steer(WyvernMonster& w, const vec4f& want_dir, float speed, float dt) {
   w.vel.z = std::cos(heading) * speed;
 }
 
-void climb(WyvernMonster& w, float goal_y, float dt) {
-  float vy = std::clamp((goal_y - w.pos.y) * 1.5f, -WYVERN_CLIMB_RATE, WYVERN_CLIMB_RATE);
-  w.vel.y = vy;
-  (void)dt;
+void climb(WyvernMonster& w, float goal_y) {
+  w.vel.y = std::clamp((goal_y - w.pos.y) * 1.5f, -WYVERN_CLIMB_RATE, WYVERN_CLIMB_RATE);
 }
 
 void fly(WyvernMonster& w, const Target& t, float dt) {
   vec4f d = wrapped_delta(w.pos, t.pos);
-  float flat = std::sqrt(d.x * d.x + d.z * d.z);
+  float flat = length_xz(d);
   vec4f want = flat > 1e-3f ? vec4f(d.x / flat, 0, d.z / flat, 0) : vec4f(0, 0, 1, 0);
   // Close in, it circles what it burns instead of overshooting it.
-  if (flat < 6.f) want = vec4f(want.x * 0.3f + want.z, 0, want.z * 0.3f - want.x, 0);
+  if (flat < CIRCLE_RANGE && t.kind != Prey::RIM) want = vec4f(want.x * 0.3f + want.z, 0, want.z * 0.3f - want.x, 0);
   vec4f push = separation(w);
   want = vec4f(want.x + push.x, 0, want.z + push.z, 0);
   // It slows to hover over what it burns.
-  steer(w, want, flat < HOVER_RANGE ? wyvern_speed() * HOVER_SPEED : wyvern_speed(), dt);
-  float cruise = floor_ahead(w.pos, w.vel) + CRUISE_HEIGHT;
-  float goal = flat < APPROACH_RANGE ? std::fmax(t.pos.y + ATTACK_HEIGHT, floor_ahead(w.pos, w.vel) + 3.f) : cruise;
-  climb(w, goal + push.y, dt);
-  w.pos = vec4f(std::fmod(w.pos.x + w.vel.x * dt + 256.f, 256.f), w.pos.y + w.vel.y * dt,
-                std::fmod(w.pos.z + w.vel.z * dt + 256.f, 256.f), 1);
+  bool hover = flat < WYVERN_HOVER_RANGE && t.kind != Prey::RIM;
+  steer(w, want, hover ? wyvern_speed() * WYVERN_HOVER_SPEED : wyvern_speed(), dt);
+  float ahead = floor_ahead(w.pos, w.vel);
+  float cruise = ahead + WYVERN_CRUISE_HEIGHT;
+  bool descending = flat < WYVERN_APPROACH && t.kind != Prey::RIM;
+  float goal = descending ? std::fmax(t.pos.y + WYVERN_ATTACK_HEIGHT, ahead + 3.f) : cruise;
+  climb(w, goal + push.y);
+  w.pos = vec4f(wrap_coord(w.pos.x + w.vel.x * dt), w.pos.y + w.vel.y * dt, wrap_coord(w.pos.z + w.vel.z * dt), 1);
   // Whatever the steering wanted, the land is never passed through.
   w.pos.y = std::fmax(w.pos.y, land_height(w.pos.x, w.pos.z) + WYVERN_CLEARANCE);
   w.flap += dt * (7.f + std::fmax(0.f, w.vel.y));
 }
+
+// A fleeing wyvern that has reached the rim is gone.
+bool fled(const WyvernMonster& w) {
+  CastleObject* c = the_castle();
+  return world_is_won() && c && distance_xz(w.pos, c->pos) > FLEE_GONE_DISTANCE;
+}
 }  // namespace
 
 void spawn_monster(const vec4f& pos) {
-  WyvernMonster* w = spawn(WyvernMonster_list);
-  w->pos = vec4f(pos.x, pos.y, pos.z, 1);
+  WyvernMonster* w = spawn_at(WyvernMonster_list, pos);
   // Heads for the castle (or the middle of the world) at first.
-  vec4f goal = CastleObject_list.count ? CastleObject_list[0]->pos : vec4f(HMAP_SIZE / 2, 0, HMAP_SIZE / 2, 1);
+  CastleObject* c = the_castle();
+  vec4f goal = c ? c->pos : vec4f(HMAP_SIZE / 2, 0, HMAP_SIZE / 2, 1);
   vec4f d = wrapped_delta(pos, goal);
-  float l = std::sqrt(d.x * d.x + d.z * d.z);
+  float l = length_xz(d);
   w->vel = l > 1e-3f ? vec4f(d.x / l * wyvern_speed(), 0, d.z / l * wyvern_speed(), 0) : vec4f(0, 0, wyvern_speed(), 0);
   w->flap = frnd() * 6.2831853f;
   total_spawned_monsters++;
-  update_proximity(w, w->boundRect());
-  debug("wyvern %d comes at (%.1f, %.1f, %.1f)", int(total_spawned_monsters), pos.x, pos.y, pos.z);
+  debug("wyvern %d arrives at (%.1f, %.1f, %.1f) at step %d", int(total_spawned_monsters), pos.x, pos.y, pos.z,
+        module_step);
 }
 
-// Once a step: a new wyvern at the rim, away from the player, every
-// monster_spawn_delay seconds while spawning is on and fewer are alive than
-// the world allows.
-void spawn_monsters(float dt) {
-  Player* p = local_player;
-  if (!monster_spawn_enabled || !p || p->parked || !CastleObject_list.count) return;
-  spawn_clock += dt;
-  if (spawn_clock < monster_spawn_delay) return;
-  spawn_clock = 0;
-  if (WyvernMonster_list.count >= alive_cap()) return;
-  float a = p->yaw + 3.1415927f + (frnd() - 0.5f) * 1.6f;
-  vec4f dir = make_dir_xz(a);
-  float x = std::fmod(p->pos.x + dir.x * RIM_DISTANCE + 512.f, 256.f);
-  float z = std::fmod(p->pos.z + dir.z * RIM_DISTANCE + 512.f, 256.f);
-  spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
+// A spell landed: the wyverns near it are set on the caster for a while.
+void provoke_wyverns(const vec4f& at) {
+  for (int i = 0; i < WyvernMonster_list.count; i++) {
+    WyvernMonster* w = WyvernMonster_list[i];
+    if (length_xyz(wrapped_delta(w->pos, at)) <= PROVOKE_RADIUS) w->provoked = PROVOKED_S;
+  }
 }
-
-void reset_monster_spawning() { spawn_clock = 0; }
 
 void monster_killed(Monster* m) {
   wyvern_death_fx(m->pos);
@@ -238,8 +241,9 @@ void monster_killed(Monster* m) {
   c->pos = m->pos;
   c->vel = vec4f(m->vel.x * 0.5f, 2.f, m->vel.z * 0.5f, 0);
   update_proximity(c, c->boundRect());
-  send_mana_ball(vec4f(m->pos.x, m->pos.y - BALL_RISE, m->pos.z, 1), DROPPED_MANA);
-  debug("a wyvern died at (%.1f, %.1f, %.1f)", m->pos.x, m->pos.y, m->pos.z);
+  send_mana_ball(vec4f(m->pos.x, m->pos.y - BALL_RISE, m->pos.z, 1), WYVERN_DROPPED_MANA);
+  visual_log("Wyvern slain (+%d mana)", WYVERN_DROPPED_MANA);
+  debug("a wyvern died at (%.1f, %.1f, %.1f) at step %d", m->pos.x, m->pos.y, m->pos.z, module_step);
   m->destroy();
 }
 
@@ -249,15 +253,19 @@ void WyvernMonster::update(float dt) {
   // Deep water over it (a flood, a waterball's lake) drowns it.
   float land = land_height(pos.x, pos.z);
   float depth = water_depth_at(pos.x, pos.z);
-  if (depth > DROWN_DEPTH && pos.y < land + depth) {
+  if ((depth > DROWN_DEPTH && pos.y < land + depth) || health <= 0) {
     monster_killed(this);
     return;
   }
-  if (health <= 0) {
-    monster_killed(this);
+  if (fled(*this)) {
+    debug("a wyvern fled at step %d", module_step);
+    destroy();
     return;
   }
-  Target t = choose_target(pos);
+  provoked = std::fmax(0.f, provoked - dt);
+  attacking = false;
+  Target t = choose_target(*this);
+  chasing = t.kind == Prey::PLAYER;
   fly(*this, t, dt);
   fire_breath(*this, t, dt);
   update_proximity(this, boundRect());

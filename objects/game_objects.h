@@ -81,6 +81,9 @@ struct CastleObject : GameObj {
   virtual int castleLevel();
   // Progress toward the next level, 0..1.
   virtual float castleProgress();
+  // Health now and at most (the most grows with the level).
+  virtual float castleHealth();
+  virtual float castleHealthMax();
 };
 
 // The module's other list classes; only the module sees their definitions.

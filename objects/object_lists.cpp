@@ -3,6 +3,7 @@
 
 #include "objects/game_objects.h"
 #include "objects/spell_grid.h"
+#include "objects/game_view.h"
 
 DynArray<GameObj*> GameObj_list;
 DynArray<Player*> Player_list;
@@ -44,6 +45,8 @@ bool monster_spawn_enabled = true;
 bool spells_ui_active = false;
 float monster_spawn_delay = 5.0f;
 int32_t total_spawned_monsters = 0;
+int32_t start_world_number = 1;
+GameView game_view;
 
 namespace {
 // Every list stores plain object pointers with the same layout whatever the

@@ -14,3 +14,5 @@ extern bool spells_ui_active;
 extern bool monster_spawn_enabled;   // Ctrl+M toggles it
 extern float monster_spawn_delay;    // seconds between spawns
 extern int32_t total_spawned_monsters;
+// The world number a run starts in (-world N); the module reads it at start-up.
+extern int32_t start_world_number;

@@ -12,6 +12,15 @@ struct alignas(16) vec4f {
   float operator[](int i) const { return (&x)[i]; }
 };
 
+// Arithmetic on all four lanes, as positions and directions combine them.
+inline constexpr vec4f operator+(const vec4f& a, const vec4f& b) { return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w}; }
+inline constexpr vec4f operator-(const vec4f& a, const vec4f& b) { return {a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w}; }
+inline constexpr vec4f operator*(const vec4f& a, float k) { return {a.x * k, a.y * k, a.z * k, a.w * k}; }
+inline constexpr vec4f operator*(float k, const vec4f& a) { return a * k; }
+inline constexpr float dot_xyz(const vec4f& a, const vec4f& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline float length_xyz(const vec4f& a) { return std::sqrt(dot_xyz(a, a)); }
+inline float length_xz(const vec4f& a) { return std::sqrt(a.x * a.x + a.z * a.z); }
+
 // Four vec4f rows; points are row vectors multiplied on the left (p * M).
 struct Matrix44 {
   vec4f row[4];

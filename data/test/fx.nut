@@ -82,6 +82,8 @@ function build_ramps() {
   // Water: bright white-blue spray that clears.
   ::water_colors <- ColorRamp.fadeInOut(0x00ffffff, 0xf0ffffff, 0x00ffffff, 0.05, 0.5);
   ::mist_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x50ffffff, 0x00ffffff, 0.2, 0.7);
+  // A splash: water, half see-through at its thickest.
+  ::splash_colors <- ColorRamp.fadeInOut(0x00ffffff, 0x90ffffff, 0x00ffffff, 0.05, 0.5);
   // Magic: violet light shifting to cyan.
   ::magic_colors <- stops_ramp([[0.0, 0x00ffffff], [0.1, 0xffe0a0ff], [0.5, 0xc08060ff], [1.0, 0x0040e0ff]]);
   // A flash: full at once, gone soon after.
@@ -209,24 +211,26 @@ function waterball_fx(pos, vel, extra, scale) {
       colorAnim = mist_colors, sizeAnim = grow_2 }));
 }
 
-// The splash: a crown, droplets thrown up and out, a spreading spray cloud.
+// The splash: a crown, droplets thrown up and out, a spreading spray cloud,
+// all in the blue of water and see-through, so that it reads as water and
+// never as a white column.
 function waterball_splash_fx(pos, normal, extra, scale) {
   local s = size_of(scale);
-  add_blend_particle(plus(pos, v4(0.0, 1.0 * s, 0.0)), ZERO, params(CROWN, {
-    life = 0.7, size = 2.5 * s, color = 0xffffffff, colorAnim = water_colors, sizeAnim = grow_2 }));
+  add_blend_particle(plus(pos, v4(0.0, 0.8 * s, 0.0)), ZERO, params(CROWN, {
+    life = 0.6, size = 2.2 * s, color = 0xff5c9ee0, colorAnim = splash_colors, sizeAnim = grow_2 }));
   for (local i = 0; i < 40; i++) {
     local a = frnd() * 2.0 * PI;
     local out = 2.0 + frnd() * 4.0;
-    add_blend_particle(pos, drag_vel(v4(cos(a) * out * s, (6.0 + frnd() * 6.0) * s, sin(a) * out * s), 0.3),
+    add_blend_particle(pos, drag_vel(v4(cos(a) * out * s, (5.0 + frnd() * 5.0) * s, sin(a) * out * s), 0.3),
                        params(frnd() < 0.7 ? DROP : SPRAY, {
-      life = 1.0 + frnd() * 0.5, size = (0.12 + frnd() * 0.2) * s, color = 0xfff0f8ff, accel = GRAVITY,
-      delay = frnd() * 0.1, startRoll = srnd() * 0.3, colorAnim = water_colors }));
+      life = 1.0 + frnd() * 0.5, size = (0.12 + frnd() * 0.2) * s, color = 0xff78b4f0, accel = GRAVITY,
+      delay = frnd() * 0.1, startRoll = srnd() * 0.3, colorAnim = splash_colors }));
   }
   for (local i = 0; i < 8; i++) {
     local a = i * PI / 4.0;
     add_blend_particle(plus(pos, v4(0.0, 0.5, 0.0)), drag_vel(v4(cos(a) * 4.0 * s, 0.5, sin(a) * 4.0 * s), 1.5),
                        params(SPRAY_CLOUD, {
-      life = 1.6, size = 1.5 * s, color = 0xffe8f4ff, startRoll = rnd_roll(),
+      life = 1.6, size = 1.5 * s, color = 0xff8cc0f0, startRoll = rnd_roll(),
       colorAnim = mist_colors, sizeAnim = grow_2, delay = 0.05 }));
   }
 }

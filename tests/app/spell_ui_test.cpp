@@ -38,6 +38,8 @@ const char* CastleObject::getName() { return "CastleObject"; }
 vec4f CastleObject::boundRect() { return vec4f(0, 0, 0, 0); }
 int CastleObject::castleLevel() { return level; }
 float CastleObject::castleProgress() { return 0.25f; }
+float CastleObject::castleHealth() { return 120.f; }
+float CastleObject::castleHealthMax() { return 150.f; }
 
 namespace {
 struct NamedSpell : Spell {

@@ -8,11 +8,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <squirrel.h>
 
 #include "objects/game_objects.h"
+#include "objects/game_view.h"
 #include "objects/inst_render.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
@@ -141,7 +143,8 @@ TEST_F(WorldHost, WyvernsSpawnUnderTheCapNeverPassBelowTheLandAndTurnSmoothly) {
   vec4f last[8];
   float heading[8];
   int known = 0;
-  for (int i = 0; i < 2400; i++) {
+  // Waves of 1, 1, 2, 2 from 60 s on, every 45 s: the fourth fills the cap.
+  for (int i = 0; i < 4400; i++) {
     int n = WyvernMonster_list.count;
     update();
     if (WyvernMonster_list.count != n) known = 0;  // one came or went: start over
@@ -169,20 +172,42 @@ TEST_F(WorldHost, WyvernsSpawnUnderTheCapNeverPassBelowTheLandAndTurnSmoothly) {
   EXPECT_LE(sharpest_turn, 1.5f * 0.05f + 1e-3f) << "turn rate limit";
 }
 
-TEST_F(WorldHost, SpawningStopsWithTheSwitchAndStartsAgain) {
+bool logged(const char* text) {
+  for (const VisualLogLine& l : get_visual_log())
+    if (std::strstr(l.text, text)) return true;
+  return false;
+}
+
+// The calm start, the switch, and a wave announced before it comes in from
+// the side it names.
+TEST_F(WorldHost, ACalmStartThenWavesAnnouncedFromTheirSide) {
   generate("set_castle_site(128, 60)");
   call(gameobj_entry.toggle_monster_spawn);
   EXPECT_FALSE(monster_spawn_enabled);
   update(400);
-  EXPECT_EQ(total_spawned_monsters, 0);
-  EXPECT_EQ(WyvernMonster_list.count, 0);
   call(gameobj_entry.toggle_monster_spawn);
-  update(130);  // 6 s between spawns in the first world
-  EXPECT_EQ(total_spawned_monsters, 1);
-  // Where it came in: far from the player, at the rim.
-  vec4f w = where(wyvern(0));
-  vec4f d(std::remainder(w.x - player->pos.x, 256.f), 0, std::remainder(w.z - player->pos.z, 256.f), 0);
-  EXPECT_GT(std::sqrt(d.x * d.x + d.z * d.z), 80.f);
+  // The wave clock ran only while spawning was on: 60 s of calm from here.
+  update(20 * 54);
+  EXPECT_EQ(total_spawned_monsters, 0) << "nothing comes in the first minute of world 1";
+  EXPECT_FALSE(logged("Wyverns from the"));
+  update(20 * 2);
+  EXPECT_EQ(total_spawned_monsters, 0);
+  ASSERT_TRUE(logged("Wyverns from the")) << "the wave is announced five seconds ahead";
+  std::string side;
+  for (const VisualLogLine& l : get_visual_log())
+    if (const char* p = std::strstr(l.text, "Wyverns from the ")) side = std::string(p + 17, std::strcspn(p + 17, "!"));
+  update(20 * 4 + 2);
+  ASSERT_EQ(total_spawned_monsters, 1) << "the first wave is one wyvern";
+  // It came in at the rim on the named side of the castle (north is +z, east +x).
+  vec4f c = CastleObject_list[0]->pos, w = where(wyvern(0));
+  float dx = std::remainder(w.x - c.x, 256.f), dz = std::remainder(w.z - c.z, 256.f);
+  EXPECT_GT(std::sqrt(dx * dx + dz * dz), 80.f);
+  const char* names[8] = {"north", "north-east", "east", "south-east", "south", "south-west", "west", "north-west"};
+  int named = int(std::find(names, names + 8, side) - names);
+  ASSERT_LT(named, 8) << side;
+  // Within half a compass sector of the named side, and the wave's spread.
+  float off = std::remainder(std::atan2(dx, dz) - float(named) * 0.785398f, 6.2831853f);
+  EXPECT_LE(std::fabs(off), 0.3927f + 0.35f + 1e-3f) << side;
 }
 
 TEST_F(WorldHost, GatherersSendManaFasterNearAStoneAndItReachesThePlayer) {
@@ -247,4 +272,122 @@ TEST_F(WorldHost, CastleLevelsThePortalAndAFallenCastleAskForTheRightWorld) {
   for (int i = 0; i < 20000 && world_requests == 1; i++) update();
   ASSERT_EQ(world_requests, 2) << "the undefended castle fell";
   EXPECT_EQ(requested_world_seed, next);
+}
+
+namespace {
+GathererView gatherer_seen(int i) { return game_view.gatherer[i]; }
+int house_cells_outside_keep(const vec4f& keep) {
+  int n = 0;
+  int kx = int(std::floor(keep.x)), kz = int(std::floor(keep.z));
+  for (int dz = -22; dz <= 22; dz++)
+    for (int dx = -22; dx <= 22; dx++)
+      if ((dx < -9 || dx > 8 || dz < -9 || dz > 8) && surface[cellIndex(kx + dx, kz + dz)].groundType == GT_HOUSE) n++;
+  return n;
+}
+}  // namespace
+
+// A wyvern minds its gatherer while the player keeps his distance; a spell
+// landing near it sets it on the player, whom its breath then hurts.
+TEST_F(WorldHost, AWyvernIgnoresADistantPlayerAndTurnsOnOneWhoProvokesIt) {
+  monster_spawn_enabled = false;
+  generate("set_castle_site(128, 60); spawn_gatherer(128.5, 110.5)");
+  vec4f g(128.5f, 0, 110.5f, 1);
+  player->placeAtCamera(vec4f(g.x + 20, land_at(g.x + 20, g.z) + 12, g.z, 1));
+  reinterpret_cast<void (*)(const vec4f&)>(gameobj_entry.spawn_monster)(vec4f(g.x, land_at(g.x, g.z) + 14, g.z + 40, 1));
+  for (int i = 0; i < 20 * 8; i++) {
+    update();
+    ASSERT_EQ(game_view.wyverns, 1);
+    EXPECT_FALSE(game_view.wyvern[0].chasingPlayer) << "step " << i;
+  }
+  EXPECT_EQ(player->health, 1.f) << "a player 20 units off is left alone";
+  EXPECT_TRUE(gatherer_seen(0).burning || !gatherer_seen(0).standing) << "it went for the gatherer";
+
+  // A hill raised under it angers it.
+  const float* w = game_view.wyvern[0].pos;
+  cast(spell_grid[1][0], vec4f(w[0], land_at(w[0], w[2]), w[2], 1));
+  bool chased = false;
+  for (int i = 0; i < 20 * 6 && player->health == 1.f; i++) {
+    update();
+    chased = chased || game_view.wyvern[0].chasingPlayer;
+  }
+  EXPECT_TRUE(chased);
+  EXPECT_LT(player->health, 1.f) << "its breath reached the player";
+  EXPECT_GT(player->health, 0.9f) << "breath costs 6 % a second, not more";
+}
+
+// A burned gatherer leaves a ruin that grows a new one after 30 s; the ruin
+// sends no mana and no wyvern goes for it.
+TEST_F(WorldHost, ABurnedGathererRegrowsFromItsRuin) {
+  monster_spawn_enabled = false;
+  generate("set_castle_site(128, 60); spawn_gatherer(140.5, 80.5)");
+  reinterpret_cast<void (*)(const vec4f&, float)>(gameobj_entry.apply_fireball)(vec4f(140.5f, 10, 80.5f, 1), 4);
+  update(2);
+  EXPECT_TRUE(gatherer_seen(0).burning);
+  update(20 * 3);
+  ASSERT_EQ(ManaGatherer_list.count, 1) << "the ruin stays in the world";
+  EXPECT_FALSE(gatherer_seen(0).standing);
+  int mana = player->mana;
+  update(20 * 28);
+  EXPECT_FALSE(gatherer_seen(0).standing);
+  EXPECT_EQ(player->mana, mana) << "a ruin gathers nothing";
+  update(20 * 3);
+  EXPECT_TRUE(gatherer_seen(0).standing) << "grown again after 30 s";
+  EXPECT_FALSE(gatherer_seen(0).burning);
+  EXPECT_TRUE(logged("grown again"));
+}
+
+// Each level stamps new building outside the keep and its walls, and adds
+// 50 to the castle's health and its maximum.
+TEST_F(WorldHost, EachCastleLevelBuildsOutsideTheKeepAndRaisesItsHealth) {
+  monster_spawn_enabled = false;
+  generate("set_castle_site(128, 60)");
+  CastleObject* castle = CastleObject_list[0];
+  EXPECT_EQ(castle->castleHealthMax(), 100.f);
+  int cells = house_cells_outside_keep(castle->pos);
+  player->mana = 700;
+  for (int level = 1; level <= 3; level++) {
+    cast(spell_grid[1][4], castle->pos);
+    update(60);
+    ASSERT_EQ(castle->castleLevel(), level);
+    int now = house_cells_outside_keep(castle->pos);
+    EXPECT_GT(now, cells) << "level " << level << " is seen outside the keep";
+    cells = now;
+    EXPECT_EQ(castle->castleHealthMax(), 100.f + 50.f * float(level));
+    EXPECT_EQ(castle->castleHealth(), castle->castleHealthMax());
+  }
+}
+
+// The player's own meteor near the keep costs the castle 30 health, and a
+// gatherer in its blast becomes a ruin rather than vanishing.
+TEST_F(WorldHost, APlayersMeteorNearTheKeepCostsTheCastle) {
+  monster_spawn_enabled = false;
+  generate("set_castle_site(128, 60); spawn_gatherer(133.5, 64.5)");
+  CastleObject* castle = CastleObject_list[0];
+  player->mana = 100;
+  cast(spell_grid[0][4], vec4f(castle->pos.x + 4, land_at(castle->pos.x + 4, castle->pos.z), castle->pos.z, 1));
+  for (int i = 0; i < 100 && castle->castleHealth() >= 100.f; i++) update();
+  EXPECT_NEAR(castle->castleHealth(), 70.f, 0.2f);
+  EXPECT_TRUE(logged("Your meteor struck the castle!"));
+  ASSERT_EQ(ManaGatherer_list.count, 1);
+  EXPECT_FALSE(gatherer_seen(0).standing);
+}
+
+// The fallen player comes back above the castle with three quarters of his
+// mana and three seconds in which nothing hurts him.
+TEST_F(WorldHost, TheRespawnedPlayerKeepsMostManaAndIsProtectedForThreeSeconds) {
+  monster_spawn_enabled = false;
+  generate("set_castle_site(128, 60)");
+  player->mana = 100;
+  player->health = 0;
+  update(20 * 3 + 2);
+  ASSERT_FALSE(player->parked);
+  EXPECT_EQ(player->health, 1.f);
+  EXPECT_EQ(player->mana, 75);
+  // A wyvern right beside him breathes at once.
+  vec4f p = player->pos;
+  reinterpret_cast<void (*)(const vec4f&)>(gameobj_entry.spawn_monster)(vec4f(p.x + 3, p.y, p.z, 1));
+  update(20 * 3 - 8);
+  EXPECT_EQ(player->health, 1.f) << "protected";
+  update(20 * 3);
+  EXPECT_LT(player->health, 1.f) << "and then not any more";
 }

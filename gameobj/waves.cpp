@@ -1,0 +1,90 @@
+// The pace of a world: a calm start, then wyverns in waves. Each wave is
+// announced a few seconds ahead with the side it comes from and arrives from
+// the rim on that side, its wyverns one after another; the waves grow with
+// their count and with the world, and never put more wyverns in the air
+// than the world allows. A won world sends none.
+#include <algorithm>
+#include <cmath>
+
+#include "common.h"
+#include "entry_points.h"
+#include "tuning.h"
+#include "world_run.h"
+
+using namespace tuning;
+
+namespace {
+constexpr float TURN = 6.2831853f;
+
+float calm_seconds(int world) {
+  return std::fmax(CALM_S_MIN, CALM_S_WORLD1 - CALM_S_LESS_PER_WORLD * float(world - 1));
+}
+float wave_interval(int world) {
+  return std::fmax(WAVE_INTERVAL_MIN_S, WAVE_INTERVAL_S_WORLD1 - WAVE_INTERVAL_LESS_PER_WORLD * float(world - 1));
+}
+// The n-th wave (from 0) of a world.
+int wave_size(int n, int world) { return 1 + n / 2 + (world - 1); }
+int alive_cap(int world) { return ALIVE_BASE + ALIVE_PER_WORLD * world; }
+
+void announce_wave() {
+  WaveClock& w = wave_clock;
+  w.bearing = frnd() * TURN;
+  w.announced = true;
+  int world = current_world_number();
+  visual_log("Wyverns from the %s!", compass_name(w.bearing));
+  debug("wave %d of %d wyverns announced from the %s at step %d", w.sent + 1, wave_size(w.sent, world),
+        compass_name(w.bearing), module_step);
+}
+
+void start_wave() {
+  WaveClock& w = wave_clock;
+  int world = current_world_number();
+  w.toArrive = wave_size(w.sent, world);
+  w.arrivalWait = 0;
+  w.sent++;
+  w.announced = false;
+  w.untilNext = wave_interval(world);
+}
+
+// One wyvern of the current wave comes in at the rim on the wave's side,
+// a little apart from the others.
+void bring_in_wyvern(const CastleObject& castle) {
+  WaveClock& w = wave_clock;
+  float a = w.bearing + (frnd() - 0.5f) * 2.f * WAVE_SPREAD;
+  float x = wrap_coord(castle.pos.x + std::sin(a) * RIM_DISTANCE);
+  float z = wrap_coord(castle.pos.z + std::cos(a) * RIM_DISTANCE);
+  spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
+  w.toArrive--;
+  w.arrivalWait = WAVE_ARRIVAL_GAP_S;
+}
+}  // namespace
+
+const char* compass_name(float bearing) {
+  static const char* const names[8] = {"north", "north-east", "east", "south-east",
+                                       "south", "south-west", "west", "north-west"};
+  int sector = int(std::lround(bearing / (TURN / 8.f)));
+  return names[((sector % 8) + 8) % 8];
+}
+
+// At the start of a world (and again when it starts over).
+void reset_monster_spawning() {
+  wave_clock = WaveClock{};
+  wave_clock.untilNext = calm_seconds(current_world_number());
+  monster_spawn_delay = wave_interval(current_world_number());
+}
+
+// Once a step: the wave clock runs while spawning is on, the player is in
+// the world and the castle stands; a won world sends no more.
+void spawn_monsters(float dt) {
+  CastleObject* castle = the_castle();
+  Player* p = local_player;
+  if (!monster_spawn_enabled || !p || !castle || world_is_won()) return;
+  WaveClock& w = wave_clock;
+  if (w.toArrive > 0) {
+    w.arrivalWait -= dt;
+    if (w.arrivalWait <= 0 && WyvernMonster_list.count < alive_cap(current_world_number())) bring_in_wyvern(*castle);
+  }
+  w.untilNext -= dt;
+  if (!w.announced && w.untilNext <= WAVE_WARNING_S) announce_wave();
+  if (w.untilNext <= 0) start_wave();
+}
