@@ -22,16 +22,11 @@ namespace {
 constexpr float GREAT_TOWER_RISE = 7.f;  // the great tower stands this much above an ordinary one
 constexpr float CRUMBLE_REACH = 17.f;    // buildings this close to the keep crumble with it
 
-// The run's state beyond the objects: which world this is and what it was
-// made from, and how the castle stands.
-int world_number = 1;
-uint64_t world_seed = 0;
-float castle_health = CASTLE_BASE_HEALTH;
-float castle_fall_timer = -1;  // counts down after the fall; -1 while standing
-bool world_objects_due = false;
+// Which world this is, what it was made from and how the castle stands are
+// kept in the game's run_state, so that they outlive a module swap.
 
 // Each world is harder: its castle levels cost more.
-float world_cost_factor() { return 1.f + CASTLE_COST_PER_WORLD * float(world_number - 1); }
+float world_cost_factor() { return 1.f + CASTLE_COST_PER_WORLD * float(run_state.world_number - 1); }
 
 // A seed for the next world that depends only on this one's and its number.
 uint64_t next_world_seed(uint64_t seed, int number) {
@@ -130,7 +125,7 @@ void open_portal(const CastleObject& c) {
   spawn_at(WorldPortal_list, vec4f(k.x + 0.5f, std::fmax(ground, c.pos.y) + PORTAL_HOVER, k.z + float(GREAT_TOWER_DZ) + 0.5f, 1));
   if (local_player) local_player->hands[0] = portal_spell();
   visual_log("The portal is open: cast Use portal at it");
-  debug("world %d complete: the portal opens above the great tower at step %d", world_number, module_step);
+  debug("world %d complete: the portal opens above the great tower at step %d", run_state.world_number, module_step);
 }
 
 bool wyvern_near_castle(const CastleObject& c) {
@@ -140,9 +135,9 @@ bool wyvern_near_castle(const CastleObject& c) {
 }
 
 void castle_falls(CastleObject& c) {
-  castle_fall_timer = CASTLE_FALL_S;
+  run_state.castle_fall_timer = CASTLE_FALL_S;
   visual_log("The castle has fallen");
-  debug("the castle of world %d has fallen at step %d", world_number, module_step);
+  debug("the castle of world %d has fallen at step %d", run_state.world_number, module_step);
   meteor_explode_fx(c.pos);
   crumble_castle(c);
   cur_frame_color = vec4f(0.6f, 0.1f, 0.02f, 0.5f);
@@ -154,18 +149,18 @@ int castle_level_cost(int level) {
   return int(std::lround(float(CASTLE_LEVEL_COST[std::clamp(level, 0, CASTLE_TOP_LEVEL - 1)]) * world_cost_factor()));
 }
 
-int current_world_number() { return world_number; }
+int current_world_number() { return run_state.world_number; }
 
 // At start-up: the run begins in the world the command line asked for.
-void begin_run() { world_number = std::max(1, int(start_world_number)); }
+void begin_run() { run_state.world_number = std::max(1, int(start_world_number)); }
 
 // Before a world is made (the seed is the one it is made from).
 void note_world_start() {
-  world_seed = game_rnd_seed;
-  castle_health = CASTLE_BASE_HEALTH;
-  castle_fall_timer = -1;
-  world_objects_due = true;
-  debug("world %d begins at step %d", world_number, module_step);
+  run_state.world_seed = game_rnd_seed;
+  run_state.castle_health = CASTLE_BASE_HEALTH;
+  run_state.castle_fall_timer = -1;
+  run_state.world_objects_due = true;
+  debug("world %d begins at step %d", run_state.world_number, module_step);
   // The portal's spell stays behind with the old world.
   if (local_player && UsePortalSpell_list.count && local_player->hands[0] == UsePortalSpell_list[0])
     local_player->hands[0] = spell_grid[1][4];
@@ -176,7 +171,7 @@ void note_world_start() {
 void grow_castle() {
   CastleObject* c = the_castle();
   Player* p = local_player;
-  if (!c || !p || c->level >= CASTLE_TOP_LEVEL || castle_fall_timer >= 0) return;
+  if (!c || !p || c->level >= CASTLE_TOP_LEVEL || run_state.castle_fall_timer >= 0) return;
   int cost = castle_level_cost(c->level);
   if (!p->manaCheat && p->mana < cost) {
     visual_log("Not enough mana for castle level %d (%d)", c->level + 1, cost);
@@ -184,34 +179,34 @@ void grow_castle() {
   }
   if (!p->manaCheat) p->mana -= cost;
   c->level++;
-  castle_health += CASTLE_HEALTH_PER_LEVEL;
+  run_state.castle_health += CASTLE_HEALTH_PER_LEVEL;
   stamp_level(*c, c->level);
   call_fx_script("magic_hit_fx", c->pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 4);
   visual_log("Castle level %d", c->level);
-  debug("castle level %d reached in world %d at step %d", c->level, world_number, module_step);
+  debug("castle level %d reached in world %d at step %d", c->level, run_state.world_number, module_step);
   if (c->level >= CASTLE_TOP_LEVEL) open_portal(*c);
 }
 
 // Wyverns' fire on the castle; the player is told now and then how it stands.
 void hurt_castle(float amount) {
-  if (castle_fall_timer >= 0 || world_is_won() || !(amount > 0)) return;
-  castle_health = std::fmax(0.f, castle_health - amount);
-  static float told_at = -100;
-  if (anim_clock - told_at > 4.f || anim_clock < told_at) {
-    told_at = anim_clock;
-    visual_log("The castle is under attack: %d health left", int(std::ceil(castle_health)));
+  if (run_state.castle_fall_timer >= 0 || world_is_won() || !(amount > 0)) return;
+  run_state.castle_health = std::fmax(0.f, run_state.castle_health - amount);
+  float& told_at = run_state.castle_burn_told_at;
+  if (run_state.anim_clock - told_at > 4.f || run_state.anim_clock < told_at) {
+    told_at = run_state.anim_clock;
+    visual_log("The castle is under attack: %d health left", int(std::ceil(run_state.castle_health)));
   }
 }
 
 void meteor_near_castle(const vec4f& at) {
   CastleObject* c = the_castle();
-  if (!c || distance_xz(at, c->pos) > METEOR_CASTLE_REACH || castle_fall_timer >= 0 || world_is_won()) return;
-  castle_health = std::fmax(0.f, castle_health - METEOR_CASTLE_DAMAGE);
-  visual_log("Your meteor struck the castle! (%d health left)", int(std::ceil(castle_health)));
+  if (!c || distance_xz(at, c->pos) > METEOR_CASTLE_REACH || run_state.castle_fall_timer >= 0 || world_is_won()) return;
+  run_state.castle_health = std::fmax(0.f, run_state.castle_health - METEOR_CASTLE_DAMAGE);
+  visual_log("Your meteor struck the castle! (%d health left)", int(std::ceil(run_state.castle_health)));
   debug("the player's meteor struck the castle at step %d", module_step);
 }
 
-float castle_health_left() { return castle_health; }
+float castle_health_left() { return run_state.castle_health; }
 float castle_health_max() {
   CastleObject* c = the_castle();
   return CASTLE_BASE_HEALTH + CASTLE_HEALTH_PER_LEVEL * float(c ? c->level : 0);
@@ -219,30 +214,28 @@ float castle_health_max() {
 bool world_is_won() { return WorldPortal_list.count > 0; }
 
 namespace {
-float player_down_timer = -1;  // counts down while the fallen player waits
-
 // A player at no health falls, then starts again above the castle with
 // most of his mana and a moment in which nothing hurts him.
 void update_player_life(float dt) {
-  player_protection = std::fmax(0.f, player_protection - dt);
+  run_state.player_protection = std::fmax(0.f, run_state.player_protection - dt);
   Player* p = local_player;
   if (!p || p->parked || p->health > 0) {
-    player_down_timer = -1;
+    run_state.player_down_timer = -1;
     return;
   }
-  if (player_down_timer < 0) {
-    player_down_timer = RESPAWN_DELAY_S;
+  if (run_state.player_down_timer < 0) {
+    run_state.player_down_timer = RESPAWN_DELAY_S;
     visual_log("You have fallen");
     debug("the player has fallen at step %d", module_step);
   }
   p->pos.y -= PLAYER_FALL_SPEED * dt;
-  player_down_timer -= dt;
-  if (player_down_timer <= 0) {
+  run_state.player_down_timer -= dt;
+  if (run_state.player_down_timer <= 0) {
     p->health = 1;
     p->mana = int(float(p->mana) * RESPAWN_MANA_KEPT);
     p->parked = true;  // the next update places him above the castle
-    player_protection = RESPAWN_PROTECTION_S;
-    player_down_timer = -1;
+    run_state.player_protection = RESPAWN_PROTECTION_S;
+    run_state.player_down_timer = -1;
   }
 }
 }  // namespace
@@ -250,27 +243,27 @@ void update_player_life(float dt) {
 // Once a step, before the objects: the world's objects after generation,
 // the castle's repair and fall, and the restart the fall leads to.
 void update_world_progress(float dt) {
-  if (world_objects_due) {
-    world_objects_due = false;
+  if (run_state.world_objects_due) {
+    run_state.world_objects_due = false;
     generate_objects();
   }
   update_player_life(dt);
   CastleObject* c = the_castle();
   if (!c) return;
-  if (castle_fall_timer >= 0) {
-    castle_fall_timer -= dt;
-    if (castle_fall_timer < 0) {
-      castle_fall_timer = 0;  // stays fallen until the world is made again
-      debug("world %d starts again", world_number);
-      request_world_generation(world_seed);
+  if (run_state.castle_fall_timer >= 0) {
+    run_state.castle_fall_timer -= dt;
+    if (run_state.castle_fall_timer < 0) {
+      run_state.castle_fall_timer = 0;  // stays fallen until the world is made again
+      debug("world %d starts again", run_state.world_number);
+      request_world_generation(run_state.world_seed);
     }
     return;
   }
-  if (castle_health <= 0) {
+  if (run_state.castle_health <= 0) {
     castle_falls(*c);
     return;
   }
-  if (!wyvern_near_castle(*c)) castle_health = std::fmin(castle_health_max(), castle_health + CASTLE_REPAIR_PER_S * dt);
+  if (!wyvern_near_castle(*c)) run_state.castle_health = std::fmin(castle_health_max(), run_state.castle_health + CASTLE_REPAIR_PER_S * dt);
 }
 
 bool is_world_complete() {
@@ -283,7 +276,7 @@ float CastleObject::castleProgress() {
   int mana = local_player ? local_player->mana : 0;
   return std::clamp(float(mana) / float(castle_level_cost(level)), 0.f, 1.f);
 }
-float CastleObject::castleHealth() { return castle_health; }
+float CastleObject::castleHealth() { return run_state.castle_health; }
 float CastleObject::castleHealthMax() { return castle_health_max(); }
 
 void WorldPortal::update(float) {
@@ -307,10 +300,10 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
     visual_log("Aim at the portal");
     return false;
   }
-  world_number++;
-  uint64_t seed = next_world_seed(world_seed, world_number);
-  visual_log("World %d", world_number);
-  debug("through the portal to world %d (seed %llu) at step %d", world_number, (unsigned long long)seed, module_step);
+  run_state.world_number++;
+  uint64_t seed = next_world_seed(run_state.world_seed, run_state.world_number);
+  visual_log("World %d", run_state.world_number);
+  debug("through the portal to world %d (seed %llu) at step %d", run_state.world_number, (unsigned long long)seed, module_step);
   request_world_generation(seed);
   return true;
 }

@@ -13,8 +13,6 @@
 #include "tuning.h"
 #include "object_registry.h"
 
-float anim_clock = 0;
-
 namespace {
 // Placement of a mesh looking along `fwd` (its +z) with y up, uniformly scaled.
 Matrix44 placement(const vec4f& pos, const vec4f& fwd, float scale) {
@@ -45,9 +43,9 @@ void queue_simple(SimpleInstRender& r, const Matrix44& tm, uint32_t tint, float 
 // turned toward the player.
 Matrix44 gatherer_body_tm(const ManaGatherer& g, float& breath) {
   float phase = g.pos.x * 0.7f + g.pos.z * 0.3f;
-  breath = 0.5f + 0.5f * std::sin(anim_clock * 1.7f + phase);
+  breath = 0.5f + 0.5f * std::sin(run_state.anim_clock * 1.7f + phase);
   vec4f p = g.pos;
-  p.y += 1.2f + 0.15f * std::sin(anim_clock * 2.3f + phase);
+  p.y += 1.2f + 0.15f * std::sin(run_state.anim_clock * 2.3f + phase);
   vec4f look = local_player ? vec4f(local_player->pos.x - g.pos.x, 0, local_player->pos.z - g.pos.z, 0)
                             : facing_of(g.pos);
   return placement(p, look, 1.f);
@@ -60,7 +58,7 @@ void wyvern_chain(const WyvernMonster& w, vec4f* pts, vec4f& fwd, vec4f& side) {
   fwd = l > 1e-4f ? vec4f(w.vel.x / l, 0, w.vel.z / l, 0) : vec4f(0, 0, 1, 0);
   side = vec4f(fwd.z, 0, -fwd.x, 0);
   for (int k = 0; k < WYVERN_LINKS; k++) {
-    float sway = std::sin(anim_clock * 3.0f - float(k) * 0.9f) * 0.25f * float(k) / WYVERN_LINKS;
+    float sway = std::sin(run_state.anim_clock * 3.0f - float(k) * 0.9f) * 0.25f * float(k) / WYVERN_LINKS;
     float back = 0.35f + float(k) * 0.55f;
     // Each wing beat sends a wave down the body.
     float beat = 0.12f * std::sin(w.flap - float(k) * 0.8f);
@@ -105,7 +103,7 @@ static void render_ruin(const ManaGatherer& g) {
   vec4f at(g.pos.x, g.pos.y + 0.1f + 0.4f * grown, g.pos.z, 1);
   MorphInstRecord rec;
   make_simple_inst(rec.simple, placement(at, facing_of(g.pos), 0.45f + 0.3f * grown), D3dColor(0xFF5A4638u),
-                   0.2f + 0.6f * grown * (0.75f + 0.25f * std::sin(anim_clock * 4.f)));
+                   0.2f + 0.6f * grown * (0.75f + 0.25f * std::sin(run_state.anim_clock * 4.f)));
   rec.morph = 0xFF000000u;
   std::memcpy(gatherer_body_inst.append(int(sizeof(rec))), &rec, sizeof(rec));
 }

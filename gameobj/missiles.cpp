@@ -74,7 +74,7 @@ vec4f side_of(const vec4f& vel) {
 // Health falls (never below none) and the screen flashes red, so that the
 // player sees the hit whatever he looks at.
 void hurt_player(Player& p, float amount, bool flash) {
-  if (!(amount > 0) || player_protection > 0) return;
+  if (!(amount > 0) || run_state.player_protection > 0) return;
   p.health = std::fmax(0.f, p.health - amount);
   if (flash) cur_frame_color = vec4f(0.9f, 0.08f, 0.04f, std::fmin(0.6f, 0.25f + amount));
 }

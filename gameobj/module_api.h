@@ -9,6 +9,7 @@
 #include "objects/gameobj_exports.h"
 #include "objects/module_contract.h"
 #include "objects/proximity.h"
+#include "objects/run_state.h"
 #include "objects/spell_grid.h"
 #include "objects/game_view.h"
 

@@ -52,5 +52,5 @@ void publish_game_view(float dt) {
   v.worldNumber = current_world_number();
   put(v.attackerPos, attacker);
   v.sinceAttacked = since_attacked;
-  v.playerProtected = player_protection > 0;
+  v.playerProtected = run_state.player_protection > 0;
 }

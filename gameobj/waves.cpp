@@ -27,35 +27,35 @@ int wave_size(int n, int world) { return 1 + n / 2 + (world - 1); }
 int alive_cap(int world) { return ALIVE_BASE + ALIVE_PER_WORLD * world; }
 
 void announce_wave() {
-  WaveClock& w = wave_clock;
-  w.bearing = frnd() * TURN;
-  w.announced = true;
+  RunState& r = run_state;
+  r.wave_bearing = frnd() * TURN;
+  r.wave_announced = true;
   int world = current_world_number();
-  visual_log("Wyverns from the %s!", compass_name(w.bearing));
-  debug("wave %d of %d wyverns announced from the %s at step %d", w.sent + 1, wave_size(w.sent, world),
-        compass_name(w.bearing), module_step);
+  visual_log("Wyverns from the %s!", compass_name(r.wave_bearing));
+  debug("wave %d of %d wyverns announced from the %s at step %d", r.waves_sent + 1, wave_size(r.waves_sent, world),
+        compass_name(r.wave_bearing), module_step);
 }
 
 void start_wave() {
-  WaveClock& w = wave_clock;
+  RunState& r = run_state;
   int world = current_world_number();
-  w.toArrive = wave_size(w.sent, world);
-  w.arrivalWait = 0;
-  w.sent++;
-  w.announced = false;
-  w.untilNext = wave_interval(world);
+  r.wave_to_arrive = wave_size(r.waves_sent, world);
+  r.wave_arrival_wait = 0;
+  r.waves_sent++;
+  r.wave_announced = false;
+  r.wave_until_next = wave_interval(world);
 }
 
 // One wyvern of the current wave comes in at the rim on the wave's side,
 // a little apart from the others.
 void bring_in_wyvern(const CastleObject& castle) {
-  WaveClock& w = wave_clock;
-  float a = w.bearing + (frnd() - 0.5f) * 2.f * WAVE_SPREAD;
+  RunState& r = run_state;
+  float a = r.wave_bearing + (frnd() - 0.5f) * 2.f * WAVE_SPREAD;
   float x = wrap_coord(castle.pos.x + std::sin(a) * RIM_DISTANCE);
   float z = wrap_coord(castle.pos.z + std::cos(a) * RIM_DISTANCE);
   spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
-  w.toArrive--;
-  w.arrivalWait = WAVE_ARRIVAL_GAP_S;
+  r.wave_to_arrive--;
+  r.wave_arrival_wait = WAVE_ARRIVAL_GAP_S;
 }
 }  // namespace
 
@@ -68,8 +68,12 @@ const char* compass_name(float bearing) {
 
 // At the start of a world (and again when it starts over).
 void reset_monster_spawning() {
-  wave_clock = WaveClock{};
-  wave_clock.untilNext = calm_seconds(current_world_number());
+  RunState& r = run_state;
+  r.waves_sent = 0;
+  r.wave_announced = false;
+  r.wave_to_arrive = 0;
+  r.wave_arrival_wait = 0;
+  r.wave_until_next = calm_seconds(current_world_number());
   monster_spawn_delay = wave_interval(current_world_number());
 }
 
@@ -79,12 +83,13 @@ void spawn_monsters(float dt) {
   CastleObject* castle = the_castle();
   Player* p = local_player;
   if (!monster_spawn_enabled || !p || !castle || world_is_won()) return;
-  WaveClock& w = wave_clock;
-  if (w.toArrive > 0) {
-    w.arrivalWait -= dt;
-    if (w.arrivalWait <= 0 && WyvernMonster_list.count < alive_cap(current_world_number())) bring_in_wyvern(*castle);
+  RunState& r = run_state;
+  if (r.wave_to_arrive > 0) {
+    r.wave_arrival_wait -= dt;
+    if (r.wave_arrival_wait <= 0 && WyvernMonster_list.count < alive_cap(current_world_number()))
+      bring_in_wyvern(*castle);
   }
-  w.untilNext -= dt;
-  if (!w.announced && w.untilNext <= WAVE_WARNING_S) announce_wave();
-  if (w.untilNext <= 0) start_wave();
+  r.wave_until_next -= dt;
+  if (!r.wave_announced && r.wave_until_next <= WAVE_WARNING_S) announce_wave();
+  if (r.wave_until_next <= 0) start_wave();
 }

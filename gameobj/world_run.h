@@ -12,20 +12,6 @@ void send_mana_ball(const vec4f& from, int amount);
 // The step update_gameobj was last called with, for the log.
 inline int module_step = 0;
 
-// The waves of a world: the calm before the first, then one every interval,
-// each announced ahead with the side it comes from.
-struct WaveClock {
-  float untilNext = 0;    // seconds until the next wave arrives
-  int sent = 0;           // waves that have arrived this world
-  bool announced = false; // the next wave's warning has been given
-  float bearing = 0;      // where the next (or current) wave comes from: 0 north (+z), pi/2 east (+x)
-  int toArrive = 0;       // wyverns of the current wave still to come in
-  float arrivalWait = 0;  // seconds until the next of them
-};
-inline WaveClock wave_clock;
-// Seconds the respawned player has left in which nothing hurts him.
-inline float player_protection = 0;
-
 int current_world_number();
 void begin_run();
 int castle_level_cost(int level);

@@ -117,9 +117,9 @@ float floor_ahead(const vec4f& pos, const vec4f& vel) {
 // tell how long the calm lasted.
 void set_gatherer_on_fire(const WyvernMonster& w, ManaGatherer& g) {
   g.burning = GATHERER_FIRE_S;
-  static float told_at = -100;
-  if (anim_clock - told_at > 3.f || anim_clock < told_at) {
-    told_at = anim_clock;
+  float& told_at = run_state.gatherer_fire_told_at;
+  if (run_state.anim_clock - told_at > 3.f || run_state.anim_clock < told_at) {
+    told_at = run_state.anim_clock;
     visual_log("A gatherer is burning! Put it out with a waterball");
   }
   vec4f eye = local_player ? local_player->eye() : vec4f(0, 0, 0, 1);
