@@ -114,7 +114,7 @@ void run_automated_casts() {
 
 // The visual log shows what just happened ("Not enough mana"): it is cleared
 // once nothing new has been logged for a few seconds.
-constexpr float VISUAL_LOG_SHOWN_SECONDS = 3;
+constexpr float VISUAL_LOG_SHOWN_SECONDS = 5;
 void expire_visual_log(float dt) {
   static size_t lines_seen = 0;
   static float quiet = 0;

@@ -33,7 +33,7 @@ struct GameLoopHost : MainLoopHost {
   // -frame-steps steps: as fast as frames draw, at any ratio of frames to
   // steps, and the same steps whatever the ratio.
   int64_t replay_clock = 0;
-  const bool on_replay_clock = replaying_input();  // kept to the end, the last frame included
+  const bool on_replay_clock = input_on_own_clock();  // kept to the end, the last frame included
   int64_t replayFrameTicks() const {
     double t = double(update_step_ticks) * double(automation.frame_steps);
     return t < 1 ? 1 : int64_t(t);
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   if (automation.has_seed) game_rnd_seed = automation.seed;
   if (!start_input_session()) return 1;
   // A replay catches up as many steps between two frames as it asks for.
-  if (replaying_input())
+  if (input_on_own_clock())
     set_update_rate(SIM_STEPS_PER_SECOND, std::max(SIM_MAX_CATCHUP_STEPS, int(std::ceil(automation.frame_steps))));
   set_fatal_shutdown_hook(shutdown_game);
   if (!create_main_window()) return 1;

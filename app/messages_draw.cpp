@@ -1,4 +1,6 @@
 // Drawing the on-screen error band and the visual log in the text pass.
+#include <algorithm>
+
 #include "platform/globals.h"
 #include "platform/messages.h"
 #include "app/messages_draw.h"
@@ -14,14 +16,23 @@ void draw_error_message() {
   pop_text_style();
 }
 
+// Scale 2 from 720 lines up; a small window gets scale 1 and fewer lines, so
+// that the log never covers the middle of the screen.
 void draw_visual_log() {
   const auto& lines = get_visual_log();
   if (lines.empty()) return;
   push_text_style();
-  set_text_scale(2);
+  int scale = d3d_ht >= 720 ? 2 : 1;
+  set_text_scale(scale);
   int cell = get_font_cell_size();
-  int n = int(lines.size());
-  for (int i = 0; i < n; i++)
-    draw_text(lines[i].text, -1, 2 * cell, (n - i) * 2 * cell, -1, -1, D3dColor(0xFFFFFFFF));
+  int line_h = cell * scale;
+  int shown = std::max(1, std::min(int(lines.size()), d3d_ht / 3 / std::max(1, line_h)));
+  int first = int(lines.size()) - shown;
+  for (int i = first; i < int(lines.size()); i++) {
+    int y = (int(lines.size()) - i) * line_h;
+    // A dark edge keeps the words readable over snow and sky.
+    draw_text(lines[i].text, -1, 2 * cell + 1, y - 1, -1, -1, D3dColor(0xC0000000));
+    draw_text(lines[i].text, -1, 2 * cell, y, -1, -1, D3dColor(0xFFFFFFFF));
+  }
   pop_text_style();
 }

@@ -93,6 +93,7 @@ bool start_input_session() {
 }
 
 bool replaying_input() { return replay_active; }
+bool input_on_own_clock() { return replay_active || automation.bot; }
 
 void input_session_before_step() {
   if (automation.bot && !replay_active) bot_play_step();

@@ -161,6 +161,8 @@ void note_world_start() {
   run_state.castle_fall_timer = -1;
   run_state.world_objects_due = true;
   debug("world %d begins at step %d", run_state.world_number, module_step);
+  visual_log("World %d: gather mana and raise your castle.", run_state.world_number);
+  visual_log("Hold Ctrl and put Castle in a hand.");
   // The portal's spell stays behind with the old world.
   if (local_player && UsePortalSpell_list.count && local_player->hands[0] == UsePortalSpell_list[0])
     local_player->hands[0] = spell_grid[1][4];
@@ -302,7 +304,6 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
   }
   run_state.world_number++;
   uint64_t seed = next_world_seed(run_state.world_seed, run_state.world_number);
-  visual_log("World %d", run_state.world_number);
   debug("through the portal to world %d (seed %llu) at step %d", run_state.world_number, (unsigned long long)seed, module_step);
   request_world_generation(seed);
   return true;

@@ -49,6 +49,9 @@ void Player::update(float dt) {
 
 void Player::onWorldGenerate() {
   note_world_start();
+  // A player who fell as the world ended starts the new one whole.
+  if (health <= 0) health = 1;
+  run_state.player_down_timer = -1;
   reset_monster_spawning();
   parked = true;
   vel = vec4f(0, 0, 0, 0);

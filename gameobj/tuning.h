@@ -66,7 +66,7 @@ inline constexpr float CASTLE_COST_PER_WORLD = 0.25f; // each later world's leve
 inline constexpr float CASTLE_BASE_HEALTH = 100.f;
 inline constexpr float CASTLE_HEALTH_PER_LEVEL = 50.f;
 inline constexpr float CASTLE_REPAIR_PER_S = 1.f;     // while no wyvern is near
-inline constexpr float CASTLE_THREAT_RANGE = 24.f;    // no repair while a wyvern is this close
+inline constexpr float CASTLE_THREAT_RANGE = 14.f;    // no repair while a wyvern is this close
 inline constexpr float CASTLE_FALL_S = 3.f;           // it crumbles this long before the world restarts
 inline constexpr float CASTLE_CRUMBLE_DEPTH = 4.f;    // its buildings sink this far
 inline constexpr float PORTAL_HOVER = 16.f;           // above the castle
@@ -102,7 +102,7 @@ inline constexpr float WYVERN_NOTICE_PLAYER = 8.f;    // turns on a player this 
 inline constexpr int WYVERN_MAX_CHASERS = 2;          // at most this many chase the player
 inline constexpr float BREATH_RANGE = 9.f;
 inline constexpr float BREATH_S = 1.5f, BREATH_PAUSE_S = 1.f;
-inline constexpr float BREATH_CASTLE_PER_S = 20.f;    // castle health
+inline constexpr float BREATH_CASTLE_PER_S = 1.5f;    // castle health
 inline constexpr float BREATH_PLAYER_PER_S = 0.06f;   // of full health
 inline constexpr float DROWN_DEPTH = 1.f;
 inline constexpr float FLEE_GONE_DISTANCE = 90.f;     // a fleeing wyvern this far from the castle is gone

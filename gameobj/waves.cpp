@@ -54,6 +54,8 @@ void bring_in_wyvern(const CastleObject& castle) {
   float x = wrap_coord(castle.pos.x + std::sin(a) * RIM_DISTANCE);
   float z = wrap_coord(castle.pos.z + std::cos(a) * RIM_DISTANCE);
   spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
+  if (r.wave_to_arrive == wave_size(r.waves_sent - 1, current_world_number()))
+    visual_log("The wyverns are here, from the %s", compass_name(r.wave_bearing));
   r.wave_to_arrive--;
   r.wave_arrival_wait = WAVE_ARRIVAL_GAP_S;
 }

@@ -67,7 +67,7 @@ Target choose_target(const WyvernMonster& w) {
   }
   if (player_can_be_hunted()) {
     Player* p = local_player;
-    bool near = distance_xz(w.pos, p->pos) < WYVERN_NOTICE_PLAYER;
+    bool near = length_xyz(wrapped_delta(w.pos, p->pos)) < WYVERN_NOTICE_PLAYER;
     if ((near || w.provoked > 0) && (w.chasing || chasers_besides(w) < WYVERN_MAX_CHASERS)) {
       t.kind = Prey::PLAYER, t.pos = p->pos;
       return t;

@@ -9,9 +9,9 @@
 
 // Returns the exit code (-1 when the process did not exit normally).
 inline int run_game_process(const std::string& config_dir, const std::string& args, const std::string& env,
-                            std::string& output) {
+                            std::string& output, int timeout_s = 120) {
   std::string cmd = "env XDG_CONFIG_HOME='" + config_dir + "' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen " + env +
-                    " timeout 120 '" GAME_BINARY "' -360 " + args + " 2>&1";
+                    " timeout " + std::to_string(timeout_s) + " '" GAME_BINARY "' -360 " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return -1;
   char buf[4096];
