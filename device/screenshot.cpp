@@ -22,6 +22,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/tga.h"
+#include "platform/user_dirs.h"
 #include "device/d3d_internal.h"
 
 namespace {
@@ -120,6 +121,13 @@ bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int
   return ok || fail(why, std::strerror(err ? err : EIO));
 }
 
+namespace {
+// Writes the PNG to `full`; false with the reason in `why`.
+bool save_png_file(const std::string& full, const uint8_t* pixels, int w, int h, int pitch, std::string& why) {
+  return write_bgra_png(full.c_str(), pixels, w, h, pitch, &why);
+}
+}  // namespace
+
 void take_screenshot() {
   int64_t start = get_ref_time();
   debug("screenshot...");
@@ -135,12 +143,14 @@ void take_screenshot() {
     std::snprintf(name, sizeof(name), "shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", unsigned(tm.tm_year + 1900),
                   unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday), unsigned(tm.tm_hour), unsigned(tm.tm_min),
                   unsigned(tm.tm_sec));
-  TempString full = make_full_path(name);
-  std::string why;
-  bool ok = write_bgra_png(full.c_str(), pixels, w, h, pitch, &why);
+  std::string full, why;
+  bool ok = prepare_writable_path(WriteArea::Data, name, full, &why) && save_png_file(full, pixels, w, h, pitch, why);
   release_capture();
+  // Beside the program the short name says enough; elsewhere the player
+  // needs to know which folder to look in.
+  const char* shown = program_dir_writable() ? name : full.c_str();
   if (ok)
-    debug("screenshot captured to '%s' in %d ms", name, get_time_msec(get_ref_time() - start));
+    debug("screenshot captured to '%s' in %d ms", shown, get_time_msec(get_ref_time() - start));
   else
     report_failed_save(full.c_str(), why);
 }
@@ -148,10 +158,13 @@ void take_screenshot() {
 bool save_backbuffer_png(const char* path) {
   if (!path) return false;
   std::vector<uint8_t> px;
-  TempString full = make_full_path(path);
-  std::string why = "no frame has been drawn";
-  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px) ||
-      !write_bgra_png(full.c_str(), px.data(), dev.bbW, dev.bbH, dev.bbW * 4, &why)) {
+  std::string full, why;
+  if (!prepare_writable_path(WriteArea::Data, path, full, &why)) {
+    report_failed_save(full.c_str(), why);
+    return false;
+  }
+  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px)) why = "the frame could not be read back";
+  if (!why.empty() || !save_png_file(full, px.data(), dev.bbW, dev.bbH, dev.bbW * 4, why)) {
     report_failed_save(full.c_str(), why);
     return false;
   }
