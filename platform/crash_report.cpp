@@ -18,6 +18,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/user_dirs.h"
+
 
 namespace {
 constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
@@ -249,19 +251,9 @@ void on_fatal_signal(int sig, siginfo_t* info, void* context) {
   raise(sig);
 }
 
-std::string home_dir() {
-  const char* home = std::getenv("HOME");
-  return home && home[0] ? home : "";
-}
 }  // namespace
 
-std::string crash_report_dir() {
-  const char* v = std::getenv("XDG_DATA_HOME");
-  // The XDG rule: the variable counts only when it holds an absolute path.
-  std::string base = v && v[0] == '/' ? std::string(v) : home_dir() + "/.local/share";
-  if (base.empty() || base.back() != '/') base += '/';
-  return base + "Mirevast Games/Tolvane/";
-}
+std::string crash_report_dir() { return user_data_dir(); }
 
 void install_crash_handler() {
   std::string dir = crash_report_dir();
