@@ -14,10 +14,23 @@ idle_steps=${IDLE_STEPS:-6000}
 bot_steps=${BOT_STEPS:-12000}
 logs=${BALANCE_LOGS:-$(mktemp -d)}
 
-run() {  # seed world bot? steps -> log file name
+# Headless where the game offers it; otherwise a small low-quality window
+# (a display is needed) on the run's own clock, 200 steps a frame. The idle
+# player is then a replay of a record with no input.
+if "$game" -help | grep -q -- -headless; then mode="-headless"; else mode="-360 -gfx-low -frame-steps 200"; fi
+
+run() {  # seed world bot|idle steps -> log file name
   log="$logs/seed$1-w$2-$3.log"
-  if [ "$3" = bot ]; then extra=-bot; else extra=; fi
-  TOLVANE_NO_MSGBOX=1 "$game" -headless -seed "$1" -world "$2" -steps "$4" $extra >"$log" 2>&1
+  if [ "$3" = bot ]; then
+    TOLVANE_NO_MSGBOX=1 "$game" $mode -seed "$1" -world "$2" -steps "$4" -bot >"$log" 2>&1
+  elif [ "$mode" = "-headless" ]; then
+    TOLVANE_NO_MSGBOX=1 "$game" $mode -seed "$1" -world "$2" -steps "$4" >"$log" 2>&1
+  else
+    rec="$logs/idle$1-w$2.txt"
+    { printf 'tolvane-input 1\nseed %s\ndev 0\nmana_cheat 0\nworld %s\nsteps\n' "$1" "$2"
+      yes 's 0 -0.52 0 320 180 1 0 -' | head -n "$4"; } >"$rec"
+    TOLVANE_NO_MSGBOX=1 "$game" $mode -replay "$rec" >"$log" 2>&1
+  fi
   echo "$log"
 }
 
