@@ -108,11 +108,8 @@ bool start_input_session() {
 }
 
 bool replaying_input() { return replay_active; }
-<<<<<<< HEAD
 bool input_on_own_clock() { return replay_active || automation.bot; }
-=======
 bool input_session_failed() { return record_failed; }
->>>>>>> main
 
 void input_session_before_step() {
   if (automation.bot && !replay_active) bot_play_step();

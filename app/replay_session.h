@@ -16,15 +16,12 @@ bool input_session_after_step(bool run_ends);
 // Closes the record; logs when it could not be written completely.
 void end_input_session();
 bool replaying_input();
-<<<<<<< HEAD
 // Replays and bot runs need no person at the keys: they run on their own
 // clock, -frame-steps steps a drawn frame, as fast as frames draw.
 bool input_on_own_clock();
-=======
 // Whether the record could not be written completely (the run then exits
 // with a non-zero code).
 bool input_session_failed();
->>>>>>> main
 
 // FNV-1a over the land heights, the surface, the water and every object's
 // name and position.
