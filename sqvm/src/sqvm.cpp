@@ -192,7 +192,7 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
     RaiseError("stack overflow");
     return false;
   }
-  GrowStack(base + p->_stacksize + 8);
+  if (base + p->_stacksize + 8 > (SQInteger)_stack.size()) GrowStack(base + p->_stacksize + 8);
   if (nargs != nparams) {
     if (nargs < nparams) {
       if (nargs < nparams - ndef) {  // the counts include 'this'
@@ -225,7 +225,9 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
     g_gencreated = true;
     return false;
   }
-  SQCallFrame f;
+  // Built in place: a frame made aside and moved in costs a reference
+  // count round trip on the closure for every call.
+  SQCallFrame &f = _frames.emplace_back();
   f.closure = SQObjectPtr(c);
   f.ip = p->_code.data();
   f.base = base;
@@ -233,9 +235,6 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
   f.prevstackbase = _stackbase;
   f.target = target;
   f.root = root;
-  _frames.push_back(std::move(f));
-  if (_top < base + p->_stacksize) _top = base + p->_stacksize;
-  else _top = base + p->_stacksize > _top ? base + p->_stacksize : _top;
   _top = base + p->_stacksize;
   return true;
 }
@@ -1417,10 +1416,27 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       }
       case OP_CALL: {
         SAVE();
-        SQObjectPtr fn = stk[i.a];
         SQInteger nargs = i.b;
         SQInteger base = ci->base + i.a + 1;
         SQInteger target = i.c == NO_TARGET ? -1 : ci->base + i.c;
+        if (stk[i.a]._type == OT_CLOSURE) {
+          // The common case without a copy of the callee: its slot lies
+          // below the arguments, so it holds the closure until the new
+          // frame takes its own reference.
+          if (!StartCall(_closure(stk[i.a]), target, nargs, base, false)) {
+            RELOAD();
+            if (g_gencreated) {
+              if (target >= 0) _stack[target] = std::move(_suspendvalue);
+              _suspendvalue.Null();
+              continue;
+            }
+            THROW();
+          }
+          ENTER_FRAME();
+          WATCHDOG();  // recursion without loops
+          continue;
+        }
+        SQObjectPtr fn = stk[i.a];
       dispatch_call:
         switch (fn._type) {
           case OT_CLOSURE: {
@@ -1499,7 +1515,12 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       }
       case OP_RETURN: {
         SQObjectPtr res;
-        if (i.x) res = stk[i.a];
+        // The frame's slots are cleared on the way out, so the result can be
+        // moved out of its slot, unless an open outer is still to read it.
+        if (i.x) {
+          if (_openouters) res = stk[i.a];
+          else res = std::move(stk[i.a]);
+        }
         bool root = ci->root;
         SQInteger target = ci->target;
         if (ci->generator) ci->generator->_state = SQGenerator::eDead;
