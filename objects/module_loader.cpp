@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "objects/module_host.h"
+#include "audio/sound.h"
 #include "objects/object_lists.h"
 
 GameobjEntryPoints gameobj_entry = {};
@@ -90,6 +91,8 @@ void link_gameobj_module(void* lib) {
     if (!bound[i]) fatal("no \"%s\" function in gameobj.so", gameobj_entry_names[i]);
   }
   relink_live_objects(vtables);
+  // The swapped-in code decides again what its objects sound like.
+  stop_sound_loops(nullptr);
   std::memcpy(gameobj_class_vtables, vtables, sizeof(gameobj_class_vtables));
   std::memcpy(entry_slots(), bound, sizeof(bound));
   remember_layouts(lib);
