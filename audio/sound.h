@@ -23,7 +23,7 @@ constexpr int SOUND_OUTPUT_RATE = 48000;  // Hz, of the captured mix
 constexpr const char* SOUND_FOLDER = "sounds";
 
 // Distance attenuation, world units: full level within REF, then falling as
-// REF / distance, no further fall beyond MAX.
+// REF / distance; beyond MAX a sound is not played at all.
 constexpr float SOUND_REF_DISTANCE = 10.f;
 constexpr float SOUND_MAX_DISTANCE = 300.f;
 // Quieter than this (about -50 dB) a request is not worth a voice.

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "audio/sound.h"
+#include "audio/output_limiter.h"
 #include "audio/sound_bank.h"
 #include "audio/voice_pool.h"
 #include "audio/wav_writer.h"
@@ -39,6 +40,7 @@ double frames_owed = 0;
 std::vector<float> mix;
 std::vector<int16_t> step_pcm;
 WavWriter capture;
+OutputLimiter limiter;
 
 // The master volume scales the whole mix below full scale, so that a crowd
 // of loud voices meets the device's limiter as seldom as possible.
@@ -87,7 +89,7 @@ void give_up(const char* why) {
   device = nullptr;
 }
 
-// Float mix to 16-bit; the limiter keeps it within full scale, the clamp
+// Float mix to 16-bit; the limiter keeps it under full scale, the clamp
 // only guards against rounding.
 void to_pcm(const std::vector<float>& in, std::vector<int16_t>& out) {
   out.resize(in.size());
@@ -103,6 +105,7 @@ void render_step(float seconds) {
   frames_owed -= frames;
   mix.assign(size_t(frames) * 2, 0.f);
   if (frames > 0) render_samples(device, mix.data(), frames);
+  limiter.process(mix.data(), size_t(frames), SOUND_OUTPUT_RATE);
   to_pcm(mix, step_pcm);
   if (capture.isOpen() && !capture.write(step_pcm.data(), step_pcm.size())) {
     debug("sound: can't write the capture file; capture stopped");
@@ -124,6 +127,7 @@ bool audio_start(const AudioOutput& out) {
     return false;
   }
   frames_owed = 0;
+  limiter = OutputLimiter();
   if (!out.capture_file.empty()) {
     if (capture.open(out.capture_file, SOUND_OUTPUT_RATE, 2))
       debug("sound: capturing the mix to '%s'", out.capture_file.c_str());

@@ -32,13 +32,14 @@ bool created = false;
 
 float clamp01(float v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
 
-// The inverse-distance-clamped law the sources are given, as heard here.
+// The inverse-distance law the sources are given, as heard here; beyond
+// SOUND_MAX_DISTANCE a sound is culled (nothing, not the law's floor).
 float attenuation(const vec4f& pos, bool relative) {
   if (relative) return 1;
   float dx = pos.x - listener.x, dy = pos.y - listener.y, dz = pos.z - listener.z;
   float d = std::sqrt(dx * dx + dy * dy + dz * dz);
-  d = std::clamp(d, SOUND_REF_DISTANCE, SOUND_MAX_DISTANCE);
-  return SOUND_REF_DISTANCE / d;
+  if (!(d <= SOUND_MAX_DISTANCE)) return 0;
+  return SOUND_REF_DISTANCE / std::max(d, SOUND_REF_DISTANCE);
 }
 
 bool playing(const Voice& v) {
@@ -73,7 +74,7 @@ void placeSource(ALuint s, const vec4f& pos, bool relative) {
   }
 }
 
-// A free voice, else the quietest of no higher priority when it is quieter
+// A free voice, else the quietest of no higher priority when it is no louder
 // than the request; null when the request must give way.
 Voice* pickVoice(float requestHeard, SoundPriority prio) {
   Voice* quietest = nullptr;
@@ -87,7 +88,7 @@ Voice* pickVoice(float requestHeard, SoundPriority prio) {
     float h = heard(v);
     if (!quietest || h < q) quietest = &v, q = h;
   }
-  if (!quietest || q >= requestHeard) return nullptr;
+  if (!quietest || q > requestHeard) return nullptr;
   stopVoice(*quietest);
   return quietest;
 }

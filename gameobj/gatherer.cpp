@@ -147,7 +147,7 @@ void ManaGatherer::update(float dt) {
       }
     }
   }
-  play_object_loop(this, "gatherer_hum_loop", pos, 0.5f, 1);
+  play_object_loop(this, "gatherer_hum_loop", pos, 0.15f, 1);
   gathered += dt / GATHER_SECONDS_PER_MANA * (near_stone(pos) ? 2.f : 1.f);
   sendWait -= dt;
   if (sendWait <= 0) {

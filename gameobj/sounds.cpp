@@ -7,7 +7,7 @@
 #include "world_run.h"
 
 namespace {
-constexpr float CAST_GAIN = 0.7f;
+constexpr float CAST_GAIN = 0.9f;
 // Pain is voiced at most once in this many steps (0.6 s), not every step of a burn.
 constexpr int HURT_SOUND_INTERVAL_STEPS = 12;
 

@@ -3,8 +3,8 @@
 // the launcher and the game's options: four volumes 0..100 and a switch.
 //   "sound_master_volume"=dword:00000050    ; 0..100, scales everything
 //   "sound_effects_volume"=dword:00000064   ; spells, creatures, interface
-//   "sound_ambience_volume"=dword:00000046  ; wind and surf
-//   "sound_music_volume"=dword:00000032     ; the music bed
+//   "sound_ambience_volume"=dword:00000032  ; wind and surf
+//   "sound_music_volume"=dword:00000023     ; the music bed
 //   "sound_enabled"=dword:00000001          ; 0 mutes the game
 
 constexpr const char* SOUND_SETTING_MASTER = "sound_master_volume";
@@ -16,8 +16,8 @@ constexpr const char* SOUND_SETTING_ENABLED = "sound_enabled";
 struct SoundVolumes {
   int master = 80;
   int effects = 100;
-  int ambience = 70;
-  int music = 50;
+  int ambience = 50;
+  int music = 35;
   bool enabled = true;
 };
 
