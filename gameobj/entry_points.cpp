@@ -120,7 +120,7 @@ void init_gameobj() {
 void update_gameobj(int step, float dt) {
   module_step = step;
   free_deleted_objects();
-  anim_clock += dt;
+  run_state.anim_clock += dt;
   update_world_progress(dt);
   spawn_monsters(dt);
   for_each_object(GameObj_list, [dt](GameObj* obj) { obj->update(dt); });

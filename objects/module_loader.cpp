@@ -10,6 +10,7 @@
 #include "objects/module_host.h"
 #include "audio/sound.h"
 #include "objects/object_lists.h"
+#include "objects/run_state.h"
 
 GameobjEntryPoints gameobj_entry = {};
 void* gameobj_class_vtables[GAMEOBJ_CLASS_COUNT] = {};
@@ -74,6 +75,14 @@ void remember_layouts(void* lib) {
   }
   known_layout_count = count < GAMEOBJ_CLASS_COUNT ? count : GAMEOBJ_CLASS_COUNT;
 }
+
+// The size of the run state the module was built with, or -1 when it does
+// not say (modules that keep no run state).
+int module_run_state_size(void* lib) {
+  auto by_name = reinterpret_cast<GetGameobjFuncByName>(get_library_proc(lib, GET_GAMEOBJ_FUNC_BY_NAME));
+  auto* layout = by_name ? static_cast<const GameobjClassLayout*>(by_name(GAMEOBJ_RUN_STATE_LAYOUT)) : nullptr;
+  return layout ? layout->size : -1;
+}
 }  // namespace
 
 void link_gameobj_module(void* lib) {
@@ -83,6 +92,10 @@ void link_gameobj_module(void* lib) {
   int count = 0;
   void* const* vtables = vtables_of(&count);
   if (count != GAMEOBJ_CLASS_COUNT || !vtables) fatal("gameobj classes changed, need restart");
+  int run_state_size = module_run_state_size(lib);
+  if (run_state_size >= 0 && run_state_size != int(sizeof(RunState)))
+    fatal("gameobj.so was built for a run state of %d bytes, the game has %d: rebuild both", run_state_size,
+          int(sizeof(RunState)));
   // Bound only once everything checked out, so that a failure on the way
   // never leaves the shutdown calling into a half-linked module.
   void* bound[GAMEOBJ_ENTRY_COUNT];
@@ -125,15 +138,22 @@ void load_gameobj_module() {
   scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
 }
 
+// The run ends with the module: a later load starts a new one.
 void shutdown_gameobj_module() {
   unload_gameobj_module();
   clear_rebuild_sources();
+  reset_run_state();
 }
 
 // Re-linking keeps each object's bytes where they are, so a rebuilt module is
 // only safe while every class keeps its size.
 LayoutMismatch compare_class_layouts(void* new_lib) {
   LayoutMismatch m;
+  int run_state_size = module_run_state_size(new_lib);
+  if (run_state_size >= 0 && run_state_size != int(sizeof(RunState))) {
+    std::snprintf(m.text, sizeof(m.text), "RunState (%d -> %d bytes)", int(sizeof(RunState)), run_state_size);
+    return m;
+  }
   int count = 0;
   const GameobjClassLayout* layouts = module_layouts(new_lib, count);
   if (!layouts || count != known_layout_count) return m;

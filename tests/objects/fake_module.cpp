@@ -30,6 +30,8 @@ FAKE_EXPORT void* get_gameobj_func_by_name([[maybe_unused]] const char* name) {
 #ifdef FAKE_MISSING_ENTRY
   if (std::strcmp(name, FAKE_MISSING_ENTRY) == 0) return nullptr;
 #endif
+  // It keeps no run state.
+  if (std::strcmp(name, "run_state_layout") == 0) return nullptr;
   return reinterpret_cast<void*>(&entry_point);
 }
 
