@@ -38,6 +38,9 @@ struct AudioOutput {
   // step by step by audio_end_step, written to `capture_file` when it is set.
   bool loopback = false;
   std::string capture_file;
+  // Loopback only: false leaves the mixing to audio_mix (for measuring the
+  // step's own work apart from the mixer's).
+  bool mixEachStep = true;
 };
 
 // Opens the output. False when there is no device: the game goes on silent.
@@ -76,6 +79,8 @@ void set_sound_bed(int slot, const char* name, SoundGroup group, float gain);
 // stop (a paused world keeps them); on the loopback device one step of
 // audio is mixed, kept for last_rendered_step() and appended to the capture.
 void audio_end_step(float seconds, bool world_ran);
+// Mixes `seconds` of sound on the loopback device (as a step's end does).
+void audio_mix(float seconds);
 // Interleaved stereo samples of the last step the loopback mixed.
 const std::vector<int16_t>& last_rendered_step();
 

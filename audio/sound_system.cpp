@@ -19,6 +19,7 @@ namespace {
 ALCdevice* device = nullptr;
 ALCcontext* context = nullptr;
 bool on_loopback = false;
+bool mix_each_step = true;
 SoundVolumes volumes;
 vec4f listener_pos{0, 0, 0, 1};
 float wrap_period = 0;
@@ -117,6 +118,7 @@ void render_step(float seconds) {
 bool audio_start(const AudioOutput& out) {
   audio_stop();
   on_loopback = out.loopback;
+  mix_each_step = out.mixEachStep;
   device = out.loopback ? open_loopback() : alcOpenDevice(nullptr);
   if (!device) {
     give_up(out.loopback ? "no loopback device" : "no audio device");
@@ -214,7 +216,11 @@ void set_sound_bed(int slot, const char* name, SoundGroup group, float gain) {
 void audio_end_step(float seconds, bool world_ran) {
   if (!device) return;
   if (world_ran) voice_pool::endStep();
-  if (on_loopback) render_step(seconds);
+  if (mix_each_step) audio_mix(seconds);
+}
+
+void audio_mix(float seconds) {
+  if (device && on_loopback) render_step(seconds);
 }
 
 const std::vector<int16_t>& last_rendered_step() { return step_pcm; }
