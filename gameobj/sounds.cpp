@@ -1,4 +1,5 @@
 // Sounds of casting and of the player's pain.
+#include <cmath>
 #include <cstring>
 
 #include "classes.h"
@@ -10,6 +11,8 @@ namespace {
 constexpr float CAST_GAIN = 0.9f;
 // Pain is voiced at most once in this many steps (0.6 s), not every step of a burn.
 constexpr int HURT_SOUND_INTERVAL_STEPS = 12;
+// The horn sounds this far from the player, on the attackers' side.
+constexpr float HORN_DISTANCE = 15.f;
 
 struct CastSound {
   const char* spell;
@@ -34,6 +37,16 @@ void cast_sound(Spell* spell, const vec4f& at) {
       play_sound(c.sound, at, CAST_GAIN, 1);
       return;
     }
+}
+
+void wave_horn_from(const vec4f& from) {
+  Player* p = local_player;
+  if (!p) return;
+  float dx = std::remainder(from.x - p->pos.x, float(HMAP_SIZE)), dz = std::remainder(from.z - p->pos.z, float(HMAP_SIZE));
+  float l = std::sqrt(dx * dx + dz * dz);
+  if (!(l > 1e-3f)) return;
+  vec4f at(p->pos.x + dx / l * HORN_DISTANCE, p->pos.y, p->pos.z + dz / l * HORN_DISTANCE, 1);
+  play_sound_prio("wave_horn", at, 1, 1, SOUND_PRIO_SIGNAL);
 }
 
 void hurt_sound(const vec4f& at, float amount) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "casting.h"
+#include "sounds.h"
 #include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
@@ -207,6 +208,7 @@ void spawn_monster(const vec4f& pos) {
   w->flap = frnd() * 6.2831853f;
   total_spawned_monsters++;
   play_sound("wyvern_screech", w->pos, 1, 1);
+  if (WyvernMonster_list.count == 1) wave_horn_from(w->pos);  // the first of an attack
   update_proximity(w, w->boundRect());
   debug("wyvern %d comes at (%.1f, %.1f, %.1f)", int(total_spawned_monsters), pos.x, pos.y, pos.z);
 }
