@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/sim_step.h"
 #include "app/settings.h"
+#include "app/stats_graph.h"
 #include "app/window.h"
 #include "device/dynVBWriter.h"
 #include "device/font.h"
@@ -68,7 +69,10 @@ struct GameLoopHost : MainLoopHost {
     }
     return drawn;
   }
-  void present() override { present_frame(); }
+  void present() override {
+    present_frame();
+    if (automation.stats_log) log_frame_counters();
+  }
   bool checkDevice() override { return check_d3d_device(); }
   void sleepMsec(int ms) override {
     SDL_Delay(Uint32(ms > 0 ? ms : 0));

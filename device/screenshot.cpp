@@ -2,7 +2,6 @@
 #include "device/screenshot.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -40,13 +39,9 @@ bool read_back_buffer(int x, int y, int w, int h, std::vector<uint8_t>& out) {
       y + h > dev.bbH)
     return false;
   out.resize(size_t(w) * h * 4);
-  GLint read_fb = 0;
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fb);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  // The back buffer's read buffer is its one colour attachment.
+  gl_bind_framebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
   glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read_fb));
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
   return glGetError() == GL_NO_ERROR;
 }
 }  // namespace
