@@ -14,6 +14,7 @@
 #include "render/frame_view.h"
 #include "render/particles.h"
 #include "render/scene.h"
+#include "render/effect_limits.h"
 #include "render/trailFx.h"
 #include "script/fx_script.h"
 #include "script/fx_sound.h"
@@ -105,6 +106,7 @@ void effects_init() {
   fx_script_hooks.resetCommonFx = reset_common_fx;
   fx_script_hooks.liveParticles = live_particles;
   fx_play_sound_hook = play_sound;
+  effect_source_hook = fx_script_running_function;
   fx_script_start();
 }
 
@@ -113,6 +115,7 @@ void effects_close() {
   fx_script_stop();
   fx_script_hooks = FxScriptHooks();
   fx_play_sound_hook = nullptr;
+  effect_source_hook = nullptr;
   scene_hooks.renderEffects = nullptr;
   world_gen_hooks.resetCommonFx = nullptr;
   close_common_fx();
