@@ -19,7 +19,7 @@ const char* const DEV_HELP_TEXT =
     "F1: show/hide this  P: pause\nF9: game/dev mode\nWASD/arrows: move\nShift: move faster\n"
     "F5: post effects  F6: anti-aliasing\nRight mouse: set the sun\nG: new world  H: add water\n"
     "R: erode the land\nF: next effect (Shift-F: again)\nT: trail\nM: wyverns on/off\n"
-    "PrintScreen: screenshot\nAlt-Enter: full screen\nAlt-F4: quit\n";
+    "F7/F8: volume (Shift: music)\nF10: sound on/off\nPrintScreen: screenshot\nAlt-Enter: full screen\nAlt-F4: quit\n";
 const char* const GAME_HELP_TEXT =
     "Raise the castle to level 3, then\ncast Use portal at its portal.\n"
     "Mana comes from your gatherers:\nkeep wyverns off them and the castle.\n"
@@ -27,6 +27,7 @@ const char* const GAME_HELP_TEXT =
     "Double-tap forward/back: dash\nSpace/PgUp up, X/C/PgDn down\n"
     "Hold Ctrl: pick spells (L/R click)\nLMB/RMB: cast the hand's spell\n"
     "Ctrl-M: wyverns  Ctrl-N: mana cheat\nF9: developer mode\n"
+    "F7/F8: volume (Shift: music)\nF10: sound on/off\n"
     "PrintScreen: screenshot\nAlt-Enter: full screen  Alt-F4: quit\n";
 
 namespace {
