@@ -6,6 +6,7 @@
 #include "app/camera.h"
 #include "app/input_log.h"
 #include "app/settings.h"
+#include "app/spell_ui.h"
 #include "objects/game_objects.h"
 #include "objects/object_lists.h"
 #include "platform/globals.h"
@@ -15,9 +16,38 @@
 namespace {
 InputLogWriter writer;
 bool recording = false;
+StepInput recorded_step;  // written once the step has run, with its picks
 InputLog replay;
 bool replay_active = false;
 size_t replay_pos = 0;
+
+// Version 2 keeps positions as fractions of the window, so that they mean
+// the same place in a window of any size.
+float window_w() { return float(d3d_wd > 0 ? d3d_wd : 1); }
+float window_h() { return float(d3d_ht > 0 ? d3d_ht : 1); }
+
+void scale_positions(StepInput& in, float sx, float sy) {
+  in.mouse_x *= sx, in.mouse_y *= sy;
+  for (InputEvent& e : in.events) e.x *= sx, e.y *= sy;
+}
+
+void record_pick(const SpellPick& pick) {
+  if (recording) recorded_step.picks.push_back(pick);
+}
+
+// A version 1 record stored panel clicks (buttons pressed with Ctrl held in
+// game mode) as pixels: said once, as they may pick other spells here.
+void warn_about_pixel_clicks() {
+  if (replay.version >= 2 || replay.start.dev_mode) return;
+  int clicks = 0;
+  for (const StepInput& st : replay.steps)
+    for (const InputEvent& e : st.events)
+      if (e.type == EV_BUTTON_DOWN && (e.flags & IF_CTRL)) clicks++;
+  if (clicks)
+    debug("'%s' is a version 1 record: its %d spell-panel clicks are pixels and pick the recorded spells only in a "
+          "window of the size it was recorded at",
+          automation.replay_file.c_str(), clicks);
+}
 
 struct Fnv {
   uint64_t h = 0xcbf29ce484222325ull;
@@ -37,7 +67,6 @@ ReplayStart start_of_this_run() {
   s.seed = game_rnd_seed;
   s.dev_mode = dev_mode;
   s.mana_cheat = automation.mana_cheat;
-  s.gfx_quality = gfx_quality;
   s.has_cam = automation.has_cam;
   std::memcpy(s.cam, automation.cam, sizeof(s.cam));
   for (const AutomationOptions::Cast& c : automation.casts) s.casts.push_back({c.step, c.place, c.hand});
@@ -48,13 +77,18 @@ void adopt_start(const ReplayStart& s) {
   game_rnd_seed = s.seed;
   dev_mode = s.dev_mode;
   automation.mana_cheat = s.mana_cheat;
-  if (s.gfx_quality >= 0) gfx_quality = s.gfx_quality;
   automation.has_cam = s.has_cam;
   std::memcpy(automation.cam, s.cam, sizeof(s.cam));
   automation.casts.clear();
   for (const ReplayStart::Cast& c : s.casts) automation.casts.push_back({c.step, c.place, c.hand});
   // The replay decides when the run ends.
   automation.steps = 0;
+}
+
+void stop_replay() {
+  stop_replaying_input();
+  set_replayed_spell_picks(nullptr);
+  replay_active = false;
 }
 
 void log_object_counts() {
@@ -75,6 +109,7 @@ bool start_input_session() {
     replay_active = true;
     replay_pos = 0;
     debug("replaying %d steps from '%s'", int(replay.steps.size()), automation.replay_file.c_str());
+    warn_about_pixel_clicks();
   }
   if (!automation.record_file.empty()) {
     if (!writer.open(automation.record_file, start_of_this_run())) {
@@ -82,6 +117,7 @@ bool start_input_session() {
       return false;
     }
     recording = true;
+    set_spell_pick_observer(record_pick);
     debug("recording input to '%s'", automation.record_file.c_str());
   }
   return true;
@@ -91,29 +127,33 @@ bool replaying_input() { return replay_active; }
 
 void input_session_before_step() {
   if (replay_active && replay_pos < replay.steps.size()) {
-    const StepInput& in = replay.steps[replay_pos++];
+    StepInput in = replay.steps[replay_pos++];
+    if (replay.version >= 2) scale_positions(in, window_w(), window_h());
     apply_step_input(in);
     camera.yaw = in.yaw, camera.pitch = in.pitch, camera.roll = in.roll;
     app_active = in.active;
+    // Version 2 stores the picks themselves; version 1 only the clicks.
+    set_replayed_spell_picks(replay.version >= 2 ? &replay.steps[replay_pos - 1].picks : nullptr);
   }
   if (recording) {
-    StepInput in = capture_step_input();
-    in.yaw = camera.yaw, in.pitch = camera.pitch, in.roll = camera.roll;
-    in.active = app_active;
-    if (!writer.write(in)) {
-      debug("%s", writer.error().empty() ? "can't write input record" : writer.error().c_str());
-      recording = false;
-    }
+    recorded_step = capture_step_input();
+    scale_positions(recorded_step, 1 / window_w(), 1 / window_h());
+    recorded_step.yaw = camera.yaw, recorded_step.pitch = camera.pitch, recorded_step.roll = camera.roll;
+    recorded_step.active = app_active;
   }
 }
 
 bool input_session_after_step(bool run_ends) {
+  if (recording && !writer.write(recorded_step)) {
+    debug("%s", writer.error().empty() ? "can't write input record" : writer.error().c_str());
+    recording = false;
+    set_spell_pick_observer(nullptr);
+  }
   if (recording && run_ends) debug("world hash: %016llx", (unsigned long long)world_hash());
   if (!replay_active || replay_pos < replay.steps.size()) return false;
   log_object_counts();
   debug("world hash: %016llx", (unsigned long long)world_hash());
-  stop_replaying_input();
-  replay_active = false;
+  stop_replay();
   return true;
 }
 
@@ -122,10 +162,8 @@ void end_input_session() {
     if (!writer.close()) debug("%s", writer.error().c_str());
     recording = false;
   }
-  if (replay_active) {
-    stop_replaying_input();
-    replay_active = false;
-  }
+  set_spell_pick_observer(nullptr);
+  if (replay_active) stop_replay();
 }
 
 uint64_t world_hash() {
