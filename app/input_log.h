@@ -59,12 +59,19 @@ class InputLogWriter {
   ~InputLogWriter();
   // False (with the reason in error()) when the file cannot be created.
   bool open(const std::string& path, const ReplayStart& start);
+  // A step's own lines, before it runs (its picks are not in `in`).
   bool write(const StepInput& in);
+  // The picks the step made, once it has run.
+  bool writePicks(const std::vector<SpellPick>& picks);
   // Flushes and closes; false when anything could not be written.
   bool close();
+  // The path, and why the write failed (the system's error text).
   const std::string& error() const { return err; }
+  int fd() const { return f ? fileno(f) : -1; }
+  const std::string& path() const { return file; }
 
  private:
+  void note_failure(int error_number);
   FILE* f = nullptr;
   std::string file, err;
   bool failed = false;

@@ -9,14 +9,17 @@
 #include "app/spell_ui.h"
 #include "objects/game_objects.h"
 #include "objects/object_lists.h"
+#include "platform/crash_report.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/messages.h"
 #include "world/heightmap.h"
 
 namespace {
 InputLogWriter writer;
 bool recording = false;
-StepInput recorded_step;  // written once the step has run, with its picks
+bool record_failed = false;
+std::vector<SpellPick> step_picks;  // the picks of the step being recorded
 InputLog replay;
 bool replay_active = false;
 size_t replay_pos = 0;
@@ -32,7 +35,7 @@ void scale_positions(StepInput& in, float sx, float sy) {
 }
 
 void record_pick(const SpellPick& pick) {
-  if (recording) recorded_step.picks.push_back(pick);
+  if (recording) step_picks.push_back(pick);
 }
 
 // A version 1 record stored panel clicks (buttons pressed with Ctrl held in
@@ -47,6 +50,12 @@ void warn_about_pixel_clicks() {
     debug("'%s' is a version 1 record: its %d spell-panel clicks are pixels and pick the recorded spells only in a "
           "window of the size it was recorded at",
           automation.replay_file.c_str(), clicks);
+}
+
+void stop_replay() {
+  stop_replaying_input();
+  set_replayed_spell_picks(nullptr);
+  replay_active = false;
 }
 
 struct Fnv {
@@ -85,10 +94,16 @@ void adopt_start(const ReplayStart& s) {
   automation.steps = 0;
 }
 
-void stop_replay() {
-  stop_replaying_input();
-  set_replayed_spell_picks(nullptr);
-  replay_active = false;
+// The record stops at its first failed write; the run goes on, and its exit
+// code says the record is incomplete.
+void report_record_failure() {
+  debug("%s", writer.error().c_str());
+  visual_log("Input record stopped: %s", writer.error().c_str());
+  record_failed = true;
+  recording = false;
+  set_spell_pick_observer(nullptr);
+  crash_note_record(-1, nullptr);
+  writer.close();
 }
 
 void log_object_counts() {
@@ -118,12 +133,14 @@ bool start_input_session() {
     }
     recording = true;
     set_spell_pick_observer(record_pick);
+    crash_note_record(writer.fd(), writer.path().c_str());
     debug("recording input to '%s'", automation.record_file.c_str());
   }
   return true;
 }
 
 bool replaying_input() { return replay_active; }
+bool input_session_failed() { return record_failed; }
 
 void input_session_before_step() {
   if (replay_active && replay_pos < replay.steps.size()) {
@@ -136,19 +153,17 @@ void input_session_before_step() {
     set_replayed_spell_picks(replay.version >= 2 ? &replay.steps[replay_pos - 1].picks : nullptr);
   }
   if (recording) {
-    recorded_step = capture_step_input();
-    scale_positions(recorded_step, 1 / window_w(), 1 / window_h());
-    recorded_step.yaw = camera.yaw, recorded_step.pitch = camera.pitch, recorded_step.roll = camera.roll;
-    recorded_step.active = app_active;
+    StepInput in = capture_step_input();
+    scale_positions(in, 1 / window_w(), 1 / window_h());
+    in.yaw = camera.yaw, in.pitch = camera.pitch, in.roll = camera.roll;
+    in.active = app_active;
+    step_picks.clear();
+    if (!writer.write(in)) report_record_failure();
   }
 }
 
 bool input_session_after_step(bool run_ends) {
-  if (recording && !writer.write(recorded_step)) {
-    debug("%s", writer.error().empty() ? "can't write input record" : writer.error().c_str());
-    recording = false;
-    set_spell_pick_observer(nullptr);
-  }
+  if (recording && !writer.writePicks(step_picks)) report_record_failure();
   if (recording && run_ends) debug("world hash: %016llx", (unsigned long long)world_hash());
   if (!replay_active || replay_pos < replay.steps.size()) return false;
   log_object_counts();
@@ -158,8 +173,9 @@ bool input_session_after_step(bool run_ends) {
 }
 
 void end_input_session() {
-  if (recording || !writer.error().empty()) {
-    if (!writer.close()) debug("%s", writer.error().c_str());
+  crash_note_record(-1, nullptr);
+  if (recording) {
+    if (!writer.close()) report_record_failure();
     recording = false;
   }
   set_spell_pick_observer(nullptr);

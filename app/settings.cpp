@@ -124,6 +124,8 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       o.headless = true;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
+    } else if (!std::strcmp(a, "-stats-log")) {
+      o.stats_log = true;
     } else if (!std::strcmp(a, "-sun") && v) {
       float deg;
       if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
@@ -165,6 +167,7 @@ const char* command_line_help() {
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
          "  -headless          run the simulation alone, as fast as it goes: no window, no graphics\n"
          "                     device, no drawing (with -steps, -replay, -record, -cast, -seed, ...)\n"
+         "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

@@ -2,12 +2,13 @@
 #include "device/screenshot.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -17,12 +18,26 @@
 #include "platform/file_stream.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/tga.h"
+#include "platform/user_dirs.h"
 #include "device/d3d_internal.h"
 
 namespace {
 std::vector<uint8_t> capture;
+
+bool fail(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+// In the log and on screen: the player pressed a key and must learn that
+// no file came of it, and why.
+void report_failed_save(const char* path, const std::string& why) {
+  debug("failed to save screenshot to '%s': %s", path, why.c_str());
+  visual_log("Screenshot not saved: %s: %s", path, why.c_str());
+}
 
 void append_bytes(void* ctx, void* data, int size) {
   auto* out = static_cast<std::vector<uint8_t>*>(ctx);
@@ -37,13 +52,9 @@ bool read_back_buffer(int x, int y, int w, int h, std::vector<uint8_t>& out) {
       y + h > dev.bbH)
     return false;
   out.resize(size_t(w) * h * 4);
-  GLint read_fb = 0;
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fb);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
+  // The back buffer's read buffer is its one colour attachment.
+  gl_bind_framebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
   glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read_fb));
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
   return glGetError() == GL_NO_ERROR;
 }
 }  // namespace
@@ -78,8 +89,8 @@ void release_capture() {
   capture.shrink_to_fit();
 }
 
-bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch) {
-  if (!pixels || width <= 0 || height <= 0) return false;
+bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch, std::string* why) {
+  if (!pixels || width <= 0 || height <= 0) return fail(why, "nothing to save");
   // The file shows the screen's colours: bytes R, G, B and an opaque alpha.
   std::vector<uint8_t> rgba(size_t(width) * height * 4);
   for (int y = 0; y < height; y++) {
@@ -94,14 +105,23 @@ bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int
   }
   std::vector<uint8_t> png;
   if (!stbi_write_png_to_func(append_bytes, &png, width, height, 4, rgba.data(), width * 4) || png.empty())
-    return false;
+    return fail(why, "PNG encoding failed");
   FILE* f = std::fopen(full_path, "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+  if (!f) return fail(why, std::strerror(errno));
+  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size() && std::fflush(f) == 0;
+  int err = errno;
   ok = std::fclose(f) == 0 && ok;
+  if (!ok && !err) err = errno;
   if (!ok) std::remove(full_path);
-  return ok;
+  return ok || fail(why, std::strerror(err ? err : EIO));
 }
+
+namespace {
+// Writes the PNG to `full`; false with the reason in `why`.
+bool save_png_file(const std::string& full, const uint8_t* pixels, int w, int h, int pitch, std::string& why) {
+  return write_bgra_png(full.c_str(), pixels, w, h, pitch, &why);
+}
+}  // namespace
 
 void take_screenshot() {
   int64_t start = get_ref_time();
@@ -118,20 +138,29 @@ void take_screenshot() {
     std::snprintf(name, sizeof(name), "shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", unsigned(tm.tm_year + 1900),
                   unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday), unsigned(tm.tm_hour), unsigned(tm.tm_min),
                   unsigned(tm.tm_sec));
-  bool ok = write_bgra_png(make_full_path(name).c_str(), pixels, w, h, pitch);
+  std::string full, why;
+  bool ok = prepare_writable_path(WriteArea::Data, name, full, &why) && save_png_file(full, pixels, w, h, pitch, why);
   release_capture();
+  // Beside the program the short name says enough; elsewhere the player
+  // needs to know which folder to look in.
+  const char* shown = program_dir_writable() ? name : full.c_str();
   if (ok)
-    debug("screenshot captured to '%s' in %d ms", name, get_time_msec(get_ref_time() - start));
+    debug("screenshot captured to '%s' in %d ms", shown, get_time_msec(get_ref_time() - start));
   else
-    debug("failed to save screenshot to '%s'", name);
+    report_failed_save(full.c_str(), why);
 }
 
 bool save_backbuffer_png(const char* path) {
   if (!path) return false;
   std::vector<uint8_t> px;
-  TempString full = make_full_path(path);
-  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px) || !write_bgra_png(full.c_str(), px.data(), dev.bbW, dev.bbH, dev.bbW * 4)) {
-    debug("failed to save screenshot to '%s'", full.c_str());
+  std::string full, why;
+  if (!prepare_writable_path(WriteArea::Data, path, full, &why)) {
+    report_failed_save(full.c_str(), why);
+    return false;
+  }
+  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px)) why = "the frame could not be read back";
+  if (!why.empty() || !save_png_file(full, px.data(), dev.bbW, dev.bbH, dev.bbW * 4, why)) {
+    report_failed_save(full.c_str(), why);
     return false;
   }
   debug("screenshot saved to '%s'", full.c_str());

@@ -22,18 +22,14 @@ constexpr float PORTAL_HOVER = 16.f;           // above the castle's ground
 constexpr float PORTAL_REACH = 20.f;           // a portal cast landing this close uses it
 constexpr float PORTAL_PATH_REACH = 6.f;       // or passing this close on its way
 
-// The run's state beyond the objects: which world this is and what it was
-// made from, and how the castle stands.
-int world_number = 1;
-uint64_t world_seed = 0;
-float castle_health = CASTLE_MAX_HEALTH;
-float castle_fall_timer = -1;  // counts down after the fall; -1 while standing
-bool world_objects_due = false;
+// Which world this is, what it was made from and how the castle stands are
+// kept in the game's run_state, so that they outlive a module swap.
+static_assert(RunState{}.castle_health == CASTLE_MAX_HEALTH);
 
 CastleObject* the_castle() { return CastleObject_list.count ? CastleObject_list[0] : nullptr; }
 
 // Each world is harder: its castle levels cost more.
-float world_cost_factor() { return 1.f + 0.25f * float(world_number - 1); }
+float world_cost_factor() { return 1.f + 0.25f * float(run_state.world_number - 1); }
 
 // A seed for the next world that depends only on this one's and its number.
 uint64_t next_world_seed(uint64_t seed, int number) {
@@ -66,7 +62,7 @@ void open_portal(const CastleObject& c) {
   update_proximity(p, p->boundRect());
   if (local_player) local_player->hands[0] = portal_spell();
   visual_log("The portal is open: cast Use portal at it");
-  debug("world %d complete: the portal opens above the castle", world_number);
+  debug("world %d complete: the portal opens above the castle", run_state.world_number);
 }
 
 bool wyvern_near_castle(const CastleObject& c) {
@@ -76,9 +72,9 @@ bool wyvern_near_castle(const CastleObject& c) {
 }
 
 void castle_falls(CastleObject& c) {
-  castle_fall_timer = CASTLE_FALL_SECONDS;
+  run_state.castle_fall_timer = CASTLE_FALL_SECONDS;
   visual_log("The castle has fallen");
-  debug("the castle of world %d has fallen", world_number);
+  debug("the castle of world %d has fallen", run_state.world_number);
   meteor_explode_fx(c.pos);
   cur_frame_color = vec4f(0.6f, 0.1f, 0.02f, 0.5f);
 }
@@ -89,14 +85,14 @@ int castle_level_cost(int level) {
   return int(std::lround(float(100 << std::clamp(level, 0, CASTLE_TOP_LEVEL - 1)) * world_cost_factor()));
 }
 
-int current_world_number() { return world_number; }
+int current_world_number() { return run_state.world_number; }
 
 // Before a world is made (the seed is the one it is made from).
 void note_world_start() {
-  world_seed = game_rnd_seed;
-  castle_health = CASTLE_MAX_HEALTH;
-  castle_fall_timer = -1;
-  world_objects_due = true;
+  run_state.world_seed = game_rnd_seed;
+  run_state.castle_health = CASTLE_MAX_HEALTH;
+  run_state.castle_fall_timer = -1;
+  run_state.world_objects_due = true;
   // The portal's spell stays behind with the old world.
   if (local_player && UsePortalSpell_list.count && local_player->hands[0] == UsePortalSpell_list[0])
     local_player->hands[0] = spell_grid[1][0];
@@ -118,48 +114,47 @@ void grow_castle() {
   raise_castle_towers(*c);
   call_fx_script("magic_hit_fx", c->pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 4);
   visual_log("Castle level %d", c->level);
-  debug("castle level %d in world %d", c->level, world_number);
+  debug("castle level %d in world %d", c->level, run_state.world_number);
   if (c->level >= CASTLE_TOP_LEVEL) open_portal(*c);
 }
 
 // Wyverns' fire on the castle; the player is told now and then how it stands.
 void hurt_castle(float amount) {
-  if (castle_fall_timer >= 0 || !(amount > 0)) return;
-  castle_health = std::fmax(0.f, castle_health - amount);
-  static float told_at = -100;
-  if (anim_clock - told_at > 4.f || anim_clock < told_at) {
-    told_at = anim_clock;
-    visual_log("The castle is burning: %d health left", int(std::ceil(castle_health)));
+  if (run_state.castle_fall_timer >= 0 || !(amount > 0)) return;
+  run_state.castle_health = std::fmax(0.f, run_state.castle_health - amount);
+  float& told_at = run_state.castle_burn_told_at;
+  if (run_state.anim_clock - told_at > 4.f || run_state.anim_clock < told_at) {
+    told_at = run_state.anim_clock;
+    visual_log("The castle is burning: %d health left", int(std::ceil(run_state.castle_health)));
   }
 }
 
-float castle_health_left() { return castle_health; }
+float castle_health_left() { return run_state.castle_health; }
 
 namespace {
 constexpr float PLAYER_RESPAWN_SECONDS = 3.f;
 constexpr float PLAYER_FALL_SPEED = 6.f;
-float player_down_timer = -1;  // counts down while the fallen player waits
 
 // A player at no health falls, then starts again above the castle with
 // half his mana.
 void update_player_life(float dt) {
   Player* p = local_player;
   if (!p || p->parked || p->health > 0) {
-    player_down_timer = -1;
+    run_state.player_down_timer = -1;
     return;
   }
-  if (player_down_timer < 0) {
-    player_down_timer = PLAYER_RESPAWN_SECONDS;
+  if (run_state.player_down_timer < 0) {
+    run_state.player_down_timer = PLAYER_RESPAWN_SECONDS;
     visual_log("You have fallen");
     debug("the player has fallen");
   }
   p->pos.y -= PLAYER_FALL_SPEED * dt;
-  player_down_timer -= dt;
-  if (player_down_timer <= 0) {
+  run_state.player_down_timer -= dt;
+  if (run_state.player_down_timer <= 0) {
     p->health = 1;
     p->mana /= 2;
     p->parked = true;  // the next update places him above the castle
-    player_down_timer = -1;
+    run_state.player_down_timer = -1;
   }
 }
 }  // namespace
@@ -167,28 +162,28 @@ void update_player_life(float dt) {
 // Once a step, before the objects: the world's objects after generation,
 // the castle's repair and fall, and the restart the fall leads to.
 void update_world_progress(float dt) {
-  if (world_objects_due) {
-    world_objects_due = false;
+  if (run_state.world_objects_due) {
+    run_state.world_objects_due = false;
     generate_objects();
   }
   update_player_life(dt);
   CastleObject* c = the_castle();
   if (!c) return;
-  if (castle_fall_timer >= 0) {
-    castle_fall_timer -= dt;
-    if (castle_fall_timer < 0) {
-      castle_fall_timer = 0;  // stays fallen until the world is made again
-      debug("world %d starts again", world_number);
-      request_world_generation(world_seed);
+  if (run_state.castle_fall_timer >= 0) {
+    run_state.castle_fall_timer -= dt;
+    if (run_state.castle_fall_timer < 0) {
+      run_state.castle_fall_timer = 0;  // stays fallen until the world is made again
+      debug("world %d starts again", run_state.world_number);
+      request_world_generation(run_state.world_seed);
     }
     return;
   }
-  if (castle_health <= 0) {
+  if (run_state.castle_health <= 0) {
     castle_falls(*c);
     return;
   }
   if (!wyvern_near_castle(*c))
-    castle_health = std::fmin(CASTLE_MAX_HEALTH, castle_health + CASTLE_REPAIR_PER_SECOND * dt);
+    run_state.castle_health = std::fmin(CASTLE_MAX_HEALTH, run_state.castle_health + CASTLE_REPAIR_PER_SECOND * dt);
 }
 
 bool is_world_complete() {
@@ -226,10 +221,10 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
     visual_log("Aim at the portal");
     return false;
   }
-  world_number++;
-  uint64_t seed = next_world_seed(world_seed, world_number);
-  visual_log("World %d", world_number);
-  debug("through the portal to world %d (seed %llu)", world_number, (unsigned long long)seed);
+  run_state.world_number++;
+  uint64_t seed = next_world_seed(run_state.world_seed, run_state.world_number);
+  visual_log("World %d", run_state.world_number);
+  debug("through the portal to world %d (seed %llu)", run_state.world_number, (unsigned long long)seed);
   request_world_generation(seed);
   return true;
 }

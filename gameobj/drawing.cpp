@@ -11,8 +11,6 @@
 #include "classes.h"
 #include "object_registry.h"
 
-float anim_clock = 0;
-
 namespace {
 float ground_height(float x, float z) {
   using namespace HeightmapData;
@@ -52,9 +50,9 @@ void queue_simple(SimpleInstRender& r, const Matrix44& tm, uint32_t tint, float 
 // turned toward the player.
 Matrix44 gatherer_body_tm(const ManaGatherer& g, float& breath) {
   float phase = g.pos.x * 0.7f + g.pos.z * 0.3f;
-  breath = 0.5f + 0.5f * std::sin(anim_clock * 1.7f + phase);
+  breath = 0.5f + 0.5f * std::sin(run_state.anim_clock * 1.7f + phase);
   vec4f p = g.pos;
-  p.y += 1.2f + 0.15f * std::sin(anim_clock * 2.3f + phase);
+  p.y += 1.2f + 0.15f * std::sin(run_state.anim_clock * 2.3f + phase);
   vec4f look = local_player ? vec4f(local_player->pos.x - g.pos.x, 0, local_player->pos.z - g.pos.z, 0)
                             : facing_of(g.pos);
   return placement(p, look, 1.f);
@@ -67,7 +65,7 @@ void wyvern_chain(const WyvernMonster& w, vec4f* pts, vec4f& fwd, vec4f& side) {
   fwd = l > 1e-4f ? vec4f(w.vel.x / l, 0, w.vel.z / l, 0) : vec4f(0, 0, 1, 0);
   side = vec4f(fwd.z, 0, -fwd.x, 0);
   for (int k = 0; k < WYVERN_LINKS; k++) {
-    float sway = std::sin(anim_clock * 3.0f - float(k) * 0.9f) * 0.25f * float(k) / WYVERN_LINKS;
+    float sway = std::sin(run_state.anim_clock * 3.0f - float(k) * 0.9f) * 0.25f * float(k) / WYVERN_LINKS;
     float back = 0.35f + float(k) * 0.55f;
     // Each wing beat sends a wave down the body.
     float beat = 0.12f * std::sin(w.flap - float(k) * 0.8f);

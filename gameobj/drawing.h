@@ -2,9 +2,6 @@
 #pragma once
 #include "module_api.h"
 
-// Seconds of simulation, for the creatures' breathing, bobbing and flapping.
-extern float anim_clock;
-
 // Binds every instance renderer to its mesh (at start-up).
 void bind_inst_renderers();
 // Draws what the renderers hold this frame, the house cells included.

@@ -77,8 +77,14 @@ const NamedEntry entry_points[] = {
 };
 }  // namespace
 
+// The run state this module was built against, checked by the game before
+// it links the module.
+const GameobjClassLayout run_state_layout = {"RunState", int(sizeof(RunState))};
+
 GAMEOBJ_EXPORT void* get_gameobj_func_by_name(const char* name) {
   if (!name) return nullptr;
+  if (std::strcmp(name, GAMEOBJ_RUN_STATE_LAYOUT) == 0)
+    return const_cast<void*>(static_cast<const void*>(&run_state_layout));
   for (const NamedEntry& e : entry_points)
     if (std::strcmp(e.name, name) == 0) return e.address;
   return nullptr;

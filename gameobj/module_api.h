@@ -9,6 +9,7 @@
 #include "objects/gameobj_exports.h"
 #include "objects/module_contract.h"
 #include "objects/proximity.h"
+#include "objects/run_state.h"
 #include "objects/spell_grid.h"
 
 // Only the lookup functions leave the module; everything else binds inside

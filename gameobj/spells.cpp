@@ -26,11 +26,9 @@ vec4f aim_point() {
 }
 
 // Tells the player once a second at most, so a held button does not flood the log.
-float cast_clock = 0;  // seconds of play, for the message's pace
-float not_enough_mana_shown_at = -10;
 void say_not_enough_mana() {
-  if (cast_clock - not_enough_mana_shown_at < 1.f && cast_clock >= not_enough_mana_shown_at) return;
-  not_enough_mana_shown_at = cast_clock;
+  if (run_state.cast_clock - run_state.not_enough_mana_shown_at < 1.f && run_state.cast_clock >= run_state.not_enough_mana_shown_at) return;
+  run_state.not_enough_mana_shown_at = run_state.cast_clock;
   visual_log("Not enough mana");
 }
 
@@ -61,7 +59,7 @@ bool Player::castHand(int hand) {
 
 // Cooldowns run down; the second state bar shows the longer one left.
 void tick_player_hands(Player& p, float dt) {
-  cast_clock += dt;
+  run_state.cast_clock += dt;
   for (float& c : p.handCooldown) c = std::fmax(0.f, c - dt);
   p.cooldown = std::fmax(p.handCooldown[0], p.handCooldown[1]) / HAND_COOLDOWN;
   p.mana = std::min(p.mana, MANA_CAP);

@@ -39,8 +39,6 @@ constexpr float SPAWN_HEIGHT = 16.f;
 constexpr int DROPPED_MANA = 10;
 constexpr float CORPSE_GRAVITY = 15.f;
 
-float spawn_clock = 0;
-
 float wyvern_speed() { return WYVERN_BASE_SPEED + WYVERN_SPEED_PER_WORLD * float(current_world_number() - 1); }
 int alive_cap() { return 2 + 2 * current_world_number(); }
 
@@ -218,9 +216,9 @@ void spawn_monster(const vec4f& pos) {
 void spawn_monsters(float dt) {
   Player* p = local_player;
   if (!monster_spawn_enabled || !p || p->parked || !CastleObject_list.count) return;
-  spawn_clock += dt;
-  if (spawn_clock < monster_spawn_delay) return;
-  spawn_clock = 0;
+  run_state.spawn_clock += dt;
+  if (run_state.spawn_clock < monster_spawn_delay) return;
+  run_state.spawn_clock = 0;
   if (WyvernMonster_list.count >= alive_cap()) return;
   float a = p->yaw + 3.1415927f + (frnd() - 0.5f) * 1.6f;
   vec4f dir = make_dir_xz(a);
@@ -229,7 +227,7 @@ void spawn_monsters(float dt) {
   spawn_monster(vec4f(x, surface_at(x, z) + SPAWN_HEIGHT, z, 1));
 }
 
-void reset_monster_spawning() { spawn_clock = 0; }
+void reset_monster_spawning() { run_state.spawn_clock = 0; }
 
 void monster_killed(Monster* m) {
   wyvern_death_fx(m->pos);

@@ -21,12 +21,17 @@
 #include "objects/shell_exports.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
+#include "objects/run_state.h"
+#include "objects/spell_grid.h"
 #include "platform/globals.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "world/heightmap.h"
 
 namespace fs = std::filesystem;
+
+extern uint64_t requested_world_seed;
+extern int world_requests;
 
 // The shell's camera, as far as the module turns it.
 float camera_yaw_set = -99, camera_pitch_set = -99;
@@ -53,6 +58,8 @@ std::string run(const std::string& cmd) {
   pclose(p);
   return out;
 }
+
+bool run_script(HSQUIRRELVM vm, const char* text);
 
 struct SwapHost : ::testing::Test {
   fs::path dir, src, bin;
@@ -139,10 +146,27 @@ TEST_F(SwapHost, LiveObjectsRunTheRebuiltCodeAndKeepTheirData) {
   call(gameobj_entry.init_gameobj);
   ASSERT_NE(local_player, nullptr);
   Player* player = local_player;
+  // A world made from seed 77 with its castle; the run is in its second
+  // world, its castle hurt and a wyvern due soon.
+  auto update = reinterpret_cast<GameobjUpdateFn>(gameobj_entry.update_gameobj);
+  monster_spawn_enabled = false;
+  game_rnd_seed = 77;
+  call(gameobj_entry.remove_all_gameobj);
+  player->onWorldGenerate();
+  HSQUIRRELVM vm = sq_open(1024);
+  reinterpret_cast<GameobjBindFn>(gameobj_entry.bind_gameobj)(vm);
+  ASSERT_TRUE(run_script(vm, "set_castle_site(60, 70)"));
+  sq_close(vm);
+  for (int i = 0; i < 10; i++) update(i, 0.05f);
+  run_state.world_number = 2;
+  run_state.castle_health = 40;
+  run_state.spawn_clock = 1.5f;
+  game_rnd_seed = 1234;  // what the next generated world would take, unrelated to this one
   player->pos = vec4f(40, 80, 50, 1);
   player->mana = 77;
   EXPECT_EQ(player->manaAmount(), 77);
   EXPECT_GT(rebuild_watch_count(), 5);
+  const RunState before = run_state;
 
   // A one-line change to an operation.
   edit("player.cpp", "int Player::manaAmount() { return mana; }", "int Player::manaAmount() { return mana + 1000; }");
@@ -154,6 +178,23 @@ TEST_F(SwapHost, LiveObjectsRunTheRebuiltCodeAndKeepTheirData) {
   EXPECT_EQ(player->pos.z, 50);
   EXPECT_STREQ(player->getName(), "Player");
   EXPECT_STREQ(player->handSpell(0)->spellName(), "Hill");
+  // The run goes on where it was: same world, seed, castle and clocks.
+  EXPECT_EQ(run_state.world_number, 2);
+  EXPECT_EQ(run_state.world_seed, 77u);
+  EXPECT_EQ(run_state.castle_health, before.castle_health);
+  EXPECT_EQ(run_state.spawn_clock, before.spawn_clock);
+  EXPECT_EQ(run_state.anim_clock, before.anim_clock);
+  EXPECT_EQ(run_state.castle_fall_timer, -1.f);
+  EXPECT_EQ(spell_grid[1][4]->manaCost(), 125) << "the second world's castle prices";
+  // The castle falls under the new code: the same world is made again. The
+  // old module's update is gone with it.
+  update = reinterpret_cast<GameobjUpdateFn>(gameobj_entry.update_gameobj);
+  run_state.castle_health = 0;
+  int requests = world_requests;
+  for (int i = 0; i < 100 && world_requests == requests; i++) update(100 + i, 0.05f);
+  ASSERT_EQ(world_requests, requests + 1);
+  EXPECT_EQ(requested_world_seed, 77u);
+  EXPECT_EQ(run_state.world_number, 2);
 
   // A compile error: shown, and the module that runs stays.
   void* update_before = gameobj_entry.update_gameobj;
