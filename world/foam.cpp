@@ -26,6 +26,12 @@ void advectFoam(float dt) {
       Water& w = water[z][x];
       float fx = (wcell(x - 1, z).flowX + w.flowX) * 0.5f;
       float fz = (wcell(x, z - 1).flowZ + w.flowZ) * 0.5f;
+      // Still water (all dry land among it) samples its own cell: the
+      // bilinear weights are 1 and 0 there.
+      if (fx == 0 && fz == 0) {
+        w.foam = (tmpw[z][x].foam + w.foam) * 0.5f;
+        continue;
+      }
       float sx = float(x) - fx * dt, sz = float(z) - fz * dt;
       if (!std::isfinite(sx) || !std::isfinite(sz)) sx = float(x), sz = float(z);
       w.foam = (foam_at(sx, sz) + w.foam) * 0.5f;

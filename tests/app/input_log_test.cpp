@@ -38,7 +38,10 @@ TEST(InputLog, WrittenFileReadsBackExactly) {
   start.casts.push_back({5, 9, 1});
   InputLogWriter w;
   ASSERT_TRUE(w.open(path, start));
-  for (int i = 0; i < 6; i++) ASSERT_TRUE(w.write(sample_step(i)));
+  for (int i = 0; i < 6; i++) {
+    ASSERT_TRUE(w.write(sample_step(i)));
+    ASSERT_TRUE(w.writePicks(sample_step(i).picks));
+  }
   ASSERT_TRUE(w.close());
 
   InputLog log;
