@@ -19,6 +19,7 @@
 #include "app/overlays.h"
 #include "app/replay_session.h"
 #include "app/settings.h"
+#include "app/sound_glue.h"
 #include "app/spell_ui.h"
 #include "app/world_requests.h"
 #include "platform/vk_codes.h"
@@ -67,6 +68,7 @@ void handle_setting_keys() {
   }
   if (keyDown(VK_F6)) use_ppaa = !use_ppaa;
   if (keyDown(VK_F9)) toggle_dev_mode();
+  sound_handle_keys();
 }
 
 // World keys: in developer mode without Ctrl, in game mode only with it.
@@ -186,6 +188,7 @@ void app_init() {
     init_drawing();
   else
     debug("headless: no window, no graphics device; the simulation runs alone");
+  sound_init();
   gameobj_startup(drawing);
   effects_init(drawing);
   if (drawing && gfx_quality == 1) init_shadows();
@@ -213,6 +216,7 @@ void app_close() {
   destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
+  sound_close();
   if (automation.headless) {
     effects_close();
     return;
@@ -235,6 +239,7 @@ void app_update(float dt) {
   if (app_active && pause_toggled()) paused = !paused;
   if (paused) {
     if (app_active) handle_setting_keys();
+    sound_end_step(dt, false);
     return;
   }
   fade_screen_flash(dt);
@@ -245,6 +250,7 @@ void app_update(float dt) {
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
   set_render_view_camera(cur_view_itm);
+  sound_begin_step(dt);
   Sky::begin_update();
   if (app_active) {
     handle_setting_keys();
@@ -259,6 +265,7 @@ void app_update(float dt) {
   gameobj_update(dt);
   generate_requested_world();
   if (!dev_mode) update_spell_ui(dt);
+  sound_end_step(dt, true);
 }
 
 void app_render(float k) {
@@ -286,6 +293,7 @@ void app_hot_reload_checks() {
   Sky::check_reload();
   effects_reload_check();
   world_gen_reload_check();
+  sound_reload_check();
 }
 
 void app_after_resize() {

@@ -122,6 +122,9 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       i++;
     } else if (!std::strcmp(a, "-headless")) {
       o.headless = true;
+    } else if (!std::strcmp(a, "-audio-out") && v) {
+      o.audio_out = v;
+      i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-stats-log")) {
@@ -167,6 +170,7 @@ const char* command_line_help() {
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
          "  -headless          run the simulation alone, as fast as it goes: no window, no graphics\n"
          "                     device, no drawing (with -steps, -replay, -record, -cast, -seed, ...)\n"
+         "  -audio-out FILE    mix the sound step by step (not to the speakers) into FILE (WAV)\n"
          "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
