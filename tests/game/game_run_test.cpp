@@ -100,7 +100,7 @@ TEST_F(GameRun, HeadlessRunsTheSimulationWithoutAnyVideo) {
   EXPECT_EQ(r.exit_code, 0) << r.output;
   for (const char* line : {"headless: no window, no graphics device", "game_rnd_seed=42;", "generated world in",
                            "loaded ", "player starts above the castle", "automated cast of place 5 at step 5 flies",
-                           "wyvern 1 comes at", "ignoring -shot 'x.png'", "closed all systems"})
+                           "world 1 begins at step 0", "ignoring -shot 'x.png'", "closed all systems"})
     EXPECT_TRUE(contains(r.output, line)) << line << "\n" << r.output;
   EXPECT_FALSE(contains(r.output, "Graphics quality")) << r.output;
   EXPECT_FALSE(contains(r.output, "can't create window"));
