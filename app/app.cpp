@@ -8,15 +8,18 @@
 #include "app/health_edge.h"
 #include "objects/game_objects.h"
 #include "app/effects.h"
+#include "app/game_start.h"
 #include "app/gameobj_glue.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/log.h"
 #include "app/main_loop.h"
 #include "platform/messages.h"
 #include "app/messages_draw.h"
 #include "app/overlays.h"
+#include "app/save_game.h"
 #include "app/settings.h"
 #include "app/spell_ui.h"
 #include "app/world_requests.h"
@@ -42,10 +45,6 @@ vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
-// Chords act on the modifiers held when their key went down, which at a few
-// frames a second may no longer be held when the step runs.
-bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
-
 void toggle_dev_mode() {
   dev_mode = !dev_mode;
   if (dev_mode)
@@ -56,26 +55,28 @@ void toggle_dev_mode() {
 
 // Function keys that act on the game's own settings.
 void handle_setting_keys() {
-  if (keyUp(VK_SNAPSHOT)) take_screenshot();
-  if (keyDown(VK_F1)) show_fps = !show_fps;
-  if (keyDown(VK_F5)) {
-    if (pressed_with(VK_F5, IF_SHIFT))
+  if (action_released(KEY_SCREENSHOT)) take_screenshot();
+  if (action_pressed(KEY_HELP)) show_fps = !show_fps;
+  if (action_pressed(KEY_POST_EFFECTS)) {
+    if (action_pressed_modifiers(KEY_POST_EFFECTS) & IF_SHIFT)
       land_shadow_quality = (land_shadow_quality + 1) % 3;
     else
       use_postfx = !use_postfx;
   }
-  if (keyDown(VK_F6)) use_ppaa = !use_ppaa;
-  if (keyDown(VK_F9)) toggle_dev_mode();
+  if (action_pressed(KEY_ANTI_ALIASING)) use_ppaa = !use_ppaa;
+  if (action_pressed(KEY_DEVELOPER)) toggle_dev_mode();
 }
 
 // World keys: in developer mode without Ctrl, in game mode only with it.
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
   gameobj_handle_keys();
-  auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
-  if (world_key('G')) generate_world();
-  if (world_key('H')) HeightmapData::addWaterKey();
-  if (world_key('R')) HeightmapData::erodeKey();
+  auto world_key = [](int action) {
+    return action_pressed(action) && dev_mode != bool(action_pressed_modifiers(action) & IF_CTRL);
+  };
+  if (world_key(KEY_NEW_WORLD)) generate_world();
+  if (world_key(KEY_ADD_WATER)) HeightmapData::addWaterKey();
+  if (world_key(KEY_ERODE)) HeightmapData::erodeKey();
 }
 
 bool sun_elevation_query(float& y) {
@@ -119,7 +120,7 @@ void expire_visual_log(float dt) {
 
 // Pause stops the simulation; the frame still draws and the mouse still looks.
 bool paused = false;
-bool pause_toggled() { return keyDown('P') || keyDown(VK_PAUSE); }
+bool pause_toggled() { return action_pressed(KEY_PAUSE); }
 
 void draw_pause_banner() {
   if (!paused) return;
@@ -186,7 +187,7 @@ void app_init() {
   place_initial_camera();
   HeightmapData::world_hooks.restartClock = reset_update_time;
   create_world_gen_vm();
-  generate_world();
+  if (!start_first_world()) quit_requested = true;
   if (automation.has_cam) gameobj_place_player_at_camera();
   if (automation.mana_cheat) gameobj_toggle_mana_cheat();
 }
@@ -239,6 +240,9 @@ void app_update(float dt) {
   gameobj_update(dt);
   generate_requested_world();
   if (!dev_mode) update_spell_ui(dt);
+  count_played_step(dt);
+  note_step_played();
+  autosave_after_world_start();
 }
 
 void app_render(float k) {

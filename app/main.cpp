@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "app/device_calls.h"
+#include "app/game_start.h"
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -130,6 +131,12 @@ int main(int argc, char** argv) {
   read_settings(argc, argv);
   if (automation.has_seed) game_rnd_seed = automation.seed;
   if (!start_input_session()) return 1;
+  std::string start_problem;
+  if (!prepare_game_start(start_problem)) {
+    debug("%s", start_problem.c_str());
+    std::fprintf(stderr, "%s\n", start_problem.c_str());
+    return 1;
+  }
   // A replay catches up as many steps between two frames as it asks for.
   if (replaying_input())
     set_update_rate(SIM_STEPS_PER_SECOND, std::max(SIM_MAX_CATCHUP_STEPS, int(std::ceil(automation.frame_steps))));
@@ -152,6 +159,8 @@ int main(int argc, char** argv) {
 
   GameLoopHost host;
   run_main_loop(host);
+  bool started = !start_failed();
+  if (started) autosave_on_quit();
   shutdown_game();
-  return 0;
+  return started ? 0 : 1;
 }

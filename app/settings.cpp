@@ -118,6 +118,11 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       if (parse_floats(v, &f, 1) && f >= 0.05f && f <= MAX_REPLAY_FRAME_STEPS) o.frame_steps = f;
       else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, MAX_REPLAY_FRAME_STEPS);
       i++;
+    } else if (!std::strcmp(a, "-load") && v) {
+      o.load_file = v;
+      i++;
+    } else if (!std::strcmp(a, "-new")) {
+      o.new_game = true;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-sun") && v) {
@@ -159,6 +164,9 @@ const char* command_line_help() {
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
+         "  -load FILE         start from the saved game FILE (-steps then counts the steps after it)\n"
+         "  -new               start a new game; without -new, -seed, -load, -record or -replay\n"
+         "                     the game continues from its automatic save\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

@@ -27,6 +27,8 @@ struct AutomationOptions {
   std::string record_file;  // each step's input written here
   std::string replay_file;  // each step's input read from here instead of the devices
   float frame_steps = 4;    // simulation steps per drawn frame while replaying
+  std::string load_file;    // start from this saved game
+  bool new_game = false;    // start a new game even when an automatic save exists
 };
 extern AutomationOptions automation;
 

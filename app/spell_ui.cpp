@@ -13,6 +13,7 @@
 #include "objects/spell_grid.h"
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/vk_codes.h"
 
 namespace {
@@ -208,7 +209,7 @@ void create_spell_ui(IGuiRenderer* renderer) {
 
 bool spell_ui_input() {
   if (!ui.screen || dev_mode) return false;
-  bool ctrl = getKeyState(VK_CONTROL);
+  bool ctrl = action_held(KEY_SPELL_PANEL);
   spells_ui_active = ctrl;
   ui.panel->setHidden(!ctrl);
   // Both are half transparent: the strip's labels would show through the

@@ -48,19 +48,12 @@ void raise_castle_towers(const CastleObject& c) {
   }
 }
 
-UsePortalSpell* portal_spell() {
-  if (UsePortalSpell_list.count) return UsePortalSpell_list[0];
-  UsePortalSpell* s = spawn(UsePortalSpell_list, false);
-  Spell_list.push_back(s);
-  return s;
-}
-
 void open_portal(const CastleObject& c) {
   if (WorldPortal_list.count) return;
   WorldPortal* p = spawn(WorldPortal_list);
   p->pos = vec4f(c.pos.x, c.pos.y + PORTAL_HOVER, c.pos.z, 1);
   update_proximity(p, p->boundRect());
-  if (local_player) local_player->hands[0] = portal_spell();
+  if (local_player) local_player->hands[0] = portal_use_spell();
   visual_log("The portal is open: cast Use portal at it");
   debug("world %d complete: the portal opens above the castle", run_state.world_number);
 }
@@ -79,6 +72,13 @@ void castle_falls(CastleObject& c) {
   cur_frame_color = vec4f(0.6f, 0.1f, 0.02f, 0.5f);
 }
 }  // namespace
+
+Spell* portal_use_spell() {
+  if (UsePortalSpell_list.count) return UsePortalSpell_list[0];
+  UsePortalSpell* s = spawn(UsePortalSpell_list, false);
+  Spell_list.push_back(s);
+  return s;
+}
 
 // Mana the castle's next level takes: 100, 200, 400, more in later worlds.
 int castle_level_cost(int level) {

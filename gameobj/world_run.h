@@ -21,4 +21,6 @@ void hurt_castle(float amount);
 float castle_health_left();
 void update_world_progress(float dt);
 void reset_monster_spawning();
+// The Use portal spell, made the first time it is asked for.
+Spell* portal_use_spell();
 void monster_killed(Monster* m);

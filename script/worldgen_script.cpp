@@ -39,6 +39,7 @@ int world_gen_ms = 0;
 // The seed the world on screen was generated from, so that a reload can make
 // the same world again with the edited script.
 uint64_t shown_world_seed = 0;
+int generations = 0;
 bool has_shown_world = false;
 // The sea level the script reported for the last world (set_sea_level).
 float reported_sea_level = 0;
@@ -655,7 +656,12 @@ void show_world_gen_error(const char* text) {
 }
 
 const char* last_world_gen_error() { return world_gen_error; }
+int world_generation_count() { return generations; }
 uint64_t last_world_seed() { return shown_world_seed; }
+void note_loaded_world_seed(uint64_t seed) {
+  shown_world_seed = seed;
+  has_shown_world = true;
+}
 bool last_world_sea_level(float& level) {
   level = reported_sea_level;
   return has_sea_level;
@@ -704,6 +710,7 @@ bool generate_world() {
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   shown_world_seed = game_rnd_seed;
   has_shown_world = true;
+  generations++;
   has_sea_level = false;
 
   bool ok = true;
