@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/globals.h"
+#include "platform/key_bindings.h"
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "platform/sim_step.h"
@@ -24,7 +25,7 @@ void read_stored_settings() {
     use_obj_shadows = flags & 8;
   }
   int shadows = 0;
-  if (get_config_int("land_shadows", shadows)) land_shadow_quality = shadows;
+  if (get_config_int("land_shadows", shadows) && shadows >= 0 && shadows <= 2) land_shadow_quality = shadows;
   char quality[32];
   if (get_config_str("gfx_quality", quality, sizeof(quality))) {
     for (int i = 0; gfx_quality_name[i]; i++)
@@ -33,6 +34,7 @@ void read_stored_settings() {
         break;
       }
   }
+  load_key_bindings();
 }
 
 void apply_argument(const char* a) {
