@@ -8,6 +8,7 @@
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/vk_codes.h"
+#include "platform/window_icon.h"
 
 const char* const WINDOW_TITLE = "Tolvane 0.09 DEMO";
 
@@ -106,6 +107,7 @@ bool create_main_window() {
     SDL_Quit();
     return false;
   }
+  set_window_icon(window);
   SDL_GL_GetDrawableSize(window, &w, &h);
   if (req_width < 1) req_width = w;
   if (req_height < 1) req_height = h;

@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,10 +16,19 @@
 #include "platform/log.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
+#include "platform/user_dirs.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_shaders.h"
 
 namespace {
+bool cache_write_failure_reported = false;
+
+void report_cache_write_failure(const char* path, const char* why) {
+  if (cache_write_failure_reported) return;
+  cache_write_failure_reported = true;
+  debug("can't write shader cache '%s': %s (shaders compile at every start)", path, why);
+}
+
 ShaderRecord table[MAX_SHADERS];
 bool compiler_present = false;
 bool binary_cache = false;  // the driver hands out program binaries
@@ -411,15 +421,23 @@ void write_cache(ShaderRecord* s, GLuint prog) {
 
   char path[300];
   make_shader_cache_name(s->file, s->defines, path, sizeof(path));
+  // The cache is only an optimisation: a failed write costs a compile at
+  // the next start, and is said once so that the log is not flooded.
+  std::string why;
   FileOutputStream out;
-  if (!out.open(path)) return;  // the cache is only an optimisation
+  if (!make_parent_dirs(path, &why) || !out.open(path)) {
+    report_cache_write_failure(path, why.empty() ? std::strerror(errno) : why.c_str());
+    return;
+  }
+  errno = 0;
   try {
     out.write(head, sizeof(head));
     out.write(names.data(), int(names.size()));
     out.write(bin.data(), int(bin.size()));
     out.write(id.c_str(), int(id.size() + 1));
     out.close();
-  } catch (const OutputStream::Exception&) {
+  } catch (const OutputStream::Exception& e) {
+    report_cache_write_failure(path, errno ? std::strerror(errno) : e.message);
     out.close();
     std::remove(path);
   }
@@ -569,7 +587,7 @@ void make_shader_cache_name(const char* file, const char* defines, char* out, in
     }
   char rel[1024];
   std::snprintf(rel, sizeof(rel), "cache/%s%s.cache", file, suffix.c_str());
-  TempString full = make_full_path(rel);
+  std::string full = writable_path(WriteArea::Cache, rel);
   std::snprintf(out, size_t(out_size), "%s", full.c_str());
 }
 

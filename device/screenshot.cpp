@@ -4,10 +4,12 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -19,6 +21,7 @@
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "platform/tga.h"
+#include "platform/user_dirs.h"
 #include "device/d3d_internal.h"
 
 namespace {
@@ -103,6 +106,16 @@ bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int
   return ok;
 }
 
+namespace {
+// Writes the PNG to `full`; false with the reason in `why`.
+bool save_png_file(const std::string& full, const uint8_t* pixels, int w, int h, int pitch, std::string& why) {
+  errno = 0;
+  if (write_bgra_png(full.c_str(), pixels, w, h, pitch)) return true;
+  why = errno ? std::strerror(errno) : "PNG encoding failed";
+  return false;
+}
+}  // namespace
+
 void take_screenshot() {
   int64_t start = get_ref_time();
   debug("screenshot...");
@@ -118,20 +131,29 @@ void take_screenshot() {
     std::snprintf(name, sizeof(name), "shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", unsigned(tm.tm_year + 1900),
                   unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday), unsigned(tm.tm_hour), unsigned(tm.tm_min),
                   unsigned(tm.tm_sec));
-  bool ok = write_bgra_png(make_full_path(name).c_str(), pixels, w, h, pitch);
+  std::string full, why;
+  bool ok = prepare_writable_path(WriteArea::Data, name, full, &why) && save_png_file(full, pixels, w, h, pitch, why);
   release_capture();
+  // Beside the program the short name says enough; elsewhere the player
+  // needs to know which folder to look in.
+  const char* shown = program_dir_writable() ? name : full.c_str();
   if (ok)
-    debug("screenshot captured to '%s' in %d ms", name, get_time_msec(get_ref_time() - start));
+    debug("screenshot captured to '%s' in %d ms", shown, get_time_msec(get_ref_time() - start));
   else
-    debug("failed to save screenshot to '%s'", name);
+    debug("failed to save screenshot to '%s': %s", shown, why.c_str());
 }
 
 bool save_backbuffer_png(const char* path) {
   if (!path) return false;
   std::vector<uint8_t> px;
-  TempString full = make_full_path(path);
-  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px) || !write_bgra_png(full.c_str(), px.data(), dev.bbW, dev.bbH, dev.bbW * 4)) {
-    debug("failed to save screenshot to '%s'", full.c_str());
+  std::string full, why;
+  if (!prepare_writable_path(WriteArea::Data, path, full, &why)) {
+    debug("failed to save screenshot to '%s': %s", full.c_str(), why.c_str());
+    return false;
+  }
+  if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px)) why = "the frame could not be read back";
+  if (!why.empty() || !save_png_file(full, px.data(), dev.bbW, dev.bbH, dev.bbW * 4, why)) {
+    debug("failed to save screenshot to '%s': %s", full.c_str(), why.c_str());
     return false;
   }
   debug("screenshot saved to '%s'", full.c_str());

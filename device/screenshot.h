@@ -5,13 +5,16 @@
 
 #include "containers/dyn_array.h"
 
-// Saves what the window shows as "shots/shot<date>_<time>.png".
+// Saves what the window shows as "shots/shot<date>_<time>.png" (under the
+// user's data folder when the program folder cannot be written).
 void take_screenshot();
 // Pixels of the window's visible part as bytes B, G, R, A, rows from the top;
 // null when nothing can be captured. Valid until release_capture().
 uint8_t* capture_front_buffer(int& width, int& height, int& pitch);
 void release_capture();
-// Writes the last drawn frame as a PNG file (path made absolute).
+// Writes the last drawn frame as a PNG file: an absolute path as given, a
+// relative one in the program folder or, when that cannot be written, in the
+// user's data folder.
 bool save_backbuffer_png(const char* path);
 // Encodes B, G, R, A pixels (rows from the top) as a PNG file with opaque
 // alpha; false when encoding or writing fails.

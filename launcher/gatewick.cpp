@@ -14,6 +14,7 @@
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "platform/vk_codes.h"
+#include "platform/window_icon.h"
 
 extern char** environ;
 
@@ -183,6 +184,7 @@ int main() {
     SDL_Quit();
     return 1;
   }
+  set_window_icon(window);
 
   init_input(window);
   read_launcher_settings(settings);

@@ -7,6 +7,7 @@
 
 #include "platform/log.h"
 #include "platform/platform.h"
+#include "platform/user_dirs.h"
 #include "objects/module_host.h"
 #include "objects/object_lists.h"
 #include "objects/run_state.h"
@@ -22,6 +23,18 @@ const char* const gameobj_entry_names[GAMEOBJ_ENTRY_COUNT] = {
 
 namespace {
 void* module_handle = nullptr;
+
+// Rebuilding needs the module's sources and a build tree: an installed game
+// has neither, and says so once instead of watching files that never come.
+void watch_sources_when_present() {
+  TempString main_source = make_full_path(GAMEOBJ_MAIN_SOURCE);
+  if (program_dir_installed())
+    debug("gameobj live rebuild off: installed game");
+  else if (get_file_time(main_source.c_str()) == 0)
+    debug("gameobj live rebuild off: no module sources at '%s'", main_source.c_str());
+  else
+    scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
+}
 int link_generation = 0;
 
 // The loaded module's class sizes, copied because its name strings go away
@@ -132,7 +145,7 @@ void load_gameobj_module() {
   }
   link_gameobj_module(module_handle);
   debug("loaded %s", path.c_str());
-  scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
+  watch_sources_when_present();
 }
 
 // The run ends with the module: a later load starts a new one.

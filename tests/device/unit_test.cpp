@@ -219,14 +219,24 @@ TEST(VertexDecl, LengthLimitAndInvalidLayouts) {
 // ---- shader cache names and defines ----
 
 TEST(ShaderNames, CacheFileNamesCarryTheDefines) {
-  std::snprintf(app_path, sizeof(app_path), "/games/tolvane/");
+  char tmpl[] = "/tmp/tolvane_cachename_XXXXXX";
+  std::string dir = std::string(mkdtemp(tmpl)) + "/";
+  std::snprintf(app_path, sizeof(app_path), "%s", dir.c_str());
   char out[300];
   make_shader_cache_name("dr_shadow.sh", "NUMVEC\0 8\0", out, sizeof(out));
-  EXPECT_STREQ(out, "/games/tolvane/cache/dr_shadow.sh@NUMVEC@_8.cache");
+  EXPECT_EQ(out, dir + "cache/dr_shadow.sh@NUMVEC@_8.cache");
   make_shader_cache_name("land.sh", nullptr, out, sizeof(out));
-  EXPECT_STREQ(out, "/games/tolvane/cache/land.sh.cache");
+  EXPECT_EQ(out, dir + "cache/land.sh.cache");
   make_shader_cache_name("calc_aper.sh", "QUALITY\0 3\0INST\0-1.5\0", out, sizeof(out));
-  EXPECT_STREQ(out, "/games/tolvane/cache/calc_aper.sh@QUALITY@_3@INST@_1_5.cache");
+  EXPECT_EQ(out, dir + "cache/calc_aper.sh@QUALITY@_3@INST@_1_5.cache");
+  // An installed copy keeps its cache in the user's cache folder.
+  setenv("XDG_CACHE_HOME", "/home/someone/.cache", 1);
+  std::fclose(std::fopen((dir + "installed.txt").c_str(), "w"));
+  make_shader_cache_name("land.sh", nullptr, out, sizeof(out));
+  EXPECT_STREQ(out, "/home/someone/.cache/Mirevast Games/Tolvane/cache/land.sh.cache");
+  unsetenv("XDG_CACHE_HOME");
+  std::remove((dir + "installed.txt").c_str());
+  rmdir(dir.c_str());
   EXPECT_EQ(defines_list_size("NUMVEC\0 8\0"), 11);
   EXPECT_EQ(defines_list_size(""), 1);
   EXPECT_EQ(defines_list_size(nullptr), 0);

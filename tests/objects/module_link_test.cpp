@@ -3,6 +3,7 @@
 // rebuilt module whose classes changed size.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -69,6 +70,29 @@ TEST_F(ModuleLink, LoadBindsEveryEntryPointAndTheClassTable) {
   for (void* t : gameobj_class_vtables) EXPECT_NE(t, nullptr);
   unload_gameobj_module();
   for (int i = 0; i < GAMEOBJ_ENTRY_COUNT; i++) EXPECT_EQ(entries[i], nullptr);
+}
+
+TEST_F(ModuleLink, SourcesAreWatchedOnlyInADevelopmentTree) {
+  install("a");
+  fs::create_directories(dir / "compiler");
+  testing::internal::CaptureStdout();
+  load_gameobj_module();
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("gameobj live rebuild off: no module sources at '" +
+                                                         (dir / "compiler" / "main.cpp").string() + "'"),
+            std::string::npos);
+  EXPECT_EQ(rebuild_watch_count(), 0);
+
+  std::fclose(std::fopen((dir / "compiler" / "main.cpp").c_str(), "w"));
+  load_gameobj_module();
+  EXPECT_EQ(rebuild_watch_count(), 1);
+
+  // An installed copy never rebuilds, whatever lies around it.
+  std::fclose(std::fopen((dir / "bin" / "installed.txt").c_str(), "w"));
+  testing::internal::CaptureStdout();
+  load_gameobj_module();
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("gameobj live rebuild off: installed game"), std::string::npos);
+  EXPECT_EQ(rebuild_watch_count(), 0);
+  EXPECT_FALSE(poll_gameobj_rebuild());
 }
 
 TEST_F(ModuleLink, LiveObjectsArePointedAtTheNewModuleOnceEach) {
