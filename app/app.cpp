@@ -8,8 +8,11 @@
 #include "app/health_edge.h"
 #include "objects/game_objects.h"
 #include "app/effects.h"
+#include "app/game_menu.h"
+#include "app/game_options.h"
 #include "app/game_start.h"
 #include "app/gameobj_glue.h"
+#include "app/window.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
@@ -154,7 +157,17 @@ void text_pass() {
   draw_visual_log();
   draw_pause_banner();
   draw_overlays();
+  draw_game_menu();
   end_text();
+}
+// Alt+F4 quits at once when nothing would be lost, else asks in the menu.
+void answer_quit_request() {
+  if (!quit_asked) return;
+  quit_asked = false;
+  if (run_unsaved())
+    open_quit_question();
+  else
+    quit_requested = true;
 }
 }  // namespace
 
@@ -180,6 +193,7 @@ void app_init() {
   gameobj_init_objects();
   register_standard_gui_behaviours();
   create_spell_ui();
+  create_game_menu();
   set_spell_ui_mouse_claim(spell_ui_input);
   set_game_help_extra(spell_help_text);
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
@@ -198,6 +212,7 @@ void app_close() {
   HeightmapData::world_hooks.progress = nullptr;
   set_game_help_extra(nullptr);
   set_spell_ui_mouse_claim(nullptr);
+  destroy_game_menu();
   destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
@@ -216,6 +231,17 @@ void app_close() {
 
 void app_update(float dt) {
   camera_save_previous();
+  answer_quit_request();
+  // The menu stops the simulation; the frame still draws behind it.
+  if (game_menu_open()) {
+    update_game_menu();
+    return;
+  }
+  if (app_active && action_pressed(KEY_MENU)) {
+    open_game_menu();
+    release_camera_mouse();
+    return;
+  }
   if (app_active && pause_toggled()) paused = !paused;
   if (paused) {
     if (app_active) handle_setting_keys();
@@ -246,7 +272,9 @@ void app_update(float dt) {
 }
 
 void app_render(float k) {
-  if (dev_mode)
+  if (game_menu_open())
+    release_camera_mouse();
+  else if (dev_mode)
     free_fly_mouse_look(k);
   else
     game_camera_mouse_look(k);
@@ -272,4 +300,5 @@ void app_after_resize() {
   font_after_resize();
   HeightmapRenderer::afterResize();
   relayout_spell_ui();
+  relayout_game_menu();
 }

@@ -106,6 +106,8 @@ void reset_fly_control() {
   if (player) player->placeAt(camera.pos);
 }
 
+void release_camera_mouse() { release_mouse(true); }
+
 void camera_save_previous() {
   camera.prev_pos = camera.pos;
   camera.prev_roll = camera.roll;

@@ -43,6 +43,9 @@ void set_spell_ui_mouse_claim(MouseClaimQuery query);
 
 void set_camera_pos(const vec4f& pos);
 void camera_save_previous();
+// Gives the mouse back (the menu shows the pointer); the look takes it again
+// from the centre.
+void release_camera_mouse();
 
 Matrix44 camera_matrix(float f);
 void game_camera_step(float dt);

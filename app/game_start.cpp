@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include "app/replay_session.h"
 #include "app/save_game.h"
 #include "app/settings.h"
 #include "objects/run_state.h"
@@ -45,7 +44,7 @@ void prepare_continue() {
 }
 
 void autosave(const char* when) {
-  if (replaying_input()) return;
+  if (!automation.replay_file.empty()) return;
   std::string why;
   if (save_game(autosave_path(), why)) {
     unsaved = false;

@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "app/device_calls.h"
+#include "app/game_options.h"
 #include "app/game_start.h"
 #include "platform/globals.h"
 #include "platform/input.h"
@@ -129,6 +130,7 @@ int main(int argc, char** argv) {
   set_update_rate(SIM_STEPS_PER_SECOND, SIM_MAX_CATCHUP_STEPS);
 
   read_settings(argc, argv);
+  read_game_options();
   if (automation.has_seed) game_rnd_seed = automation.seed;
   if (!start_input_session()) return 1;
   std::string start_problem;

@@ -26,6 +26,7 @@
 #include "objects/spell_grid.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/platform.h"
 #include "platform/user_dirs.h"
 #include "script/worldgen_script.h"
 #include "world/heightmap.h"
@@ -389,10 +390,15 @@ bool save_game(const std::string& path, std::string& why) {
     why = "can't save to '" + path + "': " + why;
     return false;
   }
+  int64_t start = get_ref_time();
   SaveSummary summary = summary_now();
-  if (!write_save_file(path, summary, build_payload(), why)) return false;
+  std::string payload = build_payload();
+  if (!write_save_file(path, summary, payload, why)) return false;
   debug("saved world %d to '%s' (world hash: %016llx)", summary.world_number, path.c_str(),
         (unsigned long long)world_hash());
+  struct stat st;
+  debug("save: %zu bytes of data in %lld bytes, %d ms", payload.size(),
+        (long long)(::stat(path.c_str(), &st) == 0 ? st.st_size : -1), get_time_msec(get_ref_time() - start));
   return true;
 }
 
@@ -402,18 +408,23 @@ bool read_save(const std::string& path, LoadedSave& out, std::string& why) {
 }
 
 bool apply_save(const LoadedSave& save, std::string& why) {
+  int64_t start = get_ref_time();
   if (!apply_payload(save.payload, why)) {
     why = "'" + save.path + "' cannot be loaded: " + why;
     return false;
   }
   debug("loaded world %d from '%s' (world hash: %016llx)", run_state.world_number, save.path.c_str(),
         (unsigned long long)world_hash());
+  debug("load: applied in %d ms", get_time_msec(get_ref_time() - start));
   return true;
 }
 
 bool load_game(const std::string& path, std::string& why) {
+  int64_t start = get_ref_time();
   LoadedSave save;
-  return read_save(path, save, why) && apply_save(save, why);
+  if (!read_save(path, save, why) || !apply_save(save, why)) return false;
+  debug("load: %d ms", get_time_msec(get_ref_time() - start));
+  return true;
 }
 
 std::vector<SaveListEntry> list_saves() {
