@@ -127,6 +127,8 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       o.new_game = true;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
+    } else if (!std::strcmp(a, "-stats-log")) {
+      o.stats_log = true;
     } else if (!std::strcmp(a, "-sun") && v) {
       float deg;
       if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
@@ -169,6 +171,7 @@ const char* command_line_help() {
          "  -load FILE         start from the saved game FILE (-steps then counts the steps after it)\n"
          "  -new               start a new game; without -new, -seed, -load, -record or -replay\n"
          "                     the game continues from its automatic save\n"
+         "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

@@ -42,7 +42,7 @@ struct SaveRun : ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  // Each run has its own settings and data folders under `name`.
+  // Each run has its own settings and data folder `name`.
   std::string run(const std::string& name, const std::string& args, int expect_exit = 0) {
     std::string out;
     int code = run_game_process(dir + "/" + name, args, "", out);
@@ -50,7 +50,7 @@ struct SaveRun : ::testing::Test {
     return out;
   }
   std::string autosave(const std::string& name) const {
-    return dir + "/" + name + "/data/Mirevast Games/Tolvane/saves/autosave.sav";
+    return dir + "/" + name + "/Mirevast Games/Tolvane/saves/autosave.sav";
   }
 };
 }  // namespace
