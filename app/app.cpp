@@ -24,6 +24,7 @@
 #include "app/overlays.h"
 #include "app/save_game.h"
 #include "app/settings.h"
+#include "app/sound_glue.h"
 #include "app/spell_ui.h"
 #include "app/world_requests.h"
 #include "platform/vk_codes.h"
@@ -68,6 +69,7 @@ void handle_setting_keys() {
   }
   if (action_pressed(KEY_ANTI_ALIASING)) use_ppaa = !use_ppaa;
   if (action_pressed(KEY_DEVELOPER)) toggle_dev_mode();
+  sound_handle_keys();
 }
 
 // World keys: in developer mode without Ctrl, in game mode only with it.
@@ -187,6 +189,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  sound_init();
   gameobj_startup();
   effects_init();
   if (gfx_quality == 1) init_shadows();
@@ -216,6 +219,7 @@ void app_close() {
   destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
+  sound_close();
   close_shadows();
   effects_close();
   close_debug_vis();
@@ -245,6 +249,7 @@ void app_update(float dt) {
   if (app_active && pause_toggled()) paused = !paused;
   if (paused) {
     if (app_active) handle_setting_keys();
+    sound_end_step(dt, false);
     return;
   }
   fade_screen_flash(dt);
@@ -255,6 +260,7 @@ void app_update(float dt) {
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
   set_render_view_camera(cur_view_itm);
+  sound_begin_step(dt);
   Sky::begin_update();
   if (app_active) {
     handle_setting_keys();
@@ -269,6 +275,7 @@ void app_update(float dt) {
   count_played_step(dt);
   note_step_played();
   autosave_after_world_start();
+  sound_end_step(dt, true);
 }
 
 void app_render(float k) {
@@ -294,6 +301,7 @@ void app_hot_reload_checks() {
   Sky::check_reload();
   effects_reload_check();
   world_gen_reload_check();
+  sound_reload_check();
 }
 
 void app_after_resize() {

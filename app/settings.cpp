@@ -125,6 +125,9 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       i++;
     } else if (!std::strcmp(a, "-new")) {
       o.new_game = true;
+    } else if (!std::strcmp(a, "-audio-out") && v) {
+      o.audio_out = v;
+      i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-stats-log")) {
@@ -171,6 +174,7 @@ const char* command_line_help() {
          "  -load FILE         start from the saved game FILE (-steps then counts the steps after it)\n"
          "  -new               start a new game; without -new, -seed, -load, -record or -replay\n"
          "                     the game continues from its automatic save\n"
+         "  -audio-out FILE    mix the sound step by step (not to the speakers) into FILE (WAV)\n"
          "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";

@@ -20,6 +20,11 @@
 //   World portal   portal_fx (each step)
 //   init_fx_data   builds the ramps again
 //
+// Bursts also say what they sound like: play_sound(name, pos, gain, pitch)
+// plays sounds/<name>.ogg, else sounds/<name>.wav, at pos (gain 0..1, pitch 1
+// as recorded) and returns whether it plays. Never call it from an effect
+// that runs every step: that starts a new sound every step.
+//
 // Particle atlases (512 x 256 pixels), cells as [mapU, mapV, mapSize]:
 
 // blendfx.dds: shading in rgb (the particle colour multiplies it), coverage in alpha
@@ -108,26 +113,36 @@ GRAVITY <- vec4f(0.0, -9.8, 0.0, 0.0);
 LIGHT_GRAVITY <- vec4f(0.0, -2.0, 0.0, 0.0);
 RISE <- vec4f(0.0, 1.5, 0.0, 0.0);
 
-// Particle parameters: the cell and a table of changes to the defaults.
+// Particle parameters: the cell and a table of changes to the defaults. The
+// changes table itself is returned, delegating every slot it does not set to
+// the defaults of its cell (made once per cell), so a particle costs one
+// small table and no copying.
+cell_defaults <- {};
 function params(cell, changes) {
-  local p = {
-    accel = ZERO, life = 1.0, delay = 0.0, size = 1.0,
-    mapU = cell[0], mapV = cell[1], mapSize = cell[2],
-    startRoll = 0.0, rollScale = 0.0,
-    colorAnim = null, sizeAnim = null, rollAnim = null,
-    color = 0xffffffff
-  };
-  foreach (k, v in changes) p[k] <- v;
-  return p;
+  local d = cell in cell_defaults ? cell_defaults[cell] : null;
+  if (d == null) {
+    d = {
+      accel = ZERO, life = 1.0, delay = 0.0, size = 1.0,
+      mapU = cell[0], mapV = cell[1], mapSize = cell[2],
+      startRoll = 0.0, rollScale = 0.0,
+      colorAnim = null, sizeAnim = null, rollAnim = null,
+      color = 0xffffffff
+    };
+    cell_defaults[cell] <- d;
+  }
+  changes.setdelegate(d);
+  return changes;
 }
 
+// Vectors: the particles read w only from a velocity, as its drag, which
+// drag_vel sets; everywhere else w is left as the arithmetic makes it.
 function v4(x, y, z) { return vec4f(x, y, z, 0.0); }
 // A random direction, uniform enough for bursts.
-function rnd_dir() { return norm3(v4(srnd(), srnd(), srnd())); }
-// Velocity with drag w.
-function drag_vel(v, drag) { return vec4f(getx(v), gety(v), getz(v), drag); }
-function scaled(v, s) { return v4(getx(v) * s, gety(v) * s, getz(v) * s); }
-function plus(a, b) { return v4(getx(a) + getx(b), gety(a) + gety(b), getz(a) + getz(b)); }
+function rnd_dir() { return norm3(vec4f(srnd(), srnd(), srnd(), 0.0)); }
+// Gives the velocity v (a vector made for this particle) the drag `drag`.
+function drag_vel(v, drag) { v[3] = drag; return v; }
+function scaled(v, s) { return v * s; }
+function plus(a, b) { return a + b; }
 function rnd_roll() { return frnd() * 2.0 * PI; }
 function one_of(list) { return list[irnd() % list.len()]; }
 function size_of(scale) { return scale > 0.0 ? scale : 1.0; }
@@ -175,6 +190,7 @@ function fireball_fx(pos, vel, extra, scale) {
 
 // The explosion: a flash, a ball of flame, sparks and rising smoke.
 function fireball_explode_fx(pos, normal, extra, scale) {
+  play_sound("fireball_burst", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 6.0 * s, 0.35, 0xffffe0a0);
   add_glow_particle(pos, ZERO, params(G_SHOCK, {
@@ -211,6 +227,7 @@ function waterball_fx(pos, vel, extra, scale) {
 
 // The splash: a crown, droplets thrown up and out, a spreading spray cloud.
 function waterball_splash_fx(pos, normal, extra, scale) {
+  play_sound("waterball_splash", pos, 1.0, 1.0);
   local s = size_of(scale);
   add_blend_particle(plus(pos, v4(0.0, 1.0 * s, 0.0)), ZERO, params(CROWN, {
     life = 0.7, size = 2.5 * s, color = 0xffffffff, colorAnim = water_colors, sizeAnim = grow_2 }));
@@ -313,6 +330,7 @@ function meteor_fx(pos, vel, extra, scale) {
 
 // The impact: a white flash, a shock ring, rock thrown out, a smoke column.
 function meteor_impact_fx(pos, normal, extra, scale) {
+  play_sound("meteor_impact", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 14.0 * s, 0.5, 0xfffff0d0);
   add_blend_particle(plus(pos, v4(0.0, 0.5, 0.0)), ZERO, params(SHOCK_RING, {
@@ -358,6 +376,7 @@ function wyvern_breath_fx(pos, dir, extra, scale) {
 
 // Death: a burst of fire, feathers drifting down, a dark smoke cloud.
 function wyvern_death_fx(pos, vel, extra, scale) {
+  play_sound("wyvern_death", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 5.0 * s, 0.3, 0xffffc080);
   for (local i = 0; i < 20; i++) {
