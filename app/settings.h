@@ -30,6 +30,7 @@ struct AutomationOptions {
   float frame_steps = 4;    // simulation steps per drawn frame while replaying
   std::string load_file;    // start from this saved game
   bool new_game = false;    // start a new game even when an automatic save exists
+  bool headless = false;    // the simulation alone: no window, no graphics device
   bool stats_log = false;   // log what each presented frame asked of the GL driver
 };
 extern AutomationOptions automation;

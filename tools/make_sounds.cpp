@@ -414,7 +414,10 @@ int main(int argc, char** argv) {
   }
   for (const Entry& e : catalogue()) {
     Signal s = e.make();
-    if (!e.loop) soften_edges(s, 0.003f);
+    if (!e.loop) {
+      soften_edges(s, 0.003f);
+      fade_tail(s, 0.06f);
+    }
     normalise(s, e.peak);
     std::string path = dir + "/" + e.name + ".wav";
     if (!write_file_atomically(path, wav_bytes(s))) {

@@ -4,6 +4,7 @@
 // the finishing steps (seamless loop, normalising, 16-bit WAV). Everything
 // is plain arithmetic in a fixed order, so a build gives the same bytes
 // every time.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -128,13 +129,23 @@ inline void soften_edges(Signal& s, float seconds) {
   }
 }
 
+// A linear fade over the last `seconds`, so that a sound cut while still
+// loud ends without a click.
+inline void fade_tail(Signal& s, float seconds) {
+  size_t n = std::min(samples(seconds), s.size());
+  for (size_t i = 0; i < n; i++) s[s.size() - 1 - i] *= float(i) / float(n);
+}
+
 // 16-bit mono PCM WAV bytes.
 inline std::vector<uint8_t> wav_bytes(const Signal& s) {
   std::vector<uint8_t> f;
+  f.reserve(44 + s.size() * 2);
   auto put = [&](uint32_t v, int n) {
     for (int i = 0; i < n; i++) f.push_back(uint8_t(v >> (8 * i)));
   };
-  auto tag = [&](const char* t) { f.insert(f.end(), t, t + 4); };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; i++) f.push_back(uint8_t(t[i]));
+  };
   uint32_t data = uint32_t(s.size() * 2);
   tag("RIFF");
   put(36 + data, 4);
