@@ -120,6 +120,8 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
+    } else if (!std::strcmp(a, "-stats-log")) {
+      o.stats_log = true;
     } else if (!std::strcmp(a, "-sun") && v) {
       float deg;
       if (parse_floats(v, &deg, 1)) o.has_sun = true, o.sun_elevation_deg = deg;
@@ -159,6 +161,7 @@ const char* command_line_help() {
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
+         "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";
 }

@@ -27,6 +27,7 @@ struct AutomationOptions {
   std::string record_file;  // each step's input written here
   std::string replay_file;  // each step's input read from here instead of the devices
   float frame_steps = 4;    // simulation steps per drawn frame while replaying
+  bool stats_log = false;   // log what each presented frame asked of the GL driver
 };
 extern AutomationOptions automation;
 

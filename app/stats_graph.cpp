@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/globals.h"
+#include "platform/log.h"
 #include "app/main_loop.h"
 #include "device/d3d_render.h"
 #include "device/font.h"
@@ -112,6 +113,10 @@ int stats_box_lines(const StatsBoxInput& in, StatsLine out[MAX_STATS_LINES]) {
   } else {
     put_na(out, n, "GPU load");
   }
+  put_line(out, n, "GL calls", "%.0f", in.gl.glCalls);
+  put_line(out, n, "draws", "%.0f", in.gl.draws);
+  put_line(out, n, "state changes", "%.0f", in.gl.stateChanges);
+  put_line(out, n, "GL reads", "%.0f", in.gl.reads);
   return n;
 }
 
@@ -135,6 +140,14 @@ D3dColor bar_color(int j, int index, int value, int limit) {
 
 int bar_pitch(int screen_width) { return std::max(2, screen_width / 400); }
 
+void log_frame_counters() {
+  static int frame = 0;
+  const DeviceCounters& c = last_frame_counters();
+  double per_draw = c.draws > 0 ? double(c.glCalls) / c.draws : 0.0;
+  debug("frame %d: %d GL calls, %d draws (%.1f calls a draw), %d state changes, %d buffer writes, %d reads",
+        ++frame, c.glCalls, c.draws, per_draw, c.stateChanges, c.bufferMaps, c.reads);
+}
+
 void draw_stats() {
   push_text_style();
   set_line_spacing(0);
@@ -145,7 +158,7 @@ void draw_stats() {
   int ref = std::min(STEP_USEC, std::max(1000, ut.avg));
   draw_bar_graph(update_time_hist, update_time_hist_pos, STEP_USEC, ref, false);
   TexMemInfo mem = texture_memory();
-  StatsBoxInput in{fps, ft, ut, valid_ring_stats(gpu_load_hist), mem.free_mb, mem.total_mb};
+  StatsBoxInput in{fps, ft, ut, valid_ring_stats(gpu_load_hist), mem.free_mb, mem.total_mb, last_frame_counters()};
   StatsLine lines[MAX_STATS_LINES];
   draw_stats_box(lines, stats_box_lines(in, lines));
   pop_text_style();

@@ -2,6 +2,7 @@
 // The statistics graph shown with the help text: frame and step times as
 // bar graphs, and a box with fps, timing extremes, texture memory, GPU load.
 #include "platform/math_types.h"
+#include "device/device_counters.h"
 
 struct RingStats {
   int max, min, avg;
@@ -26,6 +27,7 @@ struct StatsBoxInput {
   RingStats frame_us, update_us;
   ValidStats gpu_percent;
   int tex_free_mb, video_mb;  // -1 where the driver does not say
+  DeviceCounters gl{};        // the last presented frame's
 };
 int stats_box_lines(const StatsBoxInput& in, StatsLine out[MAX_STATS_LINES]);
 // Colour of bar j of a ring written up to `index`: green below the limit,
@@ -34,3 +36,5 @@ D3dColor bar_color(int j, int index, int value, int limit);
 int bar_pitch(int screen_width);
 
 void draw_stats();
+// One log line of the last presented frame's device counts (-stats-log).
+void log_frame_counters();

@@ -12,8 +12,8 @@
 // resolve pixels lying on an edge as the top-left rule does, and the front
 // face is GL's counter-clockwise.
 #include <SDL.h>
-#include <epoxy/gl.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/globals.h"
@@ -55,8 +55,7 @@ bool create_depth_buffer() {
   }
   if (!dev.depthRb) glGenRenderbuffers(1, &dev.depthRb);
   glBindRenderbuffer(GL_RENDERBUFFER, dev.depthRb);
-  GLint max_size = 0;
-  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &max_size);
+  GLint max_size = dev.maxRenderbufferSize;
   GLenum err = GL_NO_ERROR;
   if (d3d_wd < 1 || d3d_ht < 1 || d3d_wd > max_size || d3d_ht > max_size)
     err = GL_INVALID_VALUE;
@@ -78,6 +77,7 @@ bool create_depth_buffer() {
 }
 
 void release_depth_buffer() {
+  forget_gl_renderbuffer();
   if (dev.depthRb) glDeleteRenderbuffers(1, &dev.depthRb);
   dev.depthRb = 0;
   dev.depthW = dev.depthH = 0;
@@ -93,10 +93,9 @@ bool create_back_buffer() {
   glBindRenderbuffer(GL_RENDERBUFFER, dev.bbRb);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, d3d_wd, d3d_ht);
   glBindRenderbuffer(GL_RENDERBUFFER, 0);
-  glBindFramebuffer(GL_FRAMEBUFFER, dev.bbFbo);
+  gl_bind_framebuffer(GL_FRAMEBUFFER, dev.bbFbo);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, dev.bbRb);
   GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
   GLenum err = glGetError();
   dev.bbDrawn = false;
   if (err != GL_NO_ERROR || status != GL_FRAMEBUFFER_COMPLETE) {
@@ -109,7 +108,10 @@ bool create_back_buffer() {
 }
 
 void release_back_buffer() {
-  if (dev.bbFbo) glDeleteFramebuffers(1, &dev.bbFbo);
+  if (dev.bbFbo) {
+    gl_bind_framebuffer(GL_FRAMEBUFFER, 0);  // never delete the bound framebuffer
+    glDeleteFramebuffers(1, &dev.bbFbo);
+  }
   if (dev.bbRb) glDeleteRenderbuffers(1, &dev.bbRb);
   dev.bbFbo = dev.bbRb = 0;
   dev.bbW = dev.bbH = 0;
@@ -121,24 +123,34 @@ void apply_swap_interval() {
     debug("vsync not available: %s", SDL_GetError());
 }
 
+// What the driver is asked once and what never changes afterwards.
+void query_driver() {
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &dev.maxTextureSize);
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &dev.maxRenderbufferSize);
+  // TOLVANE_GL_BASIC keeps to what every OpenGL 3.3 driver offers, so the
+  // paths for older drivers can be run anywhere.
+  bool basic = std::getenv("TOLVANE_GL_BASIC") != nullptr;
+  dev.attribBinding =
+      !basic && (epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_ARB_vertex_attrib_binding"));
+  dev.multiBind = !basic && (epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_multi_bind"));
+}
+
 // The base render state the device starts with and returns to after a reset.
 void set_initial_state() {
+  invalidate_gl_shadow();
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glDepthFunc(GL_LEQUAL);
   glDepthRange(0.0, 1.0);
-  glDisable(GL_BLEND);
-  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
-  glStencilMask(0xFF);
-  glStencilFunc(GL_ALWAYS, 0, 0xFF);
   glCullFace(GL_BACK);
-  dev.zenable = dev.zwrite = true;
-  glDepthMask(GL_TRUE);
-  dev.stencilOn = false;
+  // The flip to row 0 at the top reverses the winding GL sees: clockwise on
+  // screen is front.
+  glFrontFace(GL_CCW);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  dev.want = RenderStates{};
+  apply_render_states();
   set_atest(0);
-  set_cull_mode(1);
   set_default_sampler_states();
   set_back_buffer_target();
 }
@@ -215,14 +227,12 @@ bool init_d3d(SDL_Window* window, int width, int height) {
   d3d_ht = height;
   apply_swap_interval();
 
-  glGenVertexArrays(1, &dev.vao);
-  glBindVertexArray(dev.vao);
-  glGenFramebuffers(1, &dev.rtFbo);
+  query_driver();
+  invalidate_gl_shadow();
   static const float quad[12] = {-1, -1, 0, -1, 1, 0, 1, -1, 0, 1, 1, 0};
   glGenBuffers(1, &dev.postfxVb);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, dev.postfxVb);
+  gl_bind_copy_buffer(dev.postfxVb);
   glBufferData(GL_COPY_WRITE_BUFFER, sizeof(quad), quad, GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   create_const_buffers();
 
   if (!create_back_buffer() || !create_depth_buffer()) {
@@ -248,9 +258,8 @@ void close_d3d() {
   release_depth_buffer();
   release_back_buffer();
   release_const_buffers();
-  if (dev.rtFbo) glDeleteFramebuffers(1, &dev.rtFbo);
+  release_state_objects();
   if (dev.postfxVb) glDeleteBuffers(1, &dev.postfxVb);
-  if (dev.vao) glDeleteVertexArrays(1, &dev.vao);
   SDL_GL_MakeCurrent(dev.window, nullptr);
   SDL_GL_DeleteContext(gl_context);
   gl_context = nullptr;
@@ -292,6 +301,8 @@ bool resize_d3d(int width, int height, bool fullscreen, bool force) {
 
   d3d_wd = width;
   d3d_ht = height;
+  // Framebuffers, vertex arrays and samplers are made again as they are used.
+  release_state_objects();
   textures_after_reset();
   buffers_after_reset();
   if (!create_back_buffer()) {
@@ -344,27 +355,18 @@ void present_frame() {
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(dev.window, &dw, &dh);
   if (dev.bbFbo && dw > 0 && dh > 0) {
-    GLint draw_fb = 0, read_fb = 0;
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw_fb);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read_fb);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDrawBuffer(GL_BACK);
-    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    glDisable(GL_SCISSOR_TEST);
-    GLboolean cm[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, cm);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // The back buffer's read buffer and the window's draw buffer are set
+    // when they are made and never change. The colour mask the callers set
+    // is put back by the next draw.
+    gl_bind_framebuffer(GL_READ_FRAMEBUFFER, dev.bbFbo);
+    gl_bind_framebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    gl_color_mask(0xF);
     bool same = dw == dev.bbW && dh == dev.bbH;
     glBlitFramebuffer(0, 0, dev.bbW, dev.bbH, 0, dh, dw, 0, GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-    glColorMask(cm[0], cm[1], cm[2], cm[3]);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(read_fb));
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(draw_fb));
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
   }
   SDL_GL_SwapWindow(dev.window);
+  dev.presentCount++;
+  end_frame_counters();
 }
 
 // ---- render targets ----
@@ -376,20 +378,14 @@ void update_target_state() {
   dev.layer[2] = -1.f;  // every target, the back buffer too, keeps row 0 at GL's y = 0
   dev.layer[3] = float(dev.targetH);
   dev.layerDirty = true;
-  // The flip reverses the winding GL sees: clockwise on screen is front.
-  glFrontFace(GL_CCW);
-  glViewport(0, 0, dev.targetW, dev.targetH);
-  apply_depth_stencil_enables();
+  // The effective depth and stencil tests follow the depth buffer.
+  apply_render_states();
 }
 
 void set_back_buffer_target() {
   if (!gl_context) return;
   for (auto& t : dev.targets) t = nullptr;
   dev.depthBound = false;
-  glBindFramebuffer(GL_FRAMEBUFFER, dev.bbFbo);
-  GLenum buf = GL_COLOR_ATTACHMENT0;
-  glDrawBuffers(1, &buf);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
   dev.targetW = dev.bbW;
   dev.targetH = dev.bbH;
   update_target_state();
@@ -416,17 +412,12 @@ void set_render_target(int index, Texture* tex, bool use_depth) {
       return;
     }
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, dev.rtFbo);
   if (index == 0) {
     // Switching target 0 unbinds the others, as a fresh target set.
-    for (int i = 1; i < MAX_RENDER_TARGETS; i++)
-      if (dev.targets[i]) {
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, 0, 0);
-        dev.targets[i] = nullptr;
-      }
+    for (int i = 1; i < MAX_RENDER_TARGETS; i++) dev.targets[i] = nullptr;
   }
+  // The set is bound, its framebuffer made if it is new, at the next draw or clear.
   dev.targets[index] = tex;
-  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + index, GL_TEXTURE_2D, texture_gl_name(tex), 0);
   if (index == 0) {
     dev.targetW = tex->realWidth;
     dev.targetH = tex->realHeight;
@@ -436,17 +427,8 @@ void set_render_target(int index, Texture* tex, bool use_depth) {
       debug("set_render_target: %dx%d target without depth (depth buffer %dx%d)", dev.targetW, dev.targetH,
             dev.depthW, dev.depthH);
     dev.depthBound = depth;
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
-                              depth ? dev.depthRb : 0);
+    update_target_state();
   }
-  GLenum bufs[MAX_RENDER_TARGETS];
-  int n = 0;
-  for (int i = 0; i < MAX_RENDER_TARGETS; i++)
-    if (dev.targets[i]) n = i + 1;
-  for (int i = 0; i < n; i++) bufs[i] = dev.targets[i] ? GLenum(GL_COLOR_ATTACHMENT0 + i) : GLenum(GL_NONE);
-  glDrawBuffers(n, bufs);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
-  if (index == 0) update_target_state();
 }
 
 int get_target_width() { return dev.targetW; }
@@ -456,6 +438,7 @@ namespace {
 template <typename T>
 bool read_rows(int x, int y, int w, int h, GLenum format, GLenum type, T* out, int comps) {
   if (!gl_context || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > dev.targetW || y + h > dev.targetH) return false;
+  apply_targets();
   // Every target stores its top row at GL's y = 0.
   glReadPixels(x, y, w, h, format, type, out);
   (void)comps;
@@ -479,11 +462,7 @@ bool read_depth_stencil(int x, int y, int w, int h, float* depth, uint8_t* stenc
 
 // ---- instancing and draws ----
 
-void set_instancing(int n) {
-  int v = n > 0 ? n : 0;
-  if (v != dev.instances) dev.inputsDirty = true;
-  dev.instances = v;
-}
+void set_instancing(int n) { dev.instances = n > 0 ? n : 0; }
 
 int prim_vertex_count(int prim_type, int n) {
   switch (prim_type) {
@@ -528,6 +507,7 @@ void draw_indexed(int prim_type, int base_vertex, int min_index, int num_vertice
   else
     code = prepare_draw(true, base_vertex + min_index, num_vertices, dev.instances);
   if (code) fatal("draw_indexed failed (code 0x%08X)", code);
+  device_counters.draws++;
   const void* offset = reinterpret_cast<const void*>(intptr_t(start_index) * 2);
   if (dev.instances > 0)
     glDrawElementsInstancedBaseVertex(mode, count, GL_UNSIGNED_SHORT, offset, dev.instances, base_vertex);
@@ -546,6 +526,7 @@ void draw_prim(int prim_type, int start_vertex, int prim_count) {
   else
     code = prepare_draw(false, start_vertex, count, 0);
   if (code) fatal("draw_prim failed (code 0x%08X)", code);
+  device_counters.draws++;
   glDrawArrays(mode, start_vertex, count);
 }
 

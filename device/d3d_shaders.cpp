@@ -1,8 +1,10 @@
 // The shader table: GLSL sources compiled into one program per vertex/pixel
-// pair with a common preamble, shared constant registers, program-binary
-// cache files and reloading of changed sources.
-#include <epoxy/gl.h>
-
+// pair with a common preamble, program-binary cache files and reloading of
+// changed sources. The shared constant registers are in d3d_consts.cpp.
+//
+// Sections: the preamble · source assembly and the include handler ·
+// compiling and linking · program set-up · cache files · the table's
+// interface · reloading.
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -21,24 +23,24 @@
 #include "device/d3d_shaders.h"
 
 namespace {
-bool cache_write_failure_reported = false;
+// Everything the shader table keeps.
+struct ShaderSystem {
+  ShaderRecord table[MAX_SHADERS];
+  bool compilerPresent = false;
+  bool binaryCache = false;  // the driver hands out program binaries
+  bool reloading = false;    // a reload pass runs: compile errors also go on screen
+  unsigned nextSerial = 1;
+  bool cacheWriteFailureReported = false;  // said once, not at every shader
+};
+ShaderSystem sys;
 
 void report_cache_write_failure(const char* path, const char* why) {
-  if (cache_write_failure_reported) return;
-  cache_write_failure_reported = true;
+  if (sys.cacheWriteFailureReported) return;
+  sys.cacheWriteFailureReported = true;
   debug("can't write shader cache '%s': %s (shaders compile at every start)", path, why);
 }
 
-ShaderRecord table[MAX_SHADERS];
-bool compiler_present = false;
-bool binary_cache = false;  // the driver hands out program binaries
-bool reloading = false;
-unsigned next_serial = 1;
-
-float vs_consts[MAX_VS_CONSTS * 4];
-float ps_consts[MAX_PS_CONSTS * 4];
-int vs_dirty_lo = MAX_VS_CONSTS, vs_dirty_hi = 0;  // register range waiting for upload
-int ps_dirty_lo = MAX_PS_CONSTS, ps_dirty_hi = 0;
+// ---- the preamble ----
 
 // Bumped whenever the preamble or the program interface changes, so that
 // cache files written by an older build are compiled again.
@@ -134,7 +136,7 @@ bool open_include(StageSource& st, const char* name, std::string& data) {
   G_ASSERT(name);
   TempString full = make_full_path(name);
   if (!read_whole_file(full.c_str(), data)) return false;
-  add_dependency(st.rec, name, compiler_present ? get_file_time(full.c_str()) : 0);
+  add_dependency(st.rec, name, sys.compilerPresent ? get_file_time(full.c_str()) : 0);
   return true;
 }
 
@@ -226,10 +228,12 @@ std::string name_files(const std::string& log, const std::vector<std::string>& f
   return out;
 }
 
+// ---- compiling and linking ----
+
 void report(const char* head, const std::string& text) {
   debug("%s", head);
   debug("%.*s", int(text.size()), text.c_str());
-  if (reloading) {
+  if (sys.reloading) {
     append_error_message(head, -1);
     append_error_message(text.c_str(), int(text.size()));
   }
@@ -279,6 +283,8 @@ GLuint compile_stage(ShaderRecord* s, bool pixel) {
   }
   return sh;
 }
+
+// ---- program set-up ----
 
 // The stage a sampler's name gives: the number it ends with.
 int sampler_stage(const char* name) {
@@ -336,7 +342,7 @@ void setup_program(ShaderRecord* s, GLuint prog) {
     GLuint idx = glGetUniformBlockIndex(prog, b.name);
     if (idx != GL_INVALID_INDEX) glUniformBlockBinding(prog, idx, b.binding);
   }
-  glUseProgram(prog);
+  gl_use_program(prog);
   GLint n = 0;
   glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &n);
   for (GLint i = 0; i < n; i++) {
@@ -355,8 +361,8 @@ void setup_program(ShaderRecord* s, GLuint prog) {
     std::vector<GLint> units(static_cast<size_t>(size));
     for (int k = 0; k < size; k++) units[size_t(k)] = stage + k;
     glUniform1iv(loc, size, units.data());
+    for (int k = 0; k < size; k++) s->samplerMask |= 1u << (stage + k);
   }
-  glUseProgram(dev.usedProgram);
 
   s->numInputs = 0;
   GLint na = 0;
@@ -381,23 +387,22 @@ void setup_program(ShaderRecord* s, GLuint prog) {
 
 void delete_program(GLuint prog) {
   if (!prog) return;
-  if (dev.usedProgram == prog) {
-    glUseProgram(0);
-    dev.usedProgram = 0;
-  }
+  gl_use_program(0);  // a program in use would only be deleted once replaced
   glDeleteProgram(prog);
 }
 
 void install_program(ShaderRecord* s, GLuint prog) {
+  forget_shader_inputs(s);
   s->program = prog;
-  s->serial = next_serial++;
+  s->serial = sys.nextSerial++;
+  s->samplerMask = 0;
   setup_program(s, prog);
 }
 
 // ---- cache files ----
 
 void write_cache(ShaderRecord* s, GLuint prog) {
-  if (!binary_cache) return;
+  if (!sys.binaryCache) return;
   GLint len = 0;
   glGetProgramiv(prog, GL_PROGRAM_BINARY_LENGTH, &len);
   if (len <= 0) return;
@@ -445,7 +450,7 @@ void write_cache(ShaderRecord* s, GLuint prog) {
 
 bool load_from_cache(ShaderRecord* s) {
   s->deps.clear();
-  if (!binary_cache) return false;
+  if (!sys.binaryCache) return false;
   char path[300];
   make_shader_cache_name(s->file, s->defines, path, sizeof(path));
   FileInputStream in;
@@ -478,10 +483,10 @@ bool load_from_cache(ShaderRecord* s) {
       return false;
     }
     const char* name = reinterpret_cast<const char*>(names.data() + p);
-    add_dependency(s, name, compiler_present ? get_file_time(make_full_path(name).c_str()) : 0);
+    add_dependency(s, name, sys.compilerPresent ? get_file_time(make_full_path(name).c_str()) : 0);
     p = e + 1;
   }
-  if (compiler_present) {
+  if (sys.compilerPresent) {
     // A source changed since the cache was written: compile again.
     int64_t c = get_file_time(path);
     for (auto& d : s->deps)
@@ -528,7 +533,7 @@ GLuint compile_and_cache(ShaderRecord* s) {
     return 0;
   }
   GLuint prog = glCreateProgram();
-  if (binary_cache) glProgramParameteri(prog, GL_PROGRAM_BINARY_RETRIEVABLE_HINT, GL_TRUE);
+  if (sys.binaryCache) glProgramParameteri(prog, GL_PROGRAM_BINARY_RETRIEVABLE_HINT, GL_TRUE);
   glAttachShader(prog, vs);
   glAttachShader(prog, ps);
   glLinkProgram(prog);
@@ -556,7 +561,7 @@ GLuint compile_and_cache(ShaderRecord* s) {
 
 void empty_slot(ShaderRecord* s) {
   if (dev.shader == s) dev.shader = nullptr;
-  if (dev.lastShader == s) dev.lastShader = nullptr;
+  forget_shader_inputs(s);
   delete_program(s->program);
   s->program = 0;
   s->deps.reset();
@@ -570,6 +575,8 @@ bool same_file_time(const ShaderDependency& d) {
   return get_file_time(make_full_path(d.name).c_str()) == d.time;
 }
 }  // namespace
+
+// ---- the table's interface ----
 
 int defines_list_size(const char* defines) {
   if (!defines) return 0;
@@ -595,7 +602,7 @@ ShaderRecord* load_shader(const char* file, const char* defines) {
   G_ASSERT(file);
   int dsize = defines_list_size(defines);
   if (dsize <= 1) dsize = 0;  // an empty list is no defines
-  for (auto& s : table) {
+  for (auto& s : sys.table) {
     if (!s.program || std::strcmp(s.file, file) != 0) continue;
     int have = defines_list_size(s.defines[0] ? s.defines : nullptr);
     if (have == dsize && (dsize == 0 || std::memcmp(s.defines, defines, size_t(dsize)) == 0)) {
@@ -604,7 +611,7 @@ ShaderRecord* load_shader(const char* file, const char* defines) {
     }
   }
   ShaderRecord* s = nullptr;
-  for (auto& e : table)
+  for (auto& e : sys.table)
     if (!e.program) {
       s = &e;
       break;
@@ -616,12 +623,12 @@ ShaderRecord* load_shader(const char* file, const char* defines) {
   if (dsize) std::memcpy(s->defines, defines, size_t(dsize));
 
   if (!load_from_cache(s)) {
-    GLuint prog = compiler_present ? compile_and_cache(s) : 0;
+    GLuint prog = sys.compilerPresent ? compile_and_cache(s) : 0;
     if (!prog) {
       char name[260];
       copy_fixed(name, file);
       empty_slot(s);
-      fatal("can't create shader from %s'%s'", compiler_present ? "" : "cache for ", name);
+      fatal("can't create shader from %s'%s'", sys.compilerPresent ? "" : "cache for ", name);
     }
     install_program(s, prog);
   }
@@ -636,138 +643,49 @@ void release_shader(ShaderRecord* s) {
 }
 
 void release_all_shaders() {
-  for (auto& s : table)
+  for (auto& s : sys.table)
     if (s.program) empty_slot(&s);
 }
 
-void set_shaders(ShaderRecord* s) {
-  if (s != dev.shader) dev.inputsDirty = true;
-  dev.shader = s;
-  if (!s && dev.usedProgram) {
-    glUseProgram(0);
-    dev.usedProgram = 0;
-  }
-}
+// The program is bound by the next draw.
+void set_shaders(ShaderRecord* s) { dev.shader = s; }
 
-void set_vs_const(int start, const float* data, int count) {
-  G_ASSERT(start >= 0 && count >= 0 && start + count <= MAX_VS_CONSTS);
-  if (count == 0) return;
-  std::memcpy(vs_consts + start * 4, data, size_t(count) * 16);
-  if (start < vs_dirty_lo) vs_dirty_lo = start;
-  if (start + count > vs_dirty_hi) vs_dirty_hi = start + count;
-}
-
-void set_ps_const(int start, const float* data, int count) {
-  G_ASSERT(start >= 0 && count >= 0 && start + count <= MAX_PS_CONSTS);
-  if (count == 0) return;
-  std::memcpy(ps_consts + start * 4, data, size_t(count) * 16);
-  if (start < ps_dirty_lo) ps_dirty_lo = start;
-  if (start + count > ps_dirty_hi) ps_dirty_hi = start + count;
-}
-
-const float* get_vs_consts() { return vs_consts; }
-const float* get_ps_consts() { return ps_consts; }
-
-namespace {
-// Register uploads stream through one ring buffer: each upload of a block
-// takes fresh space and binds that range, so no upload ever writes memory a
-// queued draw still reads, and the driver never has to wait or copy. When the
-// ring is full its storage is orphaned and writing starts over.
-constexpr GLsizeiptr CONST_RING_SIZE = 4 << 20;
-GLuint const_ring = 0;
-GLintptr ring_pos = 0;
-GLint ring_align = 256;
-
-void stream_block(GLuint binding, const void* data, GLsizeiptr size) {
-  GLintptr at = (ring_pos + ring_align - 1) / ring_align * ring_align;
-  glBindBuffer(GL_UNIFORM_BUFFER, const_ring);
-  GLbitfield access = GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
-  if (at + size > CONST_RING_SIZE) {
-    at = 0;
-    access = GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT;
-  }
-  void* p = glMapBufferRange(GL_UNIFORM_BUFFER, at, size, access);
-  if (p) {
-    std::memcpy(p, data, size_t(size));
-    glUnmapBuffer(GL_UNIFORM_BUFFER);
-  }
-  glBindBufferRange(GL_UNIFORM_BUFFER, binding, const_ring, at, size);
-  ring_pos = at + size;
-}
-}  // namespace
-
-void upload_shader_consts() {
-  if (vs_dirty_hi > vs_dirty_lo) {
-    stream_block(UBO_VS_CONSTS, vs_consts, sizeof(vs_consts));
-    vs_dirty_lo = MAX_VS_CONSTS;
-    vs_dirty_hi = 0;
-  }
-  if (ps_dirty_hi > ps_dirty_lo) {
-    stream_block(UBO_PS_CONSTS, ps_consts, sizeof(ps_consts));
-    ps_dirty_lo = MAX_PS_CONSTS;
-    ps_dirty_hi = 0;
-  }
-  if (dev.layerDirty) {
-    stream_block(UBO_LAYER, dev.layer, sizeof(dev.layer));
-    dev.layerDirty = false;
-  }
-}
-
-void create_const_buffers() {
-  // The registers keep their values across device life like device state;
-  // a new device starts them at zero.
-  std::memset(vs_consts, 0, sizeof(vs_consts));
-  std::memset(ps_consts, 0, sizeof(ps_consts));
-  glGetIntegerv(GL_UNIFORM_BUFFER_OFFSET_ALIGNMENT, &ring_align);
-  if (ring_align < 1) ring_align = 256;
-  glGenBuffers(1, &const_ring);
-  glBindBuffer(GL_UNIFORM_BUFFER, const_ring);
-  glBufferData(GL_UNIFORM_BUFFER, CONST_RING_SIZE, nullptr, GL_STREAM_DRAW);
-  ring_pos = 0;
-  // Every block is uploaded before the first draw.
-  vs_dirty_lo = 0, vs_dirty_hi = MAX_VS_CONSTS;
-  ps_dirty_lo = 0, ps_dirty_hi = MAX_PS_CONSTS;
-  dev.layerDirty = true;
-}
-
-void release_const_buffers() {
-  if (const_ring) glDeleteBuffers(1, &const_ring);
-  const_ring = 0;
-}
 
 void init_shader_system() {
   GLboolean has = GL_FALSE;
   glGetBooleanv(GL_SHADER_COMPILER, &has);
   // TOLVANE_NO_SHADER_COMPILER runs the game from its cache files only, as a
   // build shipped without sources would.
-  compiler_present = has && !std::getenv("TOLVANE_NO_SHADER_COMPILER");
-  debug(compiler_present ? "shader compiler available" : "no shader compiler");
+  sys.compilerPresent = has && !std::getenv("TOLVANE_NO_SHADER_COMPILER");
+  debug(sys.compilerPresent ? "shader compiler available" : "no shader compiler");
   GLint formats = 0;
   if (epoxy_gl_version() >= 41 || epoxy_has_gl_extension("GL_ARB_get_program_binary"))
     glGetIntegerv(GL_NUM_PROGRAM_BINARY_FORMATS, &formats);
-  binary_cache = formats > 0;
-  if (!binary_cache) debug("no program binary formats: shader cache disabled");
+  sys.binaryCache = formats > 0;
+  if (!sys.binaryCache) debug("no program binary formats: shader cache disabled");
 }
 
 void close_shader_system() {
   release_all_shaders();
-  compiler_present = false;
-  binary_cache = false;
-  reloading = false;
+  sys.compilerPresent = false;
+  sys.binaryCache = false;
+  sys.reloading = false;
 }
 
-bool shader_compiler_present() { return compiler_present; }
+bool shader_compiler_present() { return sys.compilerPresent; }
 
 int get_shader_count() {
   int n = 0;
-  for (auto& s : table) n += s.program != 0;
+  for (auto& s : sys.table) n += s.program != 0;
   return n;
 }
 
+// ---- reloading ----
+
 void reload_changed_shaders() {
-  if (!compiler_present) return;
+  if (!sys.compilerPresent) return;
   bool first = true;
-  for (auto& s : table) {
+  for (auto& s : sys.table) {
     if (!s.program) continue;
     bool changed = s.deps.empty();
     for (auto& d : s.deps)
@@ -777,7 +695,7 @@ void reload_changed_shaders() {
       }
     if (!changed) continue;
     if (first) {
-      reloading = true;
+      sys.reloading = true;
       set_error_message(nullptr);
       first = false;
     }
@@ -793,5 +711,5 @@ void reload_changed_shaders() {
       append_error_message(msg, -1);
     }
   }
-  reloading = false;
+  sys.reloading = false;
 }

@@ -47,7 +47,8 @@ struct ShaderRecord {
   // Vertex inputs of the program.
   ShaderInput inputs[16];
   int numInputs;
-  unsigned serial;  // changes whenever the program object changes
+  uint32_t samplerMask;  // the stages the program samples
+  unsigned serial;       // changes whenever the program object changes
 };
 
 ShaderRecord* load_shader(const char* file, const char* defines);

@@ -5,7 +5,6 @@
 // texture coordinate v = 0 addresses it (GL's t = 0 is the first row in
 // memory, so sampling needs no flip). Formats with fewer than four channels
 // read the missing colour channels as 1, as the device does.
-#include <epoxy/gl.h>
 #include <strings.h>
 
 #include <cstdlib>
@@ -22,8 +21,6 @@
 
 namespace {
 Texture tex_table[MAX_TEXTURES];
-GLuint samplers[MAX_TEXTURE_STAGES];
-Texture* bound[MAX_TEXTURE_STAGES];
 
 struct LoadedTexture {
   Texture* tex;
@@ -83,16 +80,14 @@ uint32_t create_storage(Texture& t) {
   if (!gl_format(t.format, g)) return RESULT_INVALID_ENUM;
   int w = t.width, h = t.height;
   if (w == 0 && h == 0) w = d3d_wd, h = d3d_ht;
-  GLint max_size = 0;
-  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+  GLint max_size = dev.maxTextureSize;
   if (w < 1 || h < 1 || w > max_size || h > max_size) return RESULT_INVALID_VALUE;
   int levels = t.levels == 0 ? full_chain(w, h) : t.levels;
   if (levels < 1 || levels > full_chain(w, h)) return RESULT_INVALID_VALUE;
   if ((t.usage & USAGE_RENDERTARGET) && g.compressed) return RESULT_INVALID_VALUE;
 
   glGenTextures(1, &t.texture);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, t.texture);
+  gl_bind_texture_for_upload(t.texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
   GLint sw[4] = {GLint(g.swizzle[0]), GLint(g.swizzle[1]), GLint(g.swizzle[2]), GLint(g.swizzle[3])};
@@ -106,11 +101,10 @@ uint32_t create_storage(Texture& t) {
     lw = lw > 1 ? lw / 2 : 1;
     lh = lh > 1 ? lh / 2 : 1;
   }
-  // Restore what stage 0 had bound.
-  glBindTexture(GL_TEXTURE_2D, bound[0] ? bound[0]->texture : 0);
   GLenum err = glGetError();
   if (err != GL_NO_ERROR) {
     glDeleteTextures(1, &t.texture);
+    forget_gl_texture(t.texture);
     t.texture = 0;
     return err;
   }
@@ -122,13 +116,16 @@ uint32_t create_storage(Texture& t) {
 
 void release_storage(Texture& t) {
   for (int s = 0; s < MAX_TEXTURE_STAGES; s++)
-    if (bound[s] == &t) set_texture(s, nullptr);
+    if (dev.stageTex[s] == &t) set_texture(s, nullptr);
   for (Texture* rt : dev.targets)
     if (rt == &t) {
       set_back_buffer_target();
       break;
     }
-  if (t.texture && gl_context) glDeleteTextures(1, &t.texture);
+  if (t.texture && gl_context) {
+    glDeleteTextures(1, &t.texture);
+    forget_gl_texture(t.texture);
+  }
   t.texture = 0;
   std::free(t.lockData);
   t.lockData = nullptr;
@@ -138,14 +135,12 @@ void release_storage(Texture& t) {
 GLenum upload_level(const Texture& t, int level, int w, int h, const void* data) {
   GlFormat g;
   gl_format(t.format, g);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, t.texture);
+  gl_bind_texture_for_upload(t.texture);
   if (g.compressed)
     glCompressedTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, g.internal, texture_level_size(t.format, w, h),
                               data);
   else
     glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, g.format, g.type, data);
-  glBindTexture(GL_TEXTURE_2D, bound[0] ? bound[0]->texture : 0);
   return glGetError();
 }
 }  // namespace
@@ -244,13 +239,11 @@ void* lock_texture(Texture* tex, int& pitch, bool discard) {
   if (!discard) {
     GlFormat g;
     gl_format(tex->format, g);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, tex->texture);
+    gl_bind_texture_for_upload(tex->texture);
     if (g.compressed)
       glGetCompressedTexImage(GL_TEXTURE_2D, 0, tex->lockData);
     else
       glGetTexImage(GL_TEXTURE_2D, 0, g.format, g.type, tex->lockData);
-    glBindTexture(GL_TEXTURE_2D, bound[0] ? bound[0]->texture : 0);
   }
   tex->lockPitch = texture_row_pitch(tex->format, tex->realWidth);
   pitch = tex->lockPitch;
@@ -267,42 +260,30 @@ void unlock_texture(Texture* tex) {
   tex->lockData = nullptr;
 }
 
+// Stages and their sampler settings are bound at the next draw that samples
+// them; a sampler setting is one sampler object made once.
 void set_texture(int stage, Texture* tex) {
   G_ASSERT(stage >= 0 && stage < MAX_TEXTURE_STAGES);
-  bound[stage] = tex;
-  if (!gl_context) return;
-  glActiveTexture(GL_TEXTURE0 + stage);
-  glBindTexture(GL_TEXTURE_2D, tex ? tex->texture : 0);
-  glActiveTexture(GL_TEXTURE0);
+  dev.stageTex[stage] = tex;
 }
 
 void set_texture_filter(int sampler, bool linear) {
   G_ASSERT(sampler >= 0 && sampler < MAX_TEXTURE_STAGES);
-  GLuint s = samplers[sampler];
-  glSamplerParameteri(s, GL_TEXTURE_MAG_FILTER, linear ? GL_LINEAR : GL_NEAREST);
-  glSamplerParameteri(s, GL_TEXTURE_MIN_FILTER, linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_NEAREST);
+  SamplerKey& k = dev.stageSampler[sampler];
+  k = SamplerKey(linear ? k | 0x40 : k & ~0x40);
 }
 
 void set_texture_address(int sampler, int u, int v, int w) {
   G_ASSERT(sampler >= 0 && sampler < MAX_TEXTURE_STAGES);
   if (v < 0) v = u;
   if (w < 0) w = v;
-  auto mode = [](int m) -> GLint { return m == 0 ? GL_REPEAT : m == 2 ? GL_CLAMP_TO_BORDER : GL_CLAMP_TO_EDGE; };
-  GLuint s = samplers[sampler];
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_S, mode(u));
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_T, mode(v));
-  glSamplerParameteri(s, GL_TEXTURE_WRAP_R, mode(w));
+  auto mode = [](int m) { return m == 0 ? 0 : m == 2 ? 2 : 1; };  // wrap, border, clamp
+  SamplerKey& k = dev.stageSampler[sampler];
+  k = SamplerKey((k & 0x40) | mode(u) << 4 | mode(v) << 2 | mode(w));
 }
 
 void set_default_sampler_states() {
-  if (!samplers[0]) {
-    glGenSamplers(MAX_TEXTURE_STAGES, samplers);
-    for (int i = 0; i < MAX_TEXTURE_STAGES; i++) glBindSampler(GLuint(i), samplers[i]);
-  }
-  for (int i = 0; i < MAX_TEXTURE_STAGES; i++) {
-    set_texture_filter(i, true);
-    set_texture_address(i, 1);
-  }
+  for (SamplerKey& k : dev.stageSampler) k = SAMPLER_DEFAULT;
 }
 
 unsigned texture_gl_name(const Texture* tex) { return tex ? tex->texture : 0; }
@@ -336,14 +317,12 @@ void textures_after_reset() {
 }
 
 void close_all_textures() {
-  for (int s = 0; s < MAX_TEXTURE_STAGES; s++) bound[s] = nullptr;
+  for (Texture*& t : dev.stageTex) t = nullptr;
   for (auto& t : tex_table) {
     if (t.inUse) release_storage(t);
     t = Texture{};
   }
   loaded.reset();
-  if (samplers[0] && gl_context) glDeleteSamplers(MAX_TEXTURE_STAGES, samplers);
-  std::memset(samplers, 0, sizeof(samplers));
 }
 
 // ---- DDS loading ----

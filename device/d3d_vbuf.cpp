@@ -1,7 +1,5 @@
 // The vertex and index buffer tables. Dynamic buffers are released before a
 // device reset and re-created in place after it, so handles stay valid.
-#include <epoxy/gl.h>
-
 #include "platform/log.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_vbuf.h"
@@ -10,6 +8,18 @@ namespace {
 VertexBuffer vb_table[MAX_BUFFERS];
 IndexBuffer ib_table[MAX_BUFFERS];
 
+template <typename B>
+void delete_storage(B& b) {
+  if (b.locked) {
+    gl_bind_copy_buffer(b.buffer);
+    glUnmapBuffer(GL_COPY_WRITE_BUFFER);
+    b.locked = false;
+  }
+  glDeleteBuffers(1, &b.buffer);
+  forget_gl_buffer(b.buffer);
+  b.buffer = 0;
+}
+
 // Creates the GL storage of an entry; 0 or the failure code.
 template <typename B>
 uint32_t create_storage(B& b) {
@@ -17,13 +27,11 @@ uint32_t create_storage(B& b) {
   }
   if (b.size <= 0) return RESULT_INVALID_VALUE;
   glGenBuffers(1, &b.buffer);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, b.buffer);
+  gl_bind_copy_buffer(b.buffer);
   glBufferData(GL_COPY_WRITE_BUFFER, b.size, nullptr, (b.flags & BUF_STATIC) ? GL_STATIC_DRAW : GL_DYNAMIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   GLenum err = glGetError();
   if (err != GL_NO_ERROR) {
-    glDeleteBuffers(1, &b.buffer);
-    b.buffer = 0;
+    delete_storage(b);
     return err;
   }
   return 0;
@@ -57,14 +65,7 @@ B* create_buffer(B* table, int size, int flags, const char* full_msg, const char
 template <typename B>
 void release_buffer(B* b) {
   if (!b || !b->inUse) return;
-  if (b->buffer && gl_context) {
-    if (b->locked) {
-      glBindBuffer(GL_COPY_WRITE_BUFFER, b->buffer);
-      glUnmapBuffer(GL_COPY_WRITE_BUFFER);
-      glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
-    }
-    glDeleteBuffers(1, &b->buffer);
-  }
+  if (b->buffer && gl_context) delete_storage(*b);
   *b = B{};
 }
 
@@ -80,9 +81,9 @@ void* lock_buffer(B* b, int offset, int size, const char* what) {
   // hand out fresh memory without waiting for the GPU.
   GLbitfield access = GL_MAP_WRITE_BIT;
   if (!(b->flags & BUF_STATIC)) access |= GL_MAP_INVALIDATE_BUFFER_BIT;
-  glBindBuffer(GL_COPY_WRITE_BUFFER, b->buffer);
+  gl_bind_copy_buffer(b->buffer);
+  device_counters.bufferMaps++;
   void* p = glMapBufferRange(GL_COPY_WRITE_BUFFER, offset, size, access);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   if (p) b->locked = true;
   return p;
 }
@@ -90,9 +91,8 @@ void* lock_buffer(B* b, int offset, int size, const char* what) {
 template <typename B>
 void unlock_buffer(B* b) {
   if (!b || !b->buffer || !b->locked) return;
-  glBindBuffer(GL_COPY_WRITE_BUFFER, b->buffer);
+  gl_bind_copy_buffer(b->buffer);
   glUnmapBuffer(GL_COPY_WRITE_BUFFER);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   b->locked = false;
 }
 
@@ -114,14 +114,51 @@ IndexBuffer* create_ib(int index_count, int flags) {
 }
 void release_vb(VertexBuffer* vb) {
   for (auto& s : dev.streams)
-    if (s.vb == vb) s = StreamSource{}, dev.inputsDirty = true;
+    if (s.vb == vb) s = StreamSource{};
   release_buffer(vb);
 }
 void release_ib(IndexBuffer* ib) {
   if (ib && dev.ib == ib) set_ib(nullptr);
   release_buffer(ib);
 }
-void* lock_vb(VertexBuffer* vb, int offset, int size) { return lock_buffer(vb, offset, size, "VB"); }
+void* lock_vb(VertexBuffer* vb, int offset, int size) {
+  if (vb) vb->drawBase = 0;
+  return lock_buffer(vb, offset, size, "VB");
+}
+
+void* lock_vb_append(VertexBuffer* vb, int min_bytes, int& bytes) {
+  bytes = 0;
+  if (!vb || !vb->buffer || vb->locked || (vb->flags & BUF_STATIC) || min_bytes > vb->size) return nullptr;
+  // Batches start 16-byte aligned, so every element's offset stays aligned.
+  int at = (vb->appendPos + 15) & ~15;
+  GLbitfield access = GL_MAP_WRITE_BIT;
+  if (vb->appendFrame != dev.presentCount || at + min_bytes > vb->size) {
+    // The first batch of a frame, or one that no longer fits: fresh storage
+    // (the old stays with the GPU until it is done with it).
+    at = 0;
+    access |= GL_MAP_INVALIDATE_BUFFER_BIT;
+  } else {
+    // Behind the batches already written this frame: nothing the GPU reads
+    // is overwritten, so there is nothing to wait for.
+    access |= GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT;
+  }
+  gl_bind_copy_buffer(vb->buffer);
+  device_counters.bufferMaps++;
+  void* p = glMapBufferRange(GL_COPY_WRITE_BUFFER, at, vb->size - at, access);
+  if (!p) return nullptr;
+  vb->locked = true;
+  vb->drawBase = at;
+  vb->appendPos = at;
+  vb->appendFrame = dev.presentCount;
+  bytes = vb->size - at;
+  return p;
+}
+
+void unlock_vb_append(VertexBuffer* vb, int used_bytes) {
+  if (!vb || !vb->locked) return;
+  vb->appendPos = vb->drawBase + used_bytes;
+  unlock_buffer(vb);
+}
 void* lock_ib(IndexBuffer* ib, int offset, int size) { return lock_buffer(ib, offset, size, "IB"); }
 void unlock_vb(VertexBuffer* vb) { unlock_buffer(vb); }
 void unlock_ib(IndexBuffer* ib) { unlock_buffer(ib); }
@@ -134,14 +171,7 @@ void release_dynamic(B* table) {
   for (int i = 0; i < MAX_BUFFERS; i++) {
     B& b = table[i];
     if (!b.inUse || (b.flags & BUF_STATIC) || !b.buffer) continue;
-    if (b.locked) {
-      glBindBuffer(GL_COPY_WRITE_BUFFER, b.buffer);
-      glUnmapBuffer(GL_COPY_WRITE_BUFFER);
-      glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
-      b.locked = false;
-    }
-    glDeleteBuffers(1, &b.buffer);
-    b.buffer = 0;  // the entry stays in use until it is re-created
+    delete_storage(b);  // the entry stays in use until it is re-created
   }
 }
 template <typename B>

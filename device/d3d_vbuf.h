@@ -12,6 +12,11 @@ struct VertexBuffer {
   int flags;
   bool inUse;       // entry taken (stays set while a reset has released the buffer)
   bool locked;
+  // Appending batches (lock_vb_append): where the current batch starts, which
+  // draws add to their stream offsets, and where the next may start.
+  int drawBase;
+  int appendPos;
+  unsigned appendFrame;
 };
 struct IndexBuffer {
   unsigned buffer;
@@ -30,6 +35,14 @@ void release_ib(IndexBuffer* ib);
 void* lock_vb(VertexBuffer* vb, int offset, int size);
 void* lock_ib(IndexBuffer* ib, int offset, int size);
 void unlock_vb(VertexBuffer* vb);
+// For a writer that fills a dynamic buffer in batches: maps the rest of the
+// buffer behind this frame's earlier batches (at least min_bytes, else fresh
+// storage from its start) and says in `bytes` how much was mapped. Until the
+// next lock, draws read the buffer from where this batch starts, so callers
+// keep binding it at offset 0. Null for a static, locked or too small buffer.
+void* lock_vb_append(VertexBuffer* vb, int min_bytes, int& bytes);
+// Unmaps a batch of which `used_bytes` were written.
+void unlock_vb_append(VertexBuffer* vb, int used_bytes);
 void unlock_ib(IndexBuffer* ib);
 
 int get_vb_count();  // entries in use

@@ -25,12 +25,22 @@ void DynVBWriter::close() {
   size = 0;
 }
 
+namespace {
+// A batch maps at least this share of the buffer, so that every single write
+// fits a fresh batch.
+constexpr int MIN_BATCH_SHARE = 4;
+}  // namespace
+
+void DynVBWriter::lockBatch() {
+  startPtr = static_cast<char*>(lock_vb_append(vb, size / MIN_BATCH_SHARE, limit));
+  G_ASSERT(startPtr);
+  curPtr = startPtr;
+}
+
 char* DynVBWriter::begin(DynVBDrawFunc func, int arg) {
   G_ASSERT(!startPtr);
   G_ASSERT(vb);
-  startPtr = static_cast<char*>(lock_vb(vb, 0, 0));
-  G_ASSERT(startPtr);
-  curPtr = startPtr;
+  lockBatch();
   primCount = 0;
   renderFunc = func;
   renderArg = arg;
@@ -41,16 +51,14 @@ void DynVBWriter::flush(bool finish) {
   if (!finish && primCount <= 0) return;
   if (finish && !startPtr) return;
   G_ASSERT(startPtr && renderFunc);
-  unlock_vb(vb);
+  unlock_vb_append(vb, int(curPtr - startPtr));
   curPtr = startPtr = nullptr;
   if (primCount > 0) {
     renderFunc(primCount, renderArg);
     primCount = 0;
   }
   if (!finish) {
-    startPtr = static_cast<char*>(lock_vb(vb, 0, 0));
-    G_ASSERT(startPtr);
-    curPtr = startPtr;
+    lockBatch();
   } else {
     renderFunc = nullptr;
   }

@@ -139,12 +139,11 @@ void InstRender::render() {
   if (texture) set_texture(0, texture);
   set_vb(0, mesh->vb, 0, mesh->vertStride);
   set_vb(1, dynVBWriter.vb, 0, stride);
-  const int capacity = dynVBWriter.size / stride;
   dynVBWriter.begin(draw_instances, pack_counts(mesh->numVerts, mesh->numFaces));
   for (InstBatchNode* b = first; b; b = b->next) {
     const char* src = b->data;
     for (int left = b->bytes / stride; left > 0;) {
-      int room = capacity - dynVBWriter.primCount;
+      int room = dynVBWriter.bytesLeft() / stride;
       if (room == 0) {
         dynVBWriter.flush(false);
         continue;

@@ -1,6 +1,7 @@
 // The effect script service and its two particle functions.
 #include "script/fx_script.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +26,14 @@ int pinned_count = 0;  // pins since the table was last emptied
 // A call ran out of time: the script is called no more until its files
 // change, or every step (and every effect) would stall the game again.
 bool stopped_by_watchdog = false;
+// The effect function being called, for the messages of whoever it asks
+// for particles; null between calls.
+const char* running_function = nullptr;
+struct RunningFunction {
+  const char* outer;
+  explicit RunningFunction(const char* name) : outer(running_function) { running_function = name; }
+  ~RunningFunction() { running_function = outer; }
+};
 
 // The error with the place the VM noted for it ("test/fx.nut:12:5: ..."),
 // on screen and in the log.
@@ -88,6 +97,13 @@ void add_particle(HSQUIRRELVM vm, FxAddParticle add, const vec4f& pos, const vec
       HSQUIRRELVM v;
       ~Pop2() { sq_pop(v, 2); }
     } pop{vm};
+    // The particle system never sees the colour as numbers: a colour that
+    // is not finite is refused here, as a script error at its line.
+    if (sq_gettype(vm, -1) != OT_INTEGER) {
+      vec4f c = sqbind::get_vec4f(vm, -1);
+      if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z) || !std::isfinite(c.w))
+        throw sqbind::SquirrelError("particle refused: its color is not a finite number");
+    }
     color = fx_slot_color(vm, -1);
   }
   if (!add) return;
@@ -176,6 +192,7 @@ void fx_script_update(float dt) {
   if (update_fx.isNull() || stopped_by_watchdog) return;
   HSQUIRRELVM vm = fx_script_vm.vm;
   SQInteger top = sq_gettop(vm);
+  RunningFunction running("update_fx");
   try {
     try {
       update_fx.call(dt);
@@ -212,11 +229,13 @@ void fx_script_stop() {
 }
 
 bool fx_script_running() { return fx_script_vm.vm != nullptr; }
+const char* fx_script_running_function() { return running_function; }
 
 void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4f& c, float f) {
   HSQUIRRELVM vm = fx_script_vm.vm;
   if (!vm || !name || stopped_by_watchdog) return;
   SQInteger top = sq_gettop(vm);
+  RunningFunction running(name);
   sqbind::SqFunc func;
   try {
     if (!func.bind(vm, name) || func.isNull()) {
