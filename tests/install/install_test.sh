@@ -56,7 +56,7 @@ cmake --install "$build" --prefix "$prefix" --strip >"$work/install.log" 2>&1 ||
 
 for f in bin/tolvane bin/gatewick lib/tolvane/game lib/tolvane/gatewick lib/tolvane/worldgen lib/tolvane/gameobj.so \
   lib/tolvane/installed.txt lib/tolvane/font.tga lib/tolvane/castle.dds lib/tolvane/gen/main.nut lib/tolvane/sky.nut \
-  lib/tolvane/test/fx.nut lib/tolvane/land.sh lib/tolvane/meshes/stone1.mesh lib/tolvane/icons/tolvane-128.png \
+  lib/tolvane/test/fx.nut lib/tolvane/sounds/wind.wav lib/tolvane/land.sh lib/tolvane/meshes/stone1.mesh lib/tolvane/icons/tolvane-128.png \
   share/applications/$app_id.desktop share/applications/$app_id.Launcher.desktop share/metainfo/$app_id.metainfo.xml \
   share/doc/tolvane/tolvane-castle.png; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
@@ -151,8 +151,8 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v xprop >/
   else
     launcher_icon=$(xprop -id "$window" _NET_WM_ICON | md5sum)
     sleep 0.5
-    # Start, in the launcher's 640 x 480 window.
-    xdotool mousemove --window "$window" 536 408 sleep 0.2 click 1
+    # Start, in the launcher's window.
+    xdotool mousemove --window "$window" 536 440 sleep 0.2 click 1
     for _ in $(seq 120); do
       grep -qF "app path: '$prefix/lib/tolvane/'" "$work/launcher.log" && break
       sleep 0.25
@@ -184,7 +184,7 @@ if command -v dpkg-deb >/dev/null; then
     fail "no tolvane_*.deb made"
   else
     depends=$(dpkg-deb -f "$deb" Depends)
-    for lib in libsdl2-2.0-0 libepoxy0 libstdc++6 libc6 libgl1; do
+    for lib in libsdl2-2.0-0 libepoxy0 libopenal1 libstdc++6 libc6 libgl1; do
       [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "the package does not depend on $lib: $depends"
     done
     dpkg-deb -c "$deb" | awk '{print $6, $7, $8}' | sed 's|^\./|/|' >"$work/files"
