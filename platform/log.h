@@ -22,7 +22,16 @@ const char* get_program_title();
 using ShutdownHook = void (*)();
 void set_fatal_shutdown_hook(ShutdownHook hook);
 
-#define G_ASSERT(cond)                                                   \
-  do {                                                                   \
-    if (!(cond)) fatal("%s(%d): failed ASSERT(%s)", __FILE__, __LINE__, #cond); \
+// The source's name without its folder: the message is for the player's
+// report, and the shipped programs carry no paths of the machine that built
+// them.
+#ifdef __FILE_NAME__
+#define G_ASSERT_SOURCE __FILE_NAME__
+#else
+#define G_ASSERT_SOURCE __FILE__
+#endif
+
+#define G_ASSERT(cond)                                                                   \
+  do {                                                                                   \
+    if (!(cond)) fatal("%s(%d): failed ASSERT(%s)", G_ASSERT_SOURCE, __LINE__, #cond); \
   } while (0)
