@@ -163,8 +163,9 @@ void keep_resident_module(void* resident, const char* new_path) {
   adopt_gameobj_module(resident);
   TempString refused = make_full_path("gameobj_refused.so");
   std::rename(new_path, refused.c_str());
-  set_error_message("gameobj.so could not be unloaded: restart the game to run the new build");
-  debug("gameobj reload failed");
+  const char* why = "gameobj.so could not be unloaded: restart the game to run the new build";
+  set_error_message(why);
+  debug("gameobj reload failed: %s", why);
 }
 }  // namespace
 
