@@ -14,6 +14,7 @@
 #include "render/frame_view.h"
 #include "render/particles.h"
 #include "render/scene.h"
+#include "render/effect_limits.h"
 #include "render/trailFx.h"
 #include "script/fx_script.h"
 #include "script/worldgen_script.h"
@@ -102,6 +103,7 @@ void effects_init() {
   fx_script_hooks.addGlowParticle = add_glow_particle;
   fx_script_hooks.resetCommonFx = reset_common_fx;
   fx_script_hooks.liveParticles = live_particles;
+  effect_source_hook = fx_script_running_function;
   fx_script_start();
 }
 
@@ -109,6 +111,7 @@ void effects_close() {
   demo_trail = -1;
   fx_script_stop();
   fx_script_hooks = FxScriptHooks();
+  effect_source_hook = nullptr;
   scene_hooks.renderEffects = nullptr;
   world_gen_hooks.resetCommonFx = nullptr;
   close_common_fx();

@@ -152,7 +152,7 @@ bool InputLogWriter::open(const std::string& path, const ReplayStart& s) {
   if (s.has_cam)
     std::fprintf(f, "cam %.9g %.9g %.9g %.9g %.9g\n", s.cam[0], s.cam[1], s.cam[2], s.cam[3], s.cam[4]);
   for (const ReplayStart::Cast& c : s.casts) std::fprintf(f, "cast %d %d %d\n", c.step, c.place, c.hand);
-  failed = std::fputs("steps\n", f) < 0;
+  if (std::fputs("steps\n", f) < 0 || std::fflush(f) != 0) note_failure(errno);
   return true;
 }
 
@@ -161,20 +161,30 @@ bool InputLogWriter::write(const StepInput& in) {
   std::string held;
   for (int vk : in.held) held += (held.empty() ? "" : ",") + std::to_string(vk);
   if (held.empty()) held = "-";
-  if (std::fprintf(f, "s %.9g %.9g %.9g %.9g %.9g %d %d %s\n", in.yaw, in.pitch, in.roll, in.mouse_x, in.mouse_y,
-                   in.active ? 1 : 0, in.toggled, held.c_str()) < 0)
-    failed = true;
+  bool ok = std::fprintf(f, "s %.9g %.9g %.9g %.9g %.9g %d %d %s\n", in.yaw, in.pitch, in.roll, in.mouse_x,
+                         in.mouse_y, in.active ? 1 : 0, in.toggled, held.c_str()) >= 0;
   for (const InputEvent& e : in.events)
-    if (std::fprintf(f, "e %d %d %d %d %d %.9g %.9g\n", e.type, e.key, e.flags, e.ch, e.wheel, e.x, e.y) < 0)
-      failed = true;
+    ok = ok && std::fprintf(f, "e %d %d %d %d %d %.9g %.9g\n", e.type, e.key, e.flags, e.ch, e.wheel, e.x, e.y) >= 0;
+  // Every step reaches the file before it runs: a run that crashes in it
+  // leaves a record whose replay runs into the same crash.
+  ok = ok && std::fflush(f) == 0;
+  if (!ok) note_failure(errno);
   return !failed;
+}
+
+void InputLogWriter::note_failure(int error_number) {
+  if (failed) return;
+  failed = true;
+  err = "can't write input record '" + file + "': " + std::strerror(error_number ? error_number : EIO);
 }
 
 bool InputLogWriter::close() {
   if (!f) return !failed;
-  if (std::fclose(f) != 0) failed = true;
+  bool flushed = std::fflush(f) == 0;
+  int flush_error = errno;
+  if (!flushed) note_failure(flush_error);
+  if (std::fclose(f) != 0) note_failure(errno);
   f = nullptr;
-  if (failed && err.empty()) err = "can't write input record '" + file + "'";
   return !failed;
 }
 

@@ -53,9 +53,13 @@ class InputLogWriter {
   bool write(const StepInput& in);
   // Flushes and closes; false when anything could not be written.
   bool close();
+  // The path, and why the write failed (the system's error text).
   const std::string& error() const { return err; }
+  int fd() const { return f ? fileno(f) : -1; }
+  const std::string& path() const { return file; }
 
  private:
+  void note_failure(int error_number);
   FILE* f = nullptr;
   std::string file, err;
   bool failed = false;

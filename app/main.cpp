@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/app.h"
+#include "app/crash_recovery.h"
 #include "app/device_calls.h"
+#include "platform/crash_report.h"
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -29,6 +32,8 @@ namespace {
 struct GameLoopHost : MainLoopHost {
   int steps_done = 0;
   bool final_frame = false;  // the last frame before an automated quit
+  bool shot_failed = false;  // -shot could not write its file
+  int64_t steps_started = 0;
 
   // A replay runs on its own clock, which each drawn frame advances by
   // -frame-steps steps: as fast as frames draw, at any ratio of frames to
@@ -45,6 +50,7 @@ struct GameLoopHost : MainLoopHost {
   void update(float dt) override {
     // The run is over: the world waits as it ended for its last frame.
     if (final_frame) return;
+    crash_note_step(steps_started++);
     input_session_before_step();
     app_update(dt);
     bool run_ends = automation.steps > 0 && ++steps_done >= automation.steps;
@@ -61,10 +67,12 @@ struct GameLoopHost : MainLoopHost {
     bool drawn = render_d3d_frame(app_render, k);
     if (on_replay_clock) replay_clock += replayFrameTicks();
     if (drawn && final_frame) {
+      // The reason is logged by the save; a run asked for a file and did
+      // not get it, so its exit code says so.
       if (save_backbuffer_png(automation.shot_file.c_str()))
         debug("saved screenshot '%s'", automation.shot_file.c_str());
       else
-        debug("can't save screenshot '%s'", automation.shot_file.c_str());
+        shot_failed = true;
       quit_requested = true;
     }
     return drawn;
@@ -138,6 +146,9 @@ int main(int argc, char** argv) {
   if (replaying_input())
     set_update_rate(SIM_STEPS_PER_SECOND, std::max(SIM_MAX_CATCHUP_STEPS, int(std::ceil(automation.frame_steps))));
   set_fatal_shutdown_hook(shutdown_game);
+  install_crash_handler();
+  crash_note_seed(game_rnd_seed);
+  std::string last_crash = recover_from_last_crash();
   if (!create_main_window()) return 1;
   systems_up = true;
   init_input(main_window());
@@ -149,6 +160,7 @@ int main(int argc, char** argv) {
   init_font();
   show_splash("Loading...", -1);
   app_init();
+  if (!last_crash.empty()) set_error_message(last_crash.c_str());
   debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
   log_video_memory();
   // Lets the tests exercise the fatal path of a running game.
@@ -157,5 +169,7 @@ int main(int argc, char** argv) {
   GameLoopHost host;
   run_main_loop(host);
   shutdown_game();
-  return 0;
+  // An automated run whose files were not written is a failed run.
+  bool write_failed = host.shot_failed || input_session_failed();
+  return write_failed ? 1 : 0;
 }

@@ -8,13 +8,16 @@
 #include "app/settings.h"
 #include "objects/game_objects.h"
 #include "objects/object_lists.h"
+#include "platform/crash_report.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/messages.h"
 #include "world/heightmap.h"
 
 namespace {
 InputLogWriter writer;
 bool recording = false;
+bool record_failed = false;
 InputLog replay;
 bool replay_active = false;
 size_t replay_pos = 0;
@@ -57,6 +60,17 @@ void adopt_start(const ReplayStart& s) {
   automation.steps = 0;
 }
 
+// The record stops at its first failed write; the run goes on, and its exit
+// code says the record is incomplete.
+void report_record_failure() {
+  debug("%s", writer.error().c_str());
+  visual_log("Input record stopped: %s", writer.error().c_str());
+  record_failed = true;
+  recording = false;
+  crash_note_record(-1, nullptr);
+  writer.close();
+}
+
 void log_object_counts() {
   std::string line;
   for (const ObjectListEntry& e : gameobj_lists)
@@ -82,12 +96,14 @@ bool start_input_session() {
       return false;
     }
     recording = true;
+    crash_note_record(writer.fd(), writer.path().c_str());
     debug("recording input to '%s'", automation.record_file.c_str());
   }
   return true;
 }
 
 bool replaying_input() { return replay_active; }
+bool input_session_failed() { return record_failed; }
 
 void input_session_before_step() {
   if (replay_active && replay_pos < replay.steps.size()) {
@@ -100,10 +116,7 @@ void input_session_before_step() {
     StepInput in = capture_step_input();
     in.yaw = camera.yaw, in.pitch = camera.pitch, in.roll = camera.roll;
     in.active = app_active;
-    if (!writer.write(in)) {
-      debug("%s", writer.error().empty() ? "can't write input record" : writer.error().c_str());
-      recording = false;
-    }
+    if (!writer.write(in)) report_record_failure();
   }
 }
 
@@ -118,8 +131,9 @@ bool input_session_after_step(bool run_ends) {
 }
 
 void end_input_session() {
-  if (recording || !writer.error().empty()) {
-    if (!writer.close()) debug("%s", writer.error().c_str());
+  crash_note_record(-1, nullptr);
+  if (recording) {
+    if (!writer.close()) report_record_failure();
     recording = false;
   }
   if (replay_active) {

@@ -16,6 +16,9 @@ bool input_session_after_step(bool run_ends);
 // Closes the record; logs when it could not be written completely.
 void end_input_session();
 bool replaying_input();
+// Whether the record could not be written completely (the run then exits
+// with a non-zero code).
+bool input_session_failed();
 
 // FNV-1a over the land heights, the surface, the water and every object's
 // name and position.

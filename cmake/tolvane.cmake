@@ -10,9 +10,14 @@ function(tolvane_test name)
   if(NOT T_LABELS)
     set(T_LABELS unit)
   endif()
+  set(env)
+  if(TOLVANE_SANITIZE)
+    # Leaks the system's libraries keep to the end are not ours.
+    set(env ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan.supp")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES LABELS "${T_LABELS}"
+    PROPERTIES LABELS "${T_LABELS}" ${env}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -18,6 +18,7 @@
 #include "platform/file_stream.h"
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/tga.h"
 #include "platform/user_dirs.h"
@@ -25,6 +26,18 @@
 
 namespace {
 std::vector<uint8_t> capture;
+
+bool fail(std::string* why, const char* text) {
+  if (why) *why = text;
+  return false;
+}
+
+// In the log and on screen: the player pressed a key and must learn that
+// no file came of it, and why.
+void report_failed_save(const char* path, const std::string& why) {
+  debug("failed to save screenshot to '%s': %s", path, why.c_str());
+  visual_log("Screenshot not saved: %s: %s", path, why.c_str());
+}
 
 void append_bytes(void* ctx, void* data, int size) {
   auto* out = static_cast<std::vector<uint8_t>*>(ctx);
@@ -76,8 +89,8 @@ void release_capture() {
   capture.shrink_to_fit();
 }
 
-bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch) {
-  if (!pixels || width <= 0 || height <= 0) return false;
+bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int height, int pitch, std::string* why) {
+  if (!pixels || width <= 0 || height <= 0) return fail(why, "nothing to save");
   // The file shows the screen's colours: bytes R, G, B and an opaque alpha.
   std::vector<uint8_t> rgba(size_t(width) * height * 4);
   for (int y = 0; y < height; y++) {
@@ -92,22 +105,21 @@ bool write_bgra_png(const char* full_path, const uint8_t* pixels, int width, int
   }
   std::vector<uint8_t> png;
   if (!stbi_write_png_to_func(append_bytes, &png, width, height, 4, rgba.data(), width * 4) || png.empty())
-    return false;
+    return fail(why, "PNG encoding failed");
   FILE* f = std::fopen(full_path, "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+  if (!f) return fail(why, std::strerror(errno));
+  bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size() && std::fflush(f) == 0;
+  int err = errno;
   ok = std::fclose(f) == 0 && ok;
+  if (!ok && !err) err = errno;
   if (!ok) std::remove(full_path);
-  return ok;
+  return ok || fail(why, std::strerror(err ? err : EIO));
 }
 
 namespace {
 // Writes the PNG to `full`; false with the reason in `why`.
 bool save_png_file(const std::string& full, const uint8_t* pixels, int w, int h, int pitch, std::string& why) {
-  errno = 0;
-  if (write_bgra_png(full.c_str(), pixels, w, h, pitch)) return true;
-  why = errno ? std::strerror(errno) : "PNG encoding failed";
-  return false;
+  return write_bgra_png(full.c_str(), pixels, w, h, pitch, &why);
 }
 }  // namespace
 
@@ -135,7 +147,7 @@ void take_screenshot() {
   if (ok)
     debug("screenshot captured to '%s' in %d ms", shown, get_time_msec(get_ref_time() - start));
   else
-    debug("failed to save screenshot to '%s': %s", shown, why.c_str());
+    report_failed_save(full.c_str(), why);
 }
 
 bool save_backbuffer_png(const char* path) {
@@ -143,12 +155,12 @@ bool save_backbuffer_png(const char* path) {
   std::vector<uint8_t> px;
   std::string full, why;
   if (!prepare_writable_path(WriteArea::Data, path, full, &why)) {
-    debug("failed to save screenshot to '%s': %s", full.c_str(), why.c_str());
+    report_failed_save(full.c_str(), why);
     return false;
   }
   if (!read_back_buffer(0, 0, dev.bbW, dev.bbH, px)) why = "the frame could not be read back";
   if (!why.empty() || !save_png_file(full, px.data(), dev.bbW, dev.bbH, dev.bbW * 4, why)) {
-    debug("failed to save screenshot to '%s': %s", full.c_str(), why.c_str());
+    report_failed_save(full.c_str(), why);
     return false;
   }
   debug("screenshot saved to '%s'", full.c_str());

@@ -118,6 +118,13 @@ void init_gameobj() {
 }
 
 void update_gameobj(int step, float dt) {
+#ifdef GAMEOBJ_TEST_CRASH_AT_STEP
+  // Only in the module the crash-report test builds: a null dereference in
+  // module code from that step on (the pointer is read through a volatile,
+  // so the compiler cannot turn the store into a trap of its own).
+  volatile int* volatile nowhere = nullptr;
+  if (step >= GAMEOBJ_TEST_CRASH_AT_STEP) *nowhere = step;
+#endif
   module_step = step;
   free_deleted_objects();
   run_state.anim_clock += dt;

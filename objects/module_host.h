@@ -8,6 +8,12 @@
 
 constexpr const char* GAMEOBJ_MODULE_FILE = "gameobj.so";
 constexpr const char* GAMEOBJ_NEW_MODULE_FILE = "gameobj_new.so";
+// The module that ran before the last swap, kept to fall back on.
+constexpr const char* GAMEOBJ_PREV_MODULE_FILE = "gameobj_prev.so";
+// Where a refused new module is set aside, so that it is not tried again.
+constexpr const char* GAMEOBJ_REFUSED_MODULE_FILE = "gameobj_refused.so";
+// Where a module that crashed is set aside when the previous one returns.
+constexpr const char* GAMEOBJ_CRASHED_MODULE_FILE = "gameobj_crashed.so";
 constexpr const char* GAMEOBJ_MAIN_SOURCE = "../compiler/main.cpp";
 constexpr const char* GAMEOBJ_SOURCE_ROOT = "../compiler/";
 constexpr const char* GAMEOBJ_REBUILD_SCRIPT = "../compiler/rebuild_dll.sh";
@@ -55,12 +61,20 @@ bool poll_gameobj_reload();
 // "errors" in any case, with no letter, digit or underscore attached.
 bool line_reports_error(const char* line);
 
-// Layout check of a rebuilt module against the loaded one: a class whose
-// object size changed, as "Name (old -> new bytes)", or empty when they agree.
-struct LayoutMismatch {
-  char text[160] = {0};
+// Why a new module may not replace the running one, or empty when it may.
+struct ModuleCheck {
+  char text[300] = {0};
   bool any() const { return text[0] != 0; }
 };
-LayoutMismatch compare_class_layouts(void* new_lib);
-// Makes `lib` the loaded module and links it.
-void adopt_gameobj_module(void* lib);
+// The full check of a module before it replaces the running one: both
+// lookup exports, the class count and every dispatch table, every entry
+// point, and a class layout table whose classes keep the running module's
+// names, order and sizes. False, with the reason in `c`, when it may not.
+bool check_gameobj_module(void* lib, ModuleCheck& c);
+// Links `lib` (already checked) over the live objects and only then
+// unloads the module that ran before.
+void swap_in_gameobj_module(void* lib);
+// After a crash in a freshly rebuilt module: gameobj.so is set aside as
+// gameobj_crashed.so and gameobj_prev.so takes its place. False when there
+// is no previous module or a file step failed (nothing changed then).
+bool fall_back_to_previous_gameobj();

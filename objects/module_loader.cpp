@@ -1,10 +1,13 @@
 // Loading and linking the game-object module, and moving live objects over
 // to a newly linked module's classes.
 #include <dlfcn.h>
+#include <link.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/crash_report.h"
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "platform/user_dirs.h"
@@ -36,6 +39,9 @@ void watch_sources_when_present() {
     scan_rebuild_sources(GAMEOBJ_MAIN_SOURCE);
 }
 int link_generation = 0;
+// The running module's class-table export: a "new" module that hands back
+// this very function is the running one, loaded again.
+GetGameobjVtables running_vtables_export = nullptr;
 
 // The loaded module's class sizes, copied because its name strings go away
 // with it.
@@ -45,6 +51,8 @@ struct KnownLayout {
 };
 KnownLayout known_layouts[GAMEOBJ_CLASS_COUNT];
 int known_layout_count = 0;
+
+void note_module_for_crash_report(void* lib);
 
 void** entry_slots() { return reinterpret_cast<void**>(&gameobj_entry); }
 
@@ -119,7 +127,9 @@ void link_gameobj_module(void* lib) {
   std::memcpy(gameobj_class_vtables, vtables, sizeof(gameobj_class_vtables));
   std::memcpy(entry_slots(), bound, sizeof(bound));
   remember_layouts(lib);
+  running_vtables_export = vtables_of;
   link_generation++;
+  note_module_for_crash_report(lib);
 }
 
 void unload_gameobj_module() {
@@ -127,6 +137,8 @@ void unload_gameobj_module() {
   std::memset(&gameobj_entry, 0, sizeof(gameobj_entry));
   free_library(module_handle);
   module_handle = nullptr;
+  running_vtables_export = nullptr;
+  crash_note_module(0, 0, -1, nullptr);
 }
 
 bool gameobj_module_loaded() { return module_handle != nullptr; }
@@ -155,37 +167,111 @@ void shutdown_gameobj_module() {
   reset_run_state();
 }
 
-// Re-linking keeps each object's bytes where they are, so a rebuilt module is
-// only safe while every class keeps its size.
-LayoutMismatch compare_class_layouts(void* new_lib) {
-  LayoutMismatch m;
-  int run_state_size = module_run_state_size(new_lib);
-  if (run_state_size >= 0 && run_state_size != int(sizeof(RunState))) {
-    std::snprintf(m.text, sizeof(m.text), "RunState (%d -> %d bytes)", int(sizeof(RunState)), run_state_size);
-    return m;
-  }
-  int count = 0;
-  const GameobjClassLayout* layouts = module_layouts(new_lib, count);
-  if (!layouts || count != known_layout_count) return m;
-  for (int i = 0; i < count; i++) {
-    // Objects are matched to classes by position, so a renamed or moved
-    // class is as unsafe as a resized one.
-    if (std::strcmp(layouts[i].name ? layouts[i].name : "?", known_layouts[i].name) != 0) {
-      std::snprintf(m.text, sizeof(m.text), "%.47s (class %d is now %.47s)", known_layouts[i].name, i,
-                    layouts[i].name ? layouts[i].name : "?");
-      break;
-    }
-    if (layouts[i].size != known_layouts[i].size) {
-      std::snprintf(m.text, sizeof(m.text), "%.47s (%d -> %d bytes)", known_layouts[i].name, known_layouts[i].size,
-                    layouts[i].size);
-      break;
-    }
-  }
-  return m;
+namespace {
+bool refuse(ModuleCheck& c, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+bool refuse(ModuleCheck& c, const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vsnprintf(c.text, sizeof(c.text), fmt, ap);
+  va_end(ap);
+  return false;
 }
 
-// Used by the reload step, which loads the rebuilt module itself.
-void adopt_gameobj_module(void* lib) {
+// Re-linking keeps each object's bytes where they are, so a new module is
+// only safe while every class keeps its name, place and size.
+bool same_class_layouts(void* new_lib, ModuleCheck& c) {
+  int run_state_size = module_run_state_size(new_lib);
+  if (run_state_size >= 0 && run_state_size != int(sizeof(RunState)))
+    return refuse(c, "RunState (%d -> %d bytes) changed its data layout", int(sizeof(RunState)), run_state_size);
+  int count = 0;
+  const GameobjClassLayout* layouts = module_layouts(new_lib, count);
+  if (!layouts) return refuse(c, "it has no class layout table");
+  if (known_layout_count != GAMEOBJ_CLASS_COUNT)
+    return refuse(c, "the running module gave no class layouts to compare with");
+  if (count != known_layout_count)
+    return refuse(c, "its layout table lists %d classes, the running module %d", count, known_layout_count);
+  for (int i = 0; i < count; i++) {
+    const char* name = layouts[i].name ? layouts[i].name : "?";
+    // Objects are matched to classes by position, so a renamed or moved
+    // class is as unsafe as a resized one.
+    if (std::strcmp(name, known_layouts[i].name) != 0)
+      return refuse(c, "gameobj class %.47s (class %d is now %.47s) changed its data layout", known_layouts[i].name,
+                    i, name);
+    if (layouts[i].size != known_layouts[i].size)
+      return refuse(c, "gameobj class %.47s (%d -> %d bytes) changed its data layout", known_layouts[i].name,
+                    known_layouts[i].size, layouts[i].size);
+  }
+  return true;
+}
+
+// The module's mapped address range, for the crash report.
+struct RangeQuery {
+  uintptr_t base;
+  uintptr_t begin = 0, end = 0;
+};
+int find_range(dl_phdr_info* info, size_t, void* data) {
+  auto* q = static_cast<RangeQuery*>(data);
+  if (info->dlpi_addr != q->base) return 0;
+  for (int i = 0; i < info->dlpi_phnum; i++) {
+    const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+    if (ph.p_type != PT_LOAD) continue;
+    uintptr_t b = info->dlpi_addr + ph.p_vaddr, e = b + ph.p_memsz;
+    if (!q->begin || b < q->begin) q->begin = b;
+    if (e > q->end) q->end = e;
+  }
+  return q->end != 0;
+}
+
+void note_module_for_crash_report(void* lib) {
+  link_map* map = nullptr;
+  if (!lib || dlinfo(lib, RTLD_DI_LINKMAP, &map) != 0 || !map) return;
+  RangeQuery q{uintptr_t(map->l_addr)};
+  dl_iterate_phdr(find_range, &q);
+  crash_note_module(q.begin, q.end, link_generation - 1, GAMEOBJ_MODULE_FILE);
+}
+}  // namespace
+
+bool check_gameobj_module(void* lib, ModuleCheck& c) {
+  c = ModuleCheck();
+  auto by_name = reinterpret_cast<GetGameobjFuncByName>(get_library_proc(lib, GET_GAMEOBJ_FUNC_BY_NAME));
+  auto vtables_of = reinterpret_cast<GetGameobjVtables>(get_library_proc(lib, GET_GAMEOBJ_VTABLES));
+  if (!by_name || !vtables_of)
+    return refuse(c, "it is not a game-object module (no %s)", by_name ? GET_GAMEOBJ_VTABLES : GET_GAMEOBJ_FUNC_BY_NAME);
+  int count = 0;
+  void* const* vtables = vtables_of(&count);
+  if (count != GAMEOBJ_CLASS_COUNT || !vtables)
+    return refuse(c, "it has %d classes where the game has %d: gameobj classes changed, restart the game to load it",
+                  count, GAMEOBJ_CLASS_COUNT);
+  for (int i = 0; i < count; i++)
+    if (!vtables[i]) return refuse(c, "its class %d has no dispatch table", i);
+  for (int i = 0; i < GAMEOBJ_ENTRY_COUNT; i++)
+    if (!by_name(gameobj_entry_names[i])) return refuse(c, "no \"%s\" function in it", gameobj_entry_names[i]);
+  if (vtables_of == running_vtables_export)
+    return refuse(c, "it is the module already running");
+  if (!same_class_layouts(lib, c)) {
+    std::snprintf(c.text + std::strlen(c.text), sizeof(c.text) - std::strlen(c.text), ": restart the game to load it");
+    return false;
+  }
+  return true;
+}
+
+void swap_in_gameobj_module(void* lib) {
+  void* old = module_handle;
   module_handle = lib;
   link_gameobj_module(lib);
+  // Nothing points into the old module any more.
+  if (old) free_library(old);
+}
+
+bool fall_back_to_previous_gameobj() {
+  TempString current = make_full_path(GAMEOBJ_MODULE_FILE);
+  TempString previous = make_full_path(GAMEOBJ_PREV_MODULE_FILE);
+  TempString crashed = make_full_path(GAMEOBJ_CRASHED_MODULE_FILE);
+  if (get_file_time(previous.c_str()) == 0) return false;
+  if (std::rename(current.c_str(), crashed.c_str()) != 0) return false;
+  if (std::rename(previous.c_str(), current.c_str()) != 0) {
+    std::rename(crashed.c_str(), current.c_str());
+    return false;
+  }
+  return true;
 }

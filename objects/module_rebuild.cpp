@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -130,42 +131,58 @@ bool start_rebuild() {
   return true;
 }
 
-// The rebuilt file is not linked over live objects when its classes changed
-// size or order: it is set aside and the old module keeps running.
-bool refuse_incompatible_module(const char* new_path) {
-  void* lib = load_library(new_path);
-  LayoutMismatch mismatch;
-  char why[300];
+// Loads the new module under a name used once. The loader hands back an
+// already loaded library when the name matches, and after a swap the
+// running module was loaded as gameobj_new.so: a second rebuild loaded by
+// that name would silently be the old code again.
+void* load_new_module(const char* new_path, char* why, size_t why_size) {
+  static int loads = 0;
+  char alias[300];
+  std::snprintf(alias, sizeof(alias), "%sgameobj_load_%d_%d.so", app_path, int(getpid()), ++loads);
+  std::remove(alias);
+  void* lib = nullptr;
+  if (symlink(new_path, alias) != 0) {
+    std::snprintf(why, why_size, "gameobj_new.so can't be loaded: %s: %s", alias, std::strerror(errno));
+    return nullptr;
+  }
+  lib = load_library(alias);
   if (!lib) {
     const char* err = dlerror();
-    if (!err) err = "unknown reason";
-    std::snprintf(why, sizeof(why), "gameobj_new.so can't be loaded: %s", err);
-  } else {
-    mismatch = compare_class_layouts(lib);
-    free_library(lib);
-    if (!mismatch.any()) return false;
-    std::snprintf(why, sizeof(why), "gameobj class %s changed its data layout: restart the game to load it",
-                  mismatch.text);
+    std::snprintf(why, why_size, "gameobj_new.so can't be loaded: %s", err ? err : "unknown reason");
   }
-  TempString refused = make_full_path("gameobj_refused.so");
+  std::remove(alias);
+  return lib;
+}
+
+// A refused file is set aside, so that it is not tried again every second;
+// the running module and gameobj.so stay as they are.
+void refuse_new_module(const char* new_path, const char* why) {
+  TempString refused = make_full_path(GAMEOBJ_REFUSED_MODULE_FILE);
   std::rename(new_path, refused.c_str());
   set_error_message(why);
   debug("gameobj reload refused: %s", why);
-  return true;
 }
 
-// A library that something else still holds stays mapped after it is
-// freed, and loading the same path again would hand back its old code while
-// the reload looked successful.
-void* still_loaded(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD); }
-
-void keep_resident_module(void* resident, const char* new_path) {
-  adopt_gameobj_module(resident);
-  TempString refused = make_full_path("gameobj_refused.so");
-  std::rename(new_path, refused.c_str());
-  const char* why = "gameobj.so could not be unloaded: restart the game to run the new build";
-  set_error_message(why);
-  debug("gameobj reload failed: %s", why);
+// After the new module is linked: gameobj.so becomes gameobj_prev.so and the
+// new file takes its name. Each step is checked; a failure leaves the new
+// module running from its own file.
+bool replace_module_files(const char* new_path) {
+  TempString path = make_full_path(GAMEOBJ_MODULE_FILE);
+  TempString prev = make_full_path(GAMEOBJ_PREV_MODULE_FILE);
+  if (std::rename(path.c_str(), prev.c_str()) != 0)
+    debug("can't keep '%s' as '%s': %s", path.c_str(), prev.c_str(), std::strerror(errno));
+  if (std::rename(new_path, path.c_str()) != 0) {
+    char why[700];
+    std::snprintf(why, sizeof(why), "can't rename '%s' to '%s': %s", new_path, path.c_str(), std::strerror(errno));
+    debug("%s", why);
+    // Renamed back where possible, so that the next start finds a module.
+    if (get_file_time(path.c_str()) == 0) std::rename(prev.c_str(), path.c_str());
+    TempString refused = make_full_path(GAMEOBJ_REFUSED_MODULE_FILE);
+    std::rename(new_path, refused.c_str());
+    set_error_message(why);
+    return false;
+  }
+  return true;
 }
 }  // namespace
 
@@ -213,17 +230,21 @@ bool poll_gameobj_reload() {
   if (poll_gameobj_rebuild()) return false;
   TempString new_path = make_full_path(GAMEOBJ_NEW_MODULE_FILE);
   if (get_file_time(new_path.c_str()) == 0) return false;
-  if (refuse_incompatible_module(new_path.c_str())) return false;
-  unload_gameobj_module();
-  TempString path = make_full_path(GAMEOBJ_MODULE_FILE);
-  if (void* resident = still_loaded(path.c_str())) {
-    keep_resident_module(resident, new_path.c_str());
+  char why[400];
+  void* lib = load_new_module(new_path.c_str(), why, sizeof(why));
+  if (!lib) {
+    refuse_new_module(new_path.c_str(), why);
     return false;
   }
-  bool ok = std::remove(path.c_str()) == 0 && std::rename(new_path.c_str(), path.c_str()) == 0;
-  void* lib = load_library(path.c_str());
-  if (!lib) fatal("can't load gameobj.so");
-  adopt_gameobj_module(lib);
+  ModuleCheck check;
+  if (!check_gameobj_module(lib, check)) {
+    free_library(lib);
+    std::snprintf(why, sizeof(why), "gameobj_new.so refused: %s", check.text);
+    refuse_new_module(new_path.c_str(), why);
+    return false;
+  }
+  swap_in_gameobj_module(lib);
+  bool ok = replace_module_files(new_path.c_str());
   debug("gameobj reload %s", ok ? "ok" : "failed");
   return ok;
 }

@@ -15,6 +15,7 @@
 #include "device/d3d_texture.h"
 #include "device/d3d_vbuf.h"
 #include "device/dynVBWriter.h"
+#include "render/effect_limits.h"
 #include "render/particles.h"
 #include "render/postfx.h"
 #include "render/trailFx.h"
@@ -190,6 +191,7 @@ void close_common_fx() {
 }
 
 void update_common_fx(float dt) {
+  end_effect_limits_step();
   blend_particles.update(dt);
   glow_particles.update(dt);
   update_trails(dt);

@@ -2,7 +2,9 @@
 #include "render/particles.h"
 
 #include <cmath>
+#include <utility>
 
+#include "render/effect_limits.h"
 #include "world/vecmath.h"
 
 ParticlePool blend_particles;
@@ -21,9 +23,12 @@ void Particle::step(float h) {
 }
 
 void ParticlePool::reset(int reserve) {
+  // A burst's storage is given back, not only emptied.
+  if (recs.capacity > reserve) recs.reset();
   recs.clear();
   recs.reserve(reserve);
   freeHead = -1;
+  live = 0;
 }
 
 int ParticlePool::spawn(const ParticleSpawn& s) {
@@ -32,6 +37,7 @@ int ParticlePool::spawn(const ParticleSpawn& s) {
     freeHead = recs[i].nextFree;
   else
     i = recs.push_back(Particle());
+  live++;
   Particle& p = recs[i];
   p.pos = s.pos;
   p.vel = s.vel;
@@ -60,6 +66,7 @@ int ParticlePool::spawn(const ParticleSpawn& s) {
 }
 
 void ParticlePool::update(float dt) {
+  shrinkIfSparse();
   Particle* r = recs.data;
   for (int i = 0, n = recs.count; i < n; i++) {
     Particle& p = r[i];
@@ -69,6 +76,7 @@ void ParticlePool::update(float dt) {
       p.life = -1;
       p.nextFree = freeHead;
       freeHead = i;
+      live--;
     } else if (p.age < 0) {
       if (p.age + dt > 0) p.step(p.age + dt);
     } else {
@@ -77,10 +85,25 @@ void ParticlePool::update(float dt) {
   }
 }
 
-int ParticlePool::liveCount() const {
-  int n = 0;
-  for (const Particle& p : recs) n += p.life > 0;
-  return n;
+int ParticlePool::liveCount() const { return live; }
+
+// Live records move to the front (in their order) and the storage shrinks,
+// so that the update and the draw walk what is alive, not every record a
+// burst once needed.
+void ParticlePool::compact(int reserve) {
+  DynArray<Particle> kept;
+  kept.reserve(live * 2 > reserve ? live * 2 : reserve);
+  for (const Particle& p : recs)
+    if (p.life > 0) kept.push_back(p);
+  std::swap(recs.data, kept.data);
+  std::swap(recs.count, kept.count);
+  std::swap(recs.capacity, kept.capacity);
+  kept.reset();
+  freeHead = -1;
+}
+
+void ParticlePool::shrinkIfSparse(int reserve) {
+  if (recs.count > reserve && live < recs.count / PARTICLE_SPARSE_RATIO) compact(reserve);
 }
 
 namespace {
@@ -147,16 +170,22 @@ ParticleSpawn make_spawn(const vec4f& pos, const vec4f& vel, const vec4f& accel,
 }
 }  // namespace
 
+int live_particle_count() { return blend_particles.liveCount() + glow_particles.liveCount(); }
+
+int spawn_bounded(ParticlePool& pool, const ParticleSpawn& s) {
+  return admit_particle(s, live_particle_count()) ? pool.spawn(s) : -1;
+}
+
 void add_blend_particle(const vec4f& pos, const vec4f& vel, const vec4f& accel, float life, float delay, float size,
                         D3dColor color, float mapU, float mapV, float mapSize, float startRoll, float rollScale,
                         const ColorRamp* colorAnim, const FloatRamp* sizeAnim, const FloatRamp* rollAnim) {
-  blend_particles.spawn(make_spawn(pos, vel, accel, life, delay, size, color, mapU, mapV, mapSize, startRoll,
+  spawn_bounded(blend_particles, make_spawn(pos, vel, accel, life, delay, size, color, mapU, mapV, mapSize, startRoll,
                                    rollScale, colorAnim, sizeAnim, rollAnim));
 }
 
 void add_glow_particle(const vec4f& pos, const vec4f& vel, const vec4f& accel, float life, float delay, float size,
                        D3dColor color, float mapU, float mapV, float mapSize, float startRoll, float rollScale,
                        const ColorRamp* colorAnim, const FloatRamp* sizeAnim, const FloatRamp* rollAnim) {
-  glow_particles.spawn(make_spawn(pos, vel, accel, life, delay, size, color, mapU, mapV, mapSize, startRoll,
+  spawn_bounded(glow_particles, make_spawn(pos, vel, accel, life, delay, size, color, mapU, mapV, mapSize, startRoll,
                                   rollScale, colorAnim, sizeAnim, rollAnim));
 }

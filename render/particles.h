@@ -13,6 +13,9 @@
 // step when it is spawned.
 constexpr float PARTICLE_SPAWN_STEP = SIM_STEP_SECONDS;
 constexpr int PARTICLE_RESERVE = 10000;
+// A pool beyond its reserve is compacted when fewer than one record in this
+// many is alive.
+constexpr int PARTICLE_SPARSE_RATIO = 4;
 // Particle atlases are 512 x 256 pixels; map coordinates are atlas pixels.
 constexpr float PARTICLE_ATLAS_W = 512.f;
 constexpr float PARTICLE_ATLAS_H = 256.f;
@@ -59,13 +62,18 @@ struct ParticleSpawn {
 struct ParticlePool {
   DynArray<Particle> recs;
   int freeHead = -1;
+  int live = 0;
 
   // Drops every particle and keeps room for `reserve` records.
   void reset(int reserve = PARTICLE_RESERVE);
   // Takes a free record (or appends one) and starts it; returns its index.
   int spawn(const ParticleSpawn& s);
+  // Compacts a sparse pool first (record indices change then), then steps
+  // every live record.
   void update(float dt);
   int liveCount() const;
+  void compact(int reserve = PARTICLE_RESERVE);
+  void shrinkIfSparse(int reserve = PARTICLE_RESERVE);
 };
 
 // One visible particle as the instanced draw reads it.
@@ -88,7 +96,13 @@ bool make_particle_instance(const Particle& p, float elapsed, float t, const vec
 extern ParticlePool blend_particles;
 extern ParticlePool glow_particles;
 
-// Exported for the game-object module.
+// Both pools' live particles.
+int live_particle_count();
+// Spawns into `pool` unless the bounds refuse it (see effect_limits.h);
+// the record's index or -1.
+int spawn_bounded(ParticlePool& pool, const ParticleSpawn& s);
+
+// Exported for the game-object module; bounded like spawn_bounded.
 void add_blend_particle(const vec4f& pos, const vec4f& vel, const vec4f& accel, float life, float delay, float size,
                         D3dColor color, float mapU, float mapV, float mapSize, float startRoll, float rollScale,
                         const ColorRamp* colorAnim, const FloatRamp* sizeAnim, const FloatRamp* rollAnim);

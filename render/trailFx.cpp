@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/log.h"
+#include "render/effect_limits.h"
 
 Trail trails[MAX_TRAILS];
 int32_t trail_free_head = -1;
@@ -75,8 +76,20 @@ void reset_trails() {
   trail_free_head = 0;
 }
 
+// A stopped trail that has shrunk to nothing goes back to the free list:
+// otherwise every missile's trail would stay taken and the table would run
+// out after a few thousand casts.
 void update_trails(float dt) {
-  for (Trail& tr : trails) tr.update(dt);
+  for (int i = 0; i < MAX_TRAILS; i++) {
+    Trail& tr = trails[i];
+    if (!tr.isAlive()) continue;
+    tr.update(dt);
+    if (tr.isAlive()) continue;
+    tr.head = 0;
+    tr.stopping = false;
+    tr.nextFree = trail_free_head;
+    trail_free_head = i;
+  }
 }
 
 int live_trail_count() {
@@ -127,8 +140,12 @@ int write_trail_vertices(const Trail& tr, float t, const vec4f& cam, const vec4f
 }
 
 int add_trail_fx(const vec4f& pos, const vec4f& vel, const vec4f& side, float width, D3dColor color) {
+  if (!admit_trail_point(pos, vel, side, width)) return -1;
   int h = trail_free_head;
-  if (h < 0) return -1;
+  if (h < 0) {
+    note_trail_table_full();
+    return -1;
+  }
   Trail& tr = trails[h];
   G_ASSERT(!tr.isAlive());
   trail_free_head = tr.nextFree;
@@ -143,7 +160,8 @@ int add_trail_fx(const vec4f& pos, const vec4f& vel, const vec4f& side, float wi
 // killed trail would bring it back to life while it sits in the free list,
 // and the next add_trail_fx would take a live trail.
 void add_trail_point(int handle, const vec4f& pos, const vec4f& vel, const vec4f& side) {
-  if (Trail* tr = alive_trail(handle)) tr->addPoint(pos, vel, side);
+  Trail* tr = alive_trail(handle);
+  if (tr && admit_trail_point(pos, vel, side, tr->width)) tr->addPoint(pos, vel, side);
 }
 
 void set_trail_color(int handle, D3dColor color) {

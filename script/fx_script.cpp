@@ -1,6 +1,7 @@
 // The effect script service and its two particle functions.
 #include "script/fx_script.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +26,14 @@ int pinned_count = 0;  // pins since the table was last emptied
 // A call ran out of time: the script is called no more until its files
 // change, or every step (and every effect) would stall the game again.
 bool stopped_by_watchdog = false;
+// The effect function being called, for the messages of whoever it asks
+// for particles; null between calls.
+const char* running_function = nullptr;
+struct RunningFunction {
+  const char* outer;
+  explicit RunningFunction(const char* name) : outer(running_function) { running_function = name; }
+  ~RunningFunction() { running_function = outer; }
+};
 
 // The error with its place ("test/fx.nut:12:5: ..."), on screen, and in the
 // log unless the VM's handler has already written it there.
@@ -36,7 +45,45 @@ void show_fx_error(const sqbind::SquirrelError& e) {
   if (e.kind == sqbind::ScriptErrorKind::TimedOut) stopped_by_watchdog = true;
 }
 
+// The slots of a particle table, in the order they are read. Their names are
+// made into script strings once per VM, so a slot read pushes a ready key
+// instead of hashing and interning the name again for every particle.
+enum ParticleSlot {
+  PS_ACCEL, PS_LIFE, PS_DELAY, PS_SIZE, PS_MAP_U, PS_MAP_V, PS_MAP_SIZE, PS_START_ROLL, PS_ROLL_SCALE,
+  PS_COLOR_ANIM, PS_SIZE_ANIM, PS_ROLL_ANIM, PS_COLOR, PS_COUNT
+};
+constexpr const char* PARTICLE_SLOT_NAMES[PS_COUNT] = {"accel",     "life",      "delay",     "size",     "mapU",
+                                                       "mapV",      "mapSize",   "startRoll", "rollScale",
+                                                       "colorAnim", "sizeAnim",  "rollAnim",  "color"};
+struct SlotKeys {
+  HSQUIRRELVM vm = nullptr;
+  HSQOBJECT key[PS_COUNT];
+
+  void make(HSQUIRRELVM v) {
+    release();
+    for (int i = 0; i < PS_COUNT; i++) {
+      sq_pushstring(v, PARTICLE_SLOT_NAMES[i], -1);
+      sq_getstackobj(v, -1, &key[i]);
+      sq_addref(v, &key[i]);
+      sq_poptop(v);
+    }
+    vm = v;
+  }
+  void release() {
+    if (!vm) return;
+    for (HSQOBJECT& k : key) sq_release(vm, &k);
+    vm = nullptr;
+  }
+} slot_keys;
+
+// Native addresses of the ramps already in the pin table, so that a ramp
+// given to many particles is entered once rather than once per particle.
+constexpr int PIN_MEMO_SIZE = 64;
+const void* pin_memo[PIN_MEMO_SIZE];
+int pin_memo_count = 0;
+
 void unpin_ramps() {
+  pin_memo_count = 0;
   if (!pinned_count || pinned_ramps.isNull()) return;
   HSQUIRRELVM vm = pinned_ramps.vm;
   sq_pushobject(vm, pinned_ramps.obj);
@@ -45,49 +92,99 @@ void unpin_ramps() {
   pinned_count = 0;
 }
 
-void pin_slot(HSQUIRRELVM vm, const sqbind::SqObject& params, const char* name) {
-  if (pinned_ramps.isNull()) return;
-  sqbind::push_slot(vm, params, name);
-  if (sq_gettype(vm, -1) == OT_INSTANCE) {
-    sq_pushobject(vm, pinned_ramps.obj);
-    sq_push(vm, -2);
-    sq_pushbool(vm, SQTrue);
-    sq_newslot(vm, -3, SQFalse);
-    sq_poptop(vm);
-    pinned_count++;
+bool pin_memo_has(const void* ramp) {
+  for (int i = 0; i < pin_memo_count; i++)
+    if (pin_memo[i] == ramp) return true;
+  return false;
+}
+
+// Holds the ramp instance on top of the stack in the pin table. A pinned
+// ramp lives until the table is emptied, so its address cannot be reused by
+// another ramp while it is in the memo.
+void pin_top(HSQUIRRELVM vm, const void* ramp) {
+  if (pinned_ramps.isNull() || pin_memo_has(ramp)) return;
+  sq_pushobject(vm, pinned_ramps.obj);
+  sq_push(vm, -2);
+  sq_pushbool(vm, SQTrue);
+  sq_newslot(vm, -3, SQFalse);
+  sq_poptop(vm);
+  pinned_count++;
+  if (pin_memo_count < PIN_MEMO_SIZE) pin_memo[pin_memo_count++] = ramp;
+}
+
+// Pushes the slot of the particle table at `table` (an absolute index);
+// a missing slot is the VM's error, as for any slot read.
+void push_particle_slot(HSQUIRRELVM vm, SQInteger table, ParticleSlot slot) {
+  sq_pushobject(vm, slot_keys.key[slot]);
+  if (SQ_FAILED(sq_get(vm, table))) {
+    debug("getSlot '%s' failed", PARTICLE_SLOT_NAMES[slot]);
+    sqbind::throw_last_error(vm);
   }
-  sq_pop(vm, 2);
+}
+
+// Reads one slot with the argument rules and pops it again.
+template <class T>
+T particle_slot(HSQUIRRELVM vm, SQInteger table, ParticleSlot slot) {
+  push_particle_slot(vm, table, slot);
+  struct Pop {
+    HSQUIRRELVM v;
+    ~Pop() { sq_poptop(v); }
+  } pop{vm};
+  return sqbind::Arg<T>::get(vm, -1);
+}
+
+// A ramp slot (null allowed), pinned when a particle is going to borrow it.
+template <class T>
+const T* particle_ramp(HSQUIRRELVM vm, SQInteger table, ParticleSlot slot, bool pin) {
+  push_particle_slot(vm, table, slot);
+  struct Pop {
+    HSQUIRRELVM v;
+    ~Pop() { sq_poptop(v); }
+  } pop{vm};
+  const T* ramp = static_cast<const T*>(sqbind::get_inst(vm, -1, sqbind::type_tag<T>(), true));
+  if (ramp && pin) pin_top(vm, ramp);
+  return ramp;
 }
 
 void add_particle(HSQUIRRELVM vm, FxAddParticle add, const vec4f& pos, const vec4f& vel,
                   const sqbind::SqObject& params) {
-  using sqbind::getSlot;
-  using sqbind::getSlotPtr;
-  const vec4f& accel = *getSlot<vec4f*>(vm, params, "accel");
-  float life = getSlot<float>(vm, params, "life");
-  float delay = getSlot<float>(vm, params, "delay");
-  float size = getSlot<float>(vm, params, "size");
-  float mapU = getSlot<float>(vm, params, "mapU");
-  float mapV = getSlot<float>(vm, params, "mapV");
-  float mapSize = getSlot<float>(vm, params, "mapSize");
-  float startRoll = getSlot<float>(vm, params, "startRoll");
-  float rollScale = getSlot<float>(vm, params, "rollScale");
-  const ColorRamp* colorAnim = getSlotPtr<ColorRamp>(vm, params, "colorAnim");
-  const FloatRamp* sizeAnim = getSlotPtr<FloatRamp>(vm, params, "sizeAnim");
-  const FloatRamp* rollAnim = getSlotPtr<FloatRamp>(vm, params, "rollAnim");
-  sqbind::push_slot(vm, params, "color");
+  if (slot_keys.vm != vm) slot_keys.make(vm);
+  sq_pushobject(vm, params.obj);
+  SQInteger table = sq_gettop(vm);
+  struct PopTable {
+    HSQUIRRELVM v;
+    ~PopTable() { sq_poptop(v); }
+  } pop{vm};
+  const vec4f& accel = *particle_slot<vec4f*>(vm, table, PS_ACCEL);
+  float life = particle_slot<float>(vm, table, PS_LIFE);
+  float delay = particle_slot<float>(vm, table, PS_DELAY);
+  float size = particle_slot<float>(vm, table, PS_SIZE);
+  float mapU = particle_slot<float>(vm, table, PS_MAP_U);
+  float mapV = particle_slot<float>(vm, table, PS_MAP_V);
+  float mapSize = particle_slot<float>(vm, table, PS_MAP_SIZE);
+  float startRoll = particle_slot<float>(vm, table, PS_START_ROLL);
+  float rollScale = particle_slot<float>(vm, table, PS_ROLL_SCALE);
+  bool pin = add != nullptr;
+  const ColorRamp* colorAnim = particle_ramp<ColorRamp>(vm, table, PS_COLOR_ANIM, pin);
+  const FloatRamp* sizeAnim = particle_ramp<FloatRamp>(vm, table, PS_SIZE_ANIM, pin);
+  const FloatRamp* rollAnim = particle_ramp<FloatRamp>(vm, table, PS_ROLL_ANIM, pin);
+  push_particle_slot(vm, table, PS_COLOR);
   D3dColor color;
   {
-    struct Pop2 {
+    struct Pop {
       HSQUIRRELVM v;
-      ~Pop2() { sq_pop(v, 2); }
-    } pop{vm};
+      ~Pop() { sq_poptop(v); }
+    } popColor{vm};
+    // The particle system never sees the colour as numbers: a colour that
+    // is not finite is refused here, as a script error at its line.
+    if (sq_gettype(vm, -1) != OT_INTEGER) {
+      vec4f c = sqbind::get_vec4f(vm, -1);
+      if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z) || !std::isfinite(c.w))
+        throw sqbind::SquirrelError("particle refused: its color is not a finite number");
+    }
     color = fx_slot_color(vm, -1);
   }
   if (!add) return;
-  if (colorAnim) pin_slot(vm, params, "colorAnim");
-  if (sizeAnim) pin_slot(vm, params, "sizeAnim");
-  if (rollAnim) pin_slot(vm, params, "rollAnim");
   add(pos, vel, accel, life, delay, size, color, mapU, mapV, mapSize, startRoll, rollScale, colorAnim, sizeAnim,
       rollAnim);
 }
@@ -122,6 +219,7 @@ void make_pin_table(HSQUIRRELVM vm) {
   pinned_ramps.fromStack(vm, -1);
   sq_poptop(vm);
   pinned_count = 0;
+  pin_memo_count = 0;
 }
 }  // namespace
 
@@ -170,6 +268,7 @@ void fx_script_update(float dt) {
   if (update_fx.isNull() || stopped_by_watchdog) return;
   HSQUIRRELVM vm = fx_script_vm.vm;
   SQInteger top = sq_gettop(vm);
+  RunningFunction running("update_fx");
   try {
     update_fx.call(dt);
   } catch (const sqbind::SquirrelError& e) {
@@ -197,16 +296,19 @@ void fx_script_stop() {
   update_fx.release();
   unpin_ramps();
   pinned_ramps.release();
+  slot_keys.release();
   fx_script_vm.close();
   fx_script_vm.files.clear();
 }
 
 bool fx_script_running() { return fx_script_vm.vm != nullptr; }
+const char* fx_script_running_function() { return running_function; }
 
 void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4f& c, float f) {
   HSQUIRRELVM vm = fx_script_vm.vm;
   if (!vm || !name || stopped_by_watchdog) return;
   SQInteger top = sq_gettop(vm);
+  RunningFunction running(name);
   sqbind::SqFunc func;
   try {
     if (!func.bind(vm, name) || func.isNull()) {

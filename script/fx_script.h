@@ -44,6 +44,8 @@ void fx_script_update(float dt);
 bool fx_script_check_reload();
 void fx_script_stop();
 bool fx_script_running();
+// The effect function running now ("fireball_fx", "update_fx"), or null.
+const char* fx_script_running_function();
 
 // Calls the script function `name` with three vectors and a number
 // (exported for the game-object module).

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "world/world_step.h"
 #include "script/error_place.h"
+#include "script/mask_paint.h"
 #include "script/ramp_classes.h"
 #include "script/vec_helpers.h"
 #include "world/erosion.h"
@@ -588,6 +589,7 @@ void register_masks_and_paint(HSQUIRRELVM vm) {
   register_class_function(vm, cls, "fromSimplexNoise", &mask_from_simplex);
   register_class_function(vm, cls, "fromVoronoiHills", &mask_from_hills);
   register_class_function(vm, cls, "fromVoronoiFaults", &mask_from_faults);
+  register_mask_paint(vm, cls);
 
   register_global(vm, "apply_height_mask", &apply_height_mask);
   register_global(vm, "apply_water_mask", &apply_water_mask);

@@ -108,26 +108,36 @@ GRAVITY <- vec4f(0.0, -9.8, 0.0, 0.0);
 LIGHT_GRAVITY <- vec4f(0.0, -2.0, 0.0, 0.0);
 RISE <- vec4f(0.0, 1.5, 0.0, 0.0);
 
-// Particle parameters: the cell and a table of changes to the defaults.
+// Particle parameters: the cell and a table of changes to the defaults. The
+// changes table itself is returned, delegating every slot it does not set to
+// the defaults of its cell (made once per cell), so a particle costs one
+// small table and no copying.
+cell_defaults <- {};
 function params(cell, changes) {
-  local p = {
-    accel = ZERO, life = 1.0, delay = 0.0, size = 1.0,
-    mapU = cell[0], mapV = cell[1], mapSize = cell[2],
-    startRoll = 0.0, rollScale = 0.0,
-    colorAnim = null, sizeAnim = null, rollAnim = null,
-    color = 0xffffffff
-  };
-  foreach (k, v in changes) p[k] <- v;
-  return p;
+  local d = cell in cell_defaults ? cell_defaults[cell] : null;
+  if (d == null) {
+    d = {
+      accel = ZERO, life = 1.0, delay = 0.0, size = 1.0,
+      mapU = cell[0], mapV = cell[1], mapSize = cell[2],
+      startRoll = 0.0, rollScale = 0.0,
+      colorAnim = null, sizeAnim = null, rollAnim = null,
+      color = 0xffffffff
+    };
+    cell_defaults[cell] <- d;
+  }
+  changes.setdelegate(d);
+  return changes;
 }
 
+// Vectors: the particles read w only from a velocity, as its drag, which
+// drag_vel sets; everywhere else w is left as the arithmetic makes it.
 function v4(x, y, z) { return vec4f(x, y, z, 0.0); }
 // A random direction, uniform enough for bursts.
-function rnd_dir() { return norm3(v4(srnd(), srnd(), srnd())); }
-// Velocity with drag w.
-function drag_vel(v, drag) { return vec4f(getx(v), gety(v), getz(v), drag); }
-function scaled(v, s) { return v4(getx(v) * s, gety(v) * s, getz(v) * s); }
-function plus(a, b) { return v4(getx(a) + getx(b), gety(a) + gety(b), getz(a) + getz(b)); }
+function rnd_dir() { return norm3(vec4f(srnd(), srnd(), srnd(), 0.0)); }
+// Gives the velocity v (a vector made for this particle) the drag `drag`.
+function drag_vel(v, drag) { v[3] = drag; return v; }
+function scaled(v, s) { return v * s; }
+function plus(a, b) { return a + b; }
 function rnd_roll() { return frnd() * 2.0 * PI; }
 function one_of(list) { return list[irnd() % list.len()]; }
 function size_of(scale) { return scale > 0.0 ? scale : 1.0; }

@@ -1578,12 +1578,17 @@ class Compiler {
       case '{': {
         Lex();
         int t = AllocTemp();
-        Emit(OP_NEWTABLE, 0, t, 0, 0);
+        // The member count becomes the table's initial capacity, so a
+        // literal fills its table without growing it.
+        int pos = Emit(OP_NEWTABLE, 0, t, 0, 0);
+        int n = 0;
         while (_tok != '}') {
           MemberDecl(t, false, NO_TARGET, false);
+          n++;
           if (_tok == ',') Lex();
         }
         Lex();
+        _fs->proto->_code[pos].b = (uint16_t)std::min(n, 0xFFFF);
         return SlotExp(t);
       }
       case TK_FUNCTION: {

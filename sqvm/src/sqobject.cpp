@@ -454,7 +454,9 @@ bool SQClass::GetAttributes(const SQObject &key, SQObjectPtr &out) {
 }
 
 SQInstance *SQClass::CreateInstance() {
-  _locked = true;
+  // An instance of a derived class holds the fields of every class above it,
+  // so none of them may grow new members from now on.
+  for (SQClass *c = this; c && !c->_locked; c = c->_base) c->_locked = true;
   return new SQInstance(_sharedstate, this);
 }
 

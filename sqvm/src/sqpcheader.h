@@ -44,6 +44,12 @@ inline void sq_release_obj(SQObjectType t, SQObjectValue v) {
   if (ISREFCOUNTED(t) && --v.pRefCounted->_uiRef == 0) v.pRefCounted->Release();
 }
 
+#if defined(__GNUC__)
+#define SQ_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define SQ_ALWAYS_INLINE inline
+#endif
+
 struct SQObjectPtr : public SQObject {
   SQObjectPtr() { _type = OT_NULL; _unVal.raw = 0; }
   SQObjectPtr(const SQObjectPtr &o) { _type = o._type; _unVal = o._unVal; sq_addref_obj(*this); }
@@ -71,9 +77,11 @@ struct SQObjectPtr : public SQObject {
   SQ_PTR_CTOR(SQOuter, OT_OUTER, pOuter)
 #undef SQ_PTR_CTOR
   ~SQObjectPtr() { sq_release_obj(_type, _unVal); }
-  SQObjectPtr &operator=(const SQObjectPtr &o) { return Assign(o); }
-  SQObjectPtr &operator=(const SQObject &o) { return Assign(o); }
-  SQObjectPtr &operator=(SQObjectPtr &&o) noexcept {
+  SQ_ALWAYS_INLINE SQObjectPtr &operator=(const SQObjectPtr &o) { return Assign(o); }
+  SQ_ALWAYS_INLINE SQObjectPtr &operator=(const SQObject &o) { return Assign(o); }
+  // Inlined: these run in every instruction that moves a value, where a call
+  // costs more than the few loads and stores they are.
+  SQ_ALWAYS_INLINE SQObjectPtr &operator=(SQObjectPtr &&o) noexcept {
     if (this != &o) {
       SQObjectType t = _type; SQObjectValue v = _unVal;
       _type = o._type; _unVal = o._unVal; o._type = OT_NULL; o._unVal.raw = 0;
@@ -81,23 +89,23 @@ struct SQObjectPtr : public SQObject {
     }
     return *this;
   }
-  SQObjectPtr &Assign(const SQObject &o) {
+  SQ_ALWAYS_INLINE SQObjectPtr &Assign(const SQObject &o) {
     SQObjectType t = _type; SQObjectValue v = _unVal;
     _type = o._type; _unVal = o._unVal;
     sq_addref_obj(*this);
     sq_release_obj(t, v);
     return *this;
   }
-  void Null() {
+  SQ_ALWAYS_INLINE void Null() {
     SQObjectType t = _type; SQObjectValue v = _unVal;
     _type = OT_NULL; _unVal.raw = 0;
     sq_release_obj(t, v);
   }
-  void SetInt(SQInteger n) {
+  SQ_ALWAYS_INLINE void SetInt(SQInteger n) {
     if (ISREFCOUNTED(_type)) { Null(); }
     _type = OT_INTEGER; _unVal.nInteger = n;
   }
-  void SetFloat(SQFloat f) {
+  SQ_ALWAYS_INLINE void SetFloat(SQFloat f) {
     if (ISREFCOUNTED(_type)) { Null(); }
     _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f;
   }

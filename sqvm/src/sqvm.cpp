@@ -168,11 +168,13 @@ void SQVM::CloseOuters(SQInteger fromidx) {
 // ---------------------------------------------------------------- calls
 void SQVM::LeaveFrame() {
   SQCallFrame &f = _frames.back();
-  SQInteger fi = (SQInteger)_frames.size() - 1;
-  while (!_traps.empty() && _traps.back().frame == fi) _traps.pop_back();
+  if (!_traps.empty()) {
+    SQInteger fi = (SQInteger)_frames.size() - 1;
+    while (!_traps.empty() && _traps.back().frame == fi) _traps.pop_back();
+  }
   if (_openouters) CloseOuters(f.base);
   if (f.generator && f.generator->_state == SQGenerator::eRunning) f.generator->_state = SQGenerator::eDead;
-  for (SQInteger i = f.base; i < _top; i++) _stack[i].Null();
+  for (SQObjectPtr *p = _stack.data() + f.base, *e = _stack.data() + _top; p < e; ++p) p->Null();
   _top = f.prevtop;
   _stackbase = f.prevstackbase;
   _frames.pop_back();
@@ -192,7 +194,7 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
     RaiseError("stack overflow");
     return false;
   }
-  GrowStack(base + p->_stacksize + 8);
+  if (base + p->_stacksize + 8 > (SQInteger)_stack.size()) GrowStack(base + p->_stacksize + 8);
   if (nargs != nparams) {
     if (nargs < nparams) {
       if (nargs < nparams - ndef) {  // the counts include 'this'
@@ -225,7 +227,9 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
     g_gencreated = true;
     return false;
   }
-  SQCallFrame f;
+  // Built in place: a frame made aside and moved in costs a reference
+  // count round trip on the closure for every call.
+  SQCallFrame &f = _frames.emplace_back();
   f.closure = SQObjectPtr(c);
   f.ip = p->_code.data();
   f.base = base;
@@ -233,9 +237,6 @@ bool SQVM::StartCall(SQClosure *c, SQInteger target, SQInteger nargs, SQInteger 
   f.prevstackbase = _stackbase;
   f.target = target;
   f.root = root;
-  _frames.push_back(std::move(f));
-  if (_top < base + p->_stacksize) _top = base + p->_stacksize;
-  else _top = base + p->_stacksize > _top ? base + p->_stacksize : _top;
   _top = base + p->_stacksize;
   return true;
 }
@@ -1119,6 +1120,72 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
     while ((SQInteger)_frames.size() >= entrydepth) LeaveFrame();
     return false;
   }
+  // Each instruction jumps straight to its handler through this table
+  // (labels as values, a GCC and Clang extension) instead of through the
+  // switch's range check; the table follows the order of SQOpcode.
+#if defined(__GNUC__)
+  static const void *const kDispatch[] = {
+      &&lbl_OP_LOADK,
+      &&lbl_OP_LOADINT,
+      &&lbl_OP_LOADNULLS,
+      &&lbl_OP_LOADBOOL,
+      &&lbl_OP_MOVE,
+      &&lbl_OP_LOADROOT,
+      &&lbl_OP_GETOUTER,
+      &&lbl_OP_SETOUTER,
+      &&lbl_OP_GET,
+      &&lbl_OP_PREPCALL,
+      &&lbl_OP_SET,
+      &&lbl_OP_NEWSLOT,
+      &&lbl_OP_DELETE,
+      &&lbl_OP_ADD,
+      &&lbl_OP_SUB,
+      &&lbl_OP_MUL,
+      &&lbl_OP_DIV,
+      &&lbl_OP_MOD,
+      &&lbl_OP_BAND,
+      &&lbl_OP_BAND,
+      &&lbl_OP_BAND,
+      &&lbl_OP_BAND,
+      &&lbl_OP_BAND,
+      &&lbl_OP_BAND,
+      &&lbl_OP_EQ,
+      &&lbl_OP_EQ,
+      &&lbl_OP_LT,
+      &&lbl_OP_LT,
+      &&lbl_OP_LT,
+      &&lbl_OP_LT,
+      &&lbl_OP_LT,
+      &&lbl_OP_IN,
+      &&lbl_OP_INSTANCEOF,
+      &&lbl_OP_JMP,
+      &&lbl_OP_JZ,
+      &&lbl_OP_JNZ,
+      &&lbl_OP_NOT,
+      &&lbl_OP_NEG,
+      &&lbl_OP_BNOT,
+      &&lbl_OP_TYPEOF,
+      &&lbl_OP_CLONE,
+      &&lbl_OP_CALL,
+      &&lbl_OP_RETURN,
+      &&lbl_OP_YIELD,
+      &&lbl_OP_RESUME,
+      &&lbl_OP_NEWTABLE,
+      &&lbl_OP_NEWARRAY,
+      &&lbl_OP_APPEND,
+      &&lbl_OP_CLOSURE,
+      &&lbl_OP_NEWCLASS,
+      &&lbl_OP_GETBASE,
+      &&lbl_OP_FOREACH,
+      &&lbl_OP_PUSHTRAP,
+      &&lbl_OP_POPTRAP,
+      &&lbl_OP_THROW,
+      &&lbl_OP_CLOSE,
+      &&lbl_OP_JCMP,
+      &&lbl_OP_ADDI,
+      &&lbl_default};
+  static_assert(sizeof(kDispatch) / sizeof(kDispatch[0]) == OP_COUNT, "one handler per opcode");
+#endif
   SQCallFrame *ci;
   SQClosure *cl;
   const SQObjectPtr *K;
@@ -1150,22 +1217,25 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       RELOAD();
     }
     const SQInstr &i = *ip++;
+#if defined(__GNUC__)
+    if (__builtin_expect(i.op < OP_COUNT, 1)) goto *kDispatch[i.op];
+#endif
     switch (i.op) {
-      case OP_LOADK: stk[i.a] = K[i.sbx]; continue;
-      case OP_LOADINT: stk[i.a].SetInt(i.sbx); continue;
-      case OP_LOADNULLS:
+      case OP_LOADK: lbl_OP_LOADK: stk[i.a] = K[i.sbx]; continue;
+      case OP_LOADINT: lbl_OP_LOADINT: stk[i.a].SetInt(i.sbx); continue;
+      case OP_LOADNULLS: lbl_OP_LOADNULLS:
         for (int n = 0; n < i.b; n++) stk[i.a + n].Null();
         continue;
-      case OP_LOADBOOL: stk[i.a].SetBool(i.b != 0); continue;
-      case OP_MOVE: stk[i.a] = stk[i.b]; continue;
-      case OP_LOADROOT: stk[i.a] = _roottable; continue;
-      case OP_GETOUTER: {
+      case OP_LOADBOOL: lbl_OP_LOADBOOL: stk[i.a].SetBool(i.b != 0); continue;
+      case OP_MOVE: lbl_OP_MOVE: stk[i.a] = stk[i.b]; continue;
+      case OP_LOADROOT: lbl_OP_LOADROOT: stk[i.a] = _roottable; continue;
+      case OP_GETOUTER: lbl_OP_GETOUTER: {
         SQObjectPtr v = _outer(cl->_outervalues[i.b])->Ref();
         stk[i.a] = std::move(v);
         continue;
       }
-      case OP_SETOUTER: _outer(cl->_outervalues[i.a])->Ref() = stk[i.b]; continue;
-      case OP_GET: {
+      case OP_SETOUTER: lbl_OP_SETOUTER: _outer(cl->_outervalues[i.a])->Ref() = stk[i.b]; continue;
+      case OP_GET: lbl_OP_GET: {
         const SQObjectPtr &obj = stk[i.b];
         const SQObjectPtr &key = (i.x & 1) ? K[i.c] : stk[i.c];
         if (obj._type == OT_TABLE) {
@@ -1185,7 +1255,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(v);
         continue;
       }
-      case OP_PREPCALL: {
+      case OP_PREPCALL: lbl_OP_PREPCALL: {
         SQObjectPtr o = stk[i.b];
         const SQObjectPtr &key = (i.x & 1) ? K[i.c] : stk[i.c];
         SQObjectPtr v;
@@ -1207,7 +1277,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(v);
         continue;
       }
-      case OP_SET: {
+      case OP_SET: lbl_OP_SET: {
         const SQObjectPtr &obj = stk[i.a];
         const SQObjectPtr &key = (i.x & 1) ? K[i.b] : stk[i.b];
         const SQObjectPtr &val = (i.x & 2) ? K[i.c] : stk[i.c];
@@ -1226,7 +1296,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         RELOAD();
         continue;
       }
-      case OP_NEWSLOT: {
+      case OP_NEWSLOT: lbl_OP_NEWSLOT: {
         SAVE();
         SQObjectPtr o = stk[i.a];
         SQObjectPtr k = (i.x & 1) ? K[i.b] : stk[i.b];
@@ -1248,7 +1318,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         RELOAD();
         continue;
       }
-      case OP_DELETE: {
+      case OP_DELETE: lbl_OP_DELETE: {
         SAVE();
         SQObjectPtr o = stk[i.b], k = (i.x & 1) ? K[i.c] : stk[i.c], r;
         if (!DeleteSlot(o, k, r)) THROW();
@@ -1256,7 +1326,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(r);
         continue;
       }
-      case OP_ADDI: {
+      case OP_ADDI: lbl_OP_ADDI: {
         SQObjectPtr &b = stk[i.b];
         if (b._type == OT_INTEGER) {  // wraps around like every integer sum
           stk[i.a].SetInt((SQInteger)((SQUnsignedInteger)_integer(b) + (SQUnsignedInteger)(SQInteger)(int16_t)i.c));
@@ -1272,7 +1342,8 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         continue;
       }
 #define ARITH_CASE(OPC_, N, EXPR_I, EXPR_F, CHECK)                                     \
-  case OPC_: {                                                                          \
+  case OPC_:                                                                            \
+  lbl_##OPC_: {                                                                         \
     const SQObjectPtr &b = OPB(i), &c = OPC(i);                                         \
     if (b._type == OT_INTEGER && c._type == OT_INTEGER && CHECK) {                      \
       SQInteger x = _integer(b), y = _integer(c);                                       \
@@ -1297,19 +1368,19 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
       ARITH_CASE(OP_DIV, 3, x / y, x / y, (_integer(c) != 0 && _integer(c) != -1))
       ARITH_CASE(OP_MOD, 4, x % y, fmodf(x, y), (_integer(c) != 0 && _integer(c) != -1))
 #undef ARITH_CASE
-      case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+      case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: lbl_OP_BAND: {
         SAVE();
         SQObjectPtr x = OPB(i), y = OPC(i);
         if (!BitwOp(i.op, stk[i.a], x, y)) THROW();
         continue;
       }
-      case OP_EQ: case OP_NE: {
+      case OP_EQ: case OP_NE: lbl_OP_EQ: {
         const SQObjectPtr &b = OPB(i), &c = OPC(i);
         bool r = IsEqual(b, c);
         stk[i.a].SetBool(i.op == OP_EQ ? r : !r);
         continue;
       }
-      case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_CMP3: {
+      case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_CMP3: lbl_OP_LT: {
         const SQObjectPtr &b = OPB(i), &c = OPC(i);
         SQInteger r;
         if (b._type == OT_INTEGER && c._type == OT_INTEGER) {
@@ -1329,7 +1400,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         }
         continue;
       }
-      case OP_JCMP: {
+      case OP_JCMP: lbl_OP_JCMP: {
         const SQObjectPtr &b = stk[i.a];
         const SQObjectPtr &c = (i.x & 1) ? K[i.b] : stk[i.b];
         bool r;
@@ -1356,7 +1427,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         if (r) ip++;  // skip the jump taken when the comparison is false
         continue;
       }
-      case OP_IN: {
+      case OP_IN: lbl_OP_IN: {
         SAVE();
         SQObjectPtr k = stk[i.b], o = stk[i.c];
         bool r;
@@ -1365,7 +1436,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a].SetBool(r);
         continue;
       }
-      case OP_INSTANCEOF: {
+      case OP_INSTANCEOF: lbl_OP_INSTANCEOF: {
         const SQObjectPtr &b = stk[i.b], &c = stk[i.c];
         if (c._type != OT_CLASS) {
           SAVE();
@@ -1376,14 +1447,14 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a].SetBool(r);
         continue;
       }
-      case OP_JMP:
+      case OP_JMP: lbl_OP_JMP:
         if (i.sbx < 0) WATCHDOG();  // every loop jumps back
         ip += i.sbx;
         continue;
-      case OP_JZ: if (IsFalse(stk[i.a])) ip += i.sbx; continue;
-      case OP_JNZ: if (!IsFalse(stk[i.a])) ip += i.sbx; continue;
-      case OP_NOT: stk[i.a].SetBool(IsFalse(stk[i.b])); continue;
-      case OP_NEG: {
+      case OP_JZ: lbl_OP_JZ: if (IsFalse(stk[i.a])) ip += i.sbx; continue;
+      case OP_JNZ: lbl_OP_JNZ: if (!IsFalse(stk[i.a])) ip += i.sbx; continue;
+      case OP_NOT: lbl_OP_NOT: stk[i.a].SetBool(IsFalse(stk[i.b])); continue;
+      case OP_NEG: lbl_OP_NEG: {
         SAVE();
         SQObjectPtr x = stk[i.b], r;
         if (!Negate(r, x)) THROW();
@@ -1391,7 +1462,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(r);
         continue;
       }
-      case OP_BNOT:
+      case OP_BNOT: lbl_OP_BNOT:
         if (stk[i.b]._type != OT_INTEGER) {
           SAVE();
           RaiseError("attempt to perform a bitwise op on a %s", GetTypeName(stk[i.b]));
@@ -1399,7 +1470,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         }
         stk[i.a].SetInt(~_integer(stk[i.b]));
         continue;
-      case OP_TYPEOF: {
+      case OP_TYPEOF: lbl_OP_TYPEOF: {
         SAVE();
         SQObjectPtr x = stk[i.b], r;
         if (!TypeOf(x, r)) THROW();
@@ -1407,7 +1478,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(r);
         continue;
       }
-      case OP_CLONE: {
+      case OP_CLONE: lbl_OP_CLONE: {
         SAVE();
         SQObjectPtr x = stk[i.b], r;
         if (!Clone(x, r)) THROW();
@@ -1415,12 +1486,29 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(r);
         continue;
       }
-      case OP_CALL: {
+      case OP_CALL: lbl_OP_CALL: {
         SAVE();
-        SQObjectPtr fn = stk[i.a];
         SQInteger nargs = i.b;
         SQInteger base = ci->base + i.a + 1;
         SQInteger target = i.c == NO_TARGET ? -1 : ci->base + i.c;
+        if (stk[i.a]._type == OT_CLOSURE) {
+          // The common case without a copy of the callee: its slot lies
+          // below the arguments, so it holds the closure until the new
+          // frame takes its own reference.
+          if (!StartCall(_closure(stk[i.a]), target, nargs, base, false)) {
+            RELOAD();
+            if (g_gencreated) {
+              if (target >= 0) _stack[target] = std::move(_suspendvalue);
+              _suspendvalue.Null();
+              continue;
+            }
+            THROW();
+          }
+          ENTER_FRAME();
+          WATCHDOG();  // recursion without loops
+          continue;
+        }
+        SQObjectPtr fn = stk[i.a];
       dispatch_call:
         switch (fn._type) {
           case OT_CLOSURE: {
@@ -1497,9 +1585,14 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
             THROW();
         }
       }
-      case OP_RETURN: {
+      case OP_RETURN: lbl_OP_RETURN: {
         SQObjectPtr res;
-        if (i.x) res = stk[i.a];
+        // The frame's slots are cleared on the way out, so the result can be
+        // moved out of its slot, unless an open outer is still to read it.
+        if (i.x) {
+          if (_openouters) res = stk[i.a];
+          else res = std::move(stk[i.a]);
+        }
         bool root = ci->root;
         SQInteger target = ci->target;
         if (ci->generator) ci->generator->_state = SQGenerator::eDead;
@@ -1512,7 +1605,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         ENTER_FRAME();
         continue;
       }
-      case OP_YIELD: {
+      case OP_YIELD: lbl_OP_YIELD: {
         SQGenerator *g = ci->generator;
         if (!g) {
           SAVE();
@@ -1536,7 +1629,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         outres = std::move(res);
         return true;
       }
-      case OP_RESUME: {
+      case OP_RESUME: lbl_OP_RESUME: {
         SAVE();
         SQObjectPtr gobj = stk[i.b];
         if (gobj._type != OT_GENERATOR) {
@@ -1549,15 +1642,15 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(r);
         continue;
       }
-      case OP_NEWTABLE: stk[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.b)); continue;
-      case OP_NEWARRAY: {
+      case OP_NEWTABLE: lbl_OP_NEWTABLE: stk[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.b)); continue;
+      case OP_NEWARRAY: lbl_OP_NEWARRAY: {
         SQArray *a = SQArray::Create(_sharedstate, 0);
         a->_values.reserve(i.b);
         stk[i.a] = SQObjectPtr(a);
         continue;
       }
-      case OP_APPEND: _array(stk[i.a])->_values.push_back((i.x & 1) ? K[i.b] : stk[i.b]); continue;
-      case OP_CLOSURE: {
+      case OP_APPEND: lbl_OP_APPEND: _array(stk[i.a])->_values.push_back((i.x & 1) ? K[i.b] : stk[i.b]); continue;
+      case OP_CLOSURE: lbl_OP_CLOSURE: {
         SQFunctionProto *fp = _funcproto(cl->Proto()->_functions[i.b]);
         SQClosure *nc = new SQClosure(_sharedstate, fp);
         SQObjectPtr hold(nc);
@@ -1570,7 +1663,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(hold);
         continue;
       }
-      case OP_NEWCLASS: {
+      case OP_NEWCLASS: lbl_OP_NEWCLASS: {
         SAVE();
         SQClass *base = nullptr;
         if (i.b != NO_TARGET) {
@@ -1591,10 +1684,10 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a] = std::move(cobj);
         continue;
       }
-      case OP_GETBASE:
+      case OP_GETBASE: lbl_OP_GETBASE:
         stk[i.a] = cl->_base;
         continue;
-      case OP_FOREACH: {
+      case OP_FOREACH: lbl_OP_FOREACH: {
         const SQObjectPtr &c = stk[i.a];
         if (c._type == OT_ARRAY) {  // fast path
           SQObjectPtr &it = stk[i.a + 1];
@@ -1617,7 +1710,7 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         stk[i.a + 3] = std::move(v);
         continue;
       }
-      case OP_PUSHTRAP: {
+      case OP_PUSHTRAP: lbl_OP_PUSHTRAP: {
         SQExceptionTrap t;
         t.frame = (SQInteger)_frames.size() - 1;
         t.stackbase = 0;
@@ -1626,18 +1719,19 @@ bool SQVM::Execute(SQInteger entrydepth, SQObjectPtr &outres, bool raiseerror) {
         _traps.push_back(t);
         continue;
       }
-      case OP_POPTRAP:
+      case OP_POPTRAP: lbl_OP_POPTRAP:
         for (int n = 0; n < i.b && !_traps.empty(); n++) _traps.pop_back();
         continue;
-      case OP_THROW:
+      case OP_THROW: lbl_OP_THROW:
         SAVE();
         _lasterror = stk[i.a];
         _errorhandled = false;
         THROW();
-      case OP_CLOSE:
+      case OP_CLOSE: lbl_OP_CLOSE:
         if (_openouters) CloseOuters(ci->base + i.a);
         continue;
       default:
+      lbl_default:
         SAVE();
         RaiseError("invalid opcode %d", (int)i.op);
         THROW();

@@ -59,6 +59,15 @@ try { function Animal::late() {} } catch (e) print(e + "\n");
 try { local q = a.nothing; } catch (e) print(e + "\n");
 try { a.nothing = 1; } catch (e) print(e + "\n");
 try { class Bad extends 5 {} } catch (e) print(e + "\n");
+// Making an instance of a derived class locks every class above it: the
+// instance's fields were laid out from them.
+class Root { r = 1; }
+class Mid extends Root { m = 2; }
+class Leaf extends Mid { l = 3; }
+local leaf = Leaf();
+try { Root.late <- 5; } catch (e) print("Root: " + e + "\n");
+try { Mid.late <- 5; } catch (e) print("Mid: " + e + "\n");
+print(leaf.r + " " + leaf.m + " " + leaf.l + " " + (Root() instanceof Root) + "\n");
 print(Animal.instance().legs + "\n");
 class Ctorless {}
 print(typeof Ctorless() + "\n");

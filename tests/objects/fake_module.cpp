@@ -1,7 +1,7 @@
 // A stand-in game-object module for the host's linking tests, built in
 // several variants: FAKE_CLASS_COUNT classes, FAKE_MISSING_ENTRY naming an
 // entry point it lacks, FAKE_SIZE_BUMP changing one class's reported size.
-// FAKE_PADDING moves its data. Its "dispatch tables" are distinct addresses that the tests plant in
+// FAKE_PADDING moves its data; FAKE_NO_LAYOUTS leaves out the class layout table. Its "dispatch tables" are distinct addresses that the tests plant in
 // objects they never call through.
 #include <cstring>
 
@@ -41,6 +41,7 @@ FAKE_EXPORT void* const* get_gameobj_vtables(int* count) {
   return class_table;
 }
 
+#ifndef FAKE_NO_LAYOUTS
 FAKE_EXPORT const GameobjClassLayout* get_gameobj_class_layouts(int* count) {
   for (int i = 0; i < FAKE_CLASS_COUNT; i++) {
     std::strcpy(names[i], "Class");
@@ -55,3 +56,4 @@ FAKE_EXPORT const GameobjClassLayout* get_gameobj_class_layouts(int* count) {
   *count = FAKE_CLASS_COUNT;
   return layouts;
 }
+#endif

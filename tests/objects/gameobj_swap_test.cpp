@@ -186,7 +186,9 @@ TEST_F(SwapHost, LiveObjectsRunTheRebuiltCodeAndKeepTheirData) {
   EXPECT_EQ(run_state.anim_clock, before.anim_clock);
   EXPECT_EQ(run_state.castle_fall_timer, -1.f);
   EXPECT_EQ(spell_grid[1][4]->manaCost(), 125) << "the second world's castle prices";
-  // The castle falls under the new code: the same world is made again.
+  // The castle falls under the new code: the same world is made again. The
+  // old module's update is gone with it.
+  update = reinterpret_cast<GameobjUpdateFn>(gameobj_entry.update_gameobj);
   run_state.castle_health = 0;
   int requests = world_requests;
   for (int i = 0; i < 100 && world_requests == requests; i++) update(100 + i, 0.05f);

@@ -4,9 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "platform/globals.h"
+#include "platform/messages.h"
+#include "render/common_fx.h"
+#include "render/effect_limits.h"
 #include "render/particles.h"
+#include "script/fx_script.h"
 #include "render/trailFx.h"
 
 namespace {
@@ -180,7 +188,7 @@ TEST_F(TrailTest, RingKeepsTheNewest16Points) {
   EXPECT_FLOAT_EQ(tr.points[(tr.head + 15) % 16].pos.x, 4.f);
 }
 
-TEST_F(TrailTest, StoppedTrailShrinksAwayAndStaysOutOfTheFreeList) {
+TEST_F(TrailTest, StoppedTrailShrinksAwayAndReturnsToTheFreeList) {
   int h = make();
   for (int i = 0; i < 4; i++) add_trail_point(h, vec4f(11.f + float(i), 5, 10, 1), vec4f(), vec4f());
   stop_trail_fx(h);
@@ -190,9 +198,19 @@ TEST_F(TrailTest, StoppedTrailShrinksAwayAndStaysOutOfTheFreeList) {
   }
   update_trails(0.05f);
   EXPECT_FALSE(trails[h].isAlive());
-  int free_head = trail_free_head;
+  EXPECT_EQ(trail_free_head, h) << "taken again first";
   kill_trail_fx(h);
-  EXPECT_EQ(trail_free_head, free_head) << "a shrunk trail is not alive: kill ignores it";
+  EXPECT_EQ(trail_free_head, h) << "a shrunk trail is not alive: kill ignores it";
+  EXPECT_EQ(trails[h].nextFree, 1) << "and does not chain it twice";
+  // Missiles stop their trails and never kill them: ten thousand of them in
+  // a row never run the table out.
+  for (int i = 0; i < 10000; i++) {
+    int t = make();
+    ASSERT_GE(t, 0) << "missile " << i;
+    stop_trail_fx(t);
+    update_trails(0.05f);
+  }
+  EXPECT_EQ(live_trail_count(), 0);
 }
 
 TEST_F(TrailTest, PointsOnAKilledTrailDoNotReviveIt) {
@@ -247,3 +265,107 @@ TEST_F(TrailTest, VerticesFormOneRibbonAtTheCopyNearestTheCamera) {
   EXPECT_FLOAT_EQ(v[6].u, 1 / 16.f) << "u starts at t/16";
 }
 }  // namespace
+
+namespace {
+// Both pools, as the game and the module spawn into them.
+struct BoundedEffects : ::testing::Test {
+  void SetUp() override {
+    blend_particles.reset();
+    glow_particles.reset();
+    end_effect_limits_step();
+    end_effect_limits_step();
+    set_error_message(nullptr);
+  }
+  void TearDown() override {
+    blend_particles.recs.reset();
+    glow_particles.recs.reset();
+  }
+  static void add(float life, float size = 1, bool glow = false) {
+    ParticleSpawn s = moving(0);
+    (glow ? add_glow_particle : add_blend_particle)(s.pos, s.vel, s.accel, life, 0, size, s.color, 0, 0, 16, 0, 0,
+                                                     nullptr, nullptr, nullptr);
+  }
+};
+}  // namespace
+
+// A script adding long-lived particles every step stops at the cap with one
+// log line for the whole burst; a burst that dies leaves pools of the
+// reserved size that the update walks quickly again.
+TEST_F(BoundedEffects, LiveParticlesStopAtTheCapOneReportPerBurstAndPoolsShrinkBack) {
+  int reports = effect_refusals().reports;
+  for (int step = 0; step < 3; step++) {
+    for (int i = 0; i < 20000; i++) add(1e6f, 1, i & 1);
+    update_common_fx(0.05f);
+  }
+  EXPECT_EQ(live_particle_count(), MAX_LIVE_PARTICLES);
+  EXPECT_EQ(effect_refusals().reports, reports + 1) << "one line for the burst";
+  update_common_fx(0.05f);  // a step without refusals ends the burst
+  add(1e6f);
+  EXPECT_EQ(effect_refusals().reports, reports + 2) << "the next burst is reported again";
+
+  reset_common_fx();
+  EXPECT_LE(blend_particles.recs.capacity, PARTICLE_RESERVE) << "reset gives the storage back";
+  for (int i = 0; i < MAX_LIVE_PARTICLES - 10; i++) add(0.5f);
+  for (int i = 0; i < 10; i++) add(1e6f);
+  for (int step = 0; step < 12; step++) update_common_fx(0.05f);
+  EXPECT_EQ(live_particle_count(), 10);
+  EXPECT_EQ(blend_particles.recs.count, 10) << "the update walks only what is alive";
+  EXPECT_LE(blend_particles.recs.capacity, PARTICLE_RESERVE);
+  for (const Particle& p : blend_particles.recs) EXPECT_GT(p.life, 1e5f);
+  add(0.5f);
+  EXPECT_EQ(blend_particles.liveCount(), 11);
+}
+
+// Numbers that are not finite never reach a record: a NaN life would never
+// die, a NaN position draws nowhere. The refusal names the effect function.
+TEST_F(BoundedEffects, NonFiniteNumbersAreRefusedNamingTheEffectFunction) {
+  float nan = std::nanf("");
+  add(nan);
+  add(1, INFINITY);
+  EXPECT_EQ(live_particle_count(), 0);
+  std::string msg = get_error_message();
+  EXPECT_NE(msg.find("Effect the game-object module: particle refused: its life is not a finite number (nan)"),
+            std::string::npos)
+      << msg;
+  add(0);
+  EXPECT_EQ(live_particle_count(), 0) << "no life: a record that would look free";
+  EXPECT_EQ(add_trail_fx(vec4f(nan, 0, 0, 1), vec4f(), vec4f(), 1, 0), -1);
+
+  // From the effect script: its running function is named, and a colour
+  // that is not finite fails at its line.
+  char tmpl[] = "/tmp/tolvane-fx-XXXXXX";
+  std::string dir = std::string(mkdtemp(tmpl)) + "/";
+  std::snprintf(app_path, sizeof(app_path), "%s", dir.c_str());
+  std::system(("mkdir -p '" + dir + "test'").c_str());
+  std::ofstream(dir + FX_SCRIPT) << R"(
+function p(life, color) {
+  return { accel = vec4f(0.0, 0.0, 0.0, 0.0), life = life, delay = 0.0, size = 1.0, mapU = 0.0, mapV = 0.0,
+           mapSize = 16.0, startRoll = 0.0, rollScale = 0.0, colorAnim = null, sizeAnim = null, rollAnim = null,
+           color = color };
+}
+function nan_life_fx(pos, dir, extra, scale) { add_blend_particle(pos, dir, p(0.0 / 0.0, 0xffffffff)); }
+function nan_colour_fx(pos, dir, extra, scale) {
+  add_glow_particle(pos, dir, p(1.0, vec4f(1.0, 1.0e300 * 1.0e300, 0.0, 1.0)));
+}
+)";
+  fx_script_hooks.addBlendParticle = add_blend_particle;
+  fx_script_hooks.addGlowParticle = add_glow_particle;
+  effect_source_hook = fx_script_running_function;
+  fx_script_start();
+  update_common_fx(0.05f);
+  set_error_message(nullptr);
+  call_fx_script("nan_life_fx", vec4f(1, 2, 3, 1), vec4f(), vec4f(), 1);
+  msg = get_error_message();
+  EXPECT_NE(msg.find("Effect nan_life_fx: particle refused: its life is not a finite number"), std::string::npos)
+      << msg;
+  set_error_message(nullptr);
+  call_fx_script("nan_colour_fx", vec4f(1, 2, 3, 1), vec4f(), vec4f(), 1);
+  msg = get_error_message();
+  EXPECT_NE(msg.find("fx.nut:9"), std::string::npos) << msg;
+  EXPECT_NE(msg.find("its color is not a finite number"), std::string::npos) << msg;
+  EXPECT_EQ(live_particle_count(), 0);
+  fx_script_stop();
+  fx_script_hooks = FxScriptHooks();
+  effect_source_hook = nullptr;
+  std::system(("rm -rf '" + dir + "'").c_str());
+}

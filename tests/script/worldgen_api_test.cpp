@@ -162,6 +162,49 @@ TEST_F(WorldGen, PaintFunctions) {
   EXPECT_EQ(run("recolor_by_height(null, null);"), sqbind::INST_ERROR);
 }
 
+// Painting by masks and ramps: the zones a script builds from mask
+// arithmetic get the ramp colour at each cell's t, the rest stays as it was,
+// and house fields survive.
+TEST_F(WorldGen, PaintByMasksAndRamps) {
+  ASSERT_TRUE(load("function generate_world() {}"));
+  EXPECT_EQ(run("apply_height_mask(HmapMask(function(x, z) { return x; }), null);"
+                "repaint_land(function(x, z, g, c) { return [0xFF102030, GT_ROCK, 0xFF0000FF, ST_ASH]; });"
+                "place_house(40, 200, 0);"),
+            "");
+  int house = cellIndex(40, 200);
+  uint32_t house_bits = flags_of(surface[house]) >> 8;
+  EXPECT_EQ(run("local h = HmapMask.fromHeight();"
+                "local low = h.less(100);"
+                "paint_ground_layer(low, ColorRamp.linear(0xFF000000, 0xFFFFFFFF), h.remap(0, 255, null), 1.0, GT_SAND);"
+                "paint_cover_layer(h.greater(200), ColorRamp.constRamp(0xFF00FF00), 0, 1.0, h.remap(200, 250, null), ST_GRASS);"
+                "paint_cover_layer(h.greater(200).mul(h.less(210)), ColorRamp.constRamp(0xFFFF0000), 0, 0.5, null, ST_GRASS);"),
+            "");
+  const Surface& low = surface[cellIndex(51, 9)];
+  EXPECT_EQ(low.groundColor.u, 0xFF333333u) << "the ramp at 51/255";
+  EXPECT_EQ(low.groundType, uint32_t(GT_SAND));
+  EXPECT_EQ(low.coverColor.u, 0u) << "ground paint clears the cover";
+  EXPECT_EQ(low.surfaceType, 0u);
+  EXPECT_EQ(flags_of(surface[house]) >> 8, house_bits);
+  const Surface& mid = surface[cellIndex(150, 9)];
+  EXPECT_EQ(mid.groundColor.u, 0xFF102030u) << "outside every zone";
+  EXPECT_EQ(mid.coverColor.u, 0xFF0000FFu);
+  EXPECT_EQ(mid.surfaceType, uint32_t(ST_ASH));
+  const Surface& high = surface[cellIndex(225, 9)];
+  EXPECT_EQ(high.groundColor.u, 0xFF102030u);
+  EXPECT_EQ(high.coverColor.u, 0x8000FF00u) << "green with alpha (225 - 200) / 50";
+  EXPECT_EQ(high.surfaceType, uint32_t(ST_GRASS));
+  EXPECT_EQ(surface[cellIndex(205, 9)].coverColor.u, 0x1A808000u) << "half way to red, alpha kept";
+
+  // Arithmetic with numbers and masks, remap with a ramp and as a step.
+  EXPECT_FLOAT_EQ(global_float("HmapMask(2).add(3).mul(HmapMask(4)).sub(1).calcMinMax()[1]"), 19.0f);
+  EXPECT_FLOAT_EQ(global_float("HmapMask(0.25).remap(0, 0.5, FloatRamp.linear(10, 20)).getraw(3, 4)"), 15.0f);
+  EXPECT_FLOAT_EQ(global_float("HmapMask(3).remap(3, 3, null).getraw(0, 0)"), 1.0f);
+  EXPECT_EQ(run("paint_ground_layer(\"x\", ColorRamp.constRamp(0), 0, 1, GT_SOIL);"),
+            "paint_ground_layer: where must be a number or an HmapMask");
+  EXPECT_EQ(run("HmapMask(1).add([1]);"), "add: the argument must be a number or an HmapMask");
+  EXPECT_EQ(run("paint_cover_layer(null, null, 0, 1, null, ST_GRASS);"), sqbind::INST_ERROR);
+}
+
 TEST_F(WorldGen, ScriptErrorTexts) {
   ASSERT_TRUE(load("function generate_world() {}"));
   EXPECT_EQ(run("apply_height_mask(null, null);"), "no mask and no func in apply_height_mask()");
