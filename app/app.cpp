@@ -18,6 +18,7 @@
 #include "app/messages_draw.h"
 #include "app/overlays.h"
 #include "app/settings.h"
+#include "app/sound_glue.h"
 #include "app/spell_ui.h"
 #include "app/world_requests.h"
 #include "platform/vk_codes.h"
@@ -66,6 +67,7 @@ void handle_setting_keys() {
   }
   if (keyDown(VK_F6)) use_ppaa = !use_ppaa;
   if (keyDown(VK_F9)) toggle_dev_mode();
+  sound_handle_keys();
 }
 
 // World keys: in developer mode without Ctrl, in game mode only with it.
@@ -173,6 +175,7 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+  sound_init();
   gameobj_startup();
   effects_init();
   if (gfx_quality == 1) init_shadows();
@@ -200,6 +203,7 @@ void app_close() {
   destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
+  sound_close();
   close_shadows();
   effects_close();
   close_debug_vis();
@@ -218,6 +222,7 @@ void app_update(float dt) {
   if (app_active && pause_toggled()) paused = !paused;
   if (paused) {
     if (app_active) handle_setting_keys();
+    sound_end_step(dt, false);
     return;
   }
   fade_screen_flash(dt);
@@ -228,6 +233,7 @@ void app_update(float dt) {
     game_camera_step(dt);
   cur_view_itm = camera_matrix(1);
   set_render_view_camera(cur_view_itm);
+  sound_begin_step(dt);
   Sky::begin_update();
   if (app_active) {
     handle_setting_keys();
@@ -239,6 +245,7 @@ void app_update(float dt) {
   gameobj_update(dt);
   generate_requested_world();
   if (!dev_mode) update_spell_ui(dt);
+  sound_end_step(dt, true);
 }
 
 void app_render(float k) {
@@ -262,6 +269,7 @@ void app_hot_reload_checks() {
   Sky::check_reload();
   effects_reload_check();
   world_gen_reload_check();
+  sound_reload_check();
 }
 
 void app_after_resize() {

@@ -17,6 +17,8 @@
 #include "render/effect_limits.h"
 #include "render/trailFx.h"
 #include "script/fx_script.h"
+#include "script/fx_sound.h"
+#include "audio/sound.h"
 #include "script/worldgen_script.h"
 
 namespace {
@@ -103,6 +105,7 @@ void effects_init() {
   fx_script_hooks.addGlowParticle = add_glow_particle;
   fx_script_hooks.resetCommonFx = reset_common_fx;
   fx_script_hooks.liveParticles = live_particles;
+  fx_play_sound_hook = play_sound;
   effect_source_hook = fx_script_running_function;
   fx_script_start();
 }
@@ -111,6 +114,7 @@ void effects_close() {
   demo_trail = -1;
   fx_script_stop();
   fx_script_hooks = FxScriptHooks();
+  fx_play_sound_hook = nullptr;
   effect_source_hook = nullptr;
   scene_hooks.renderEffects = nullptr;
   world_gen_hooks.resetCommonFx = nullptr;

@@ -2,6 +2,7 @@
 #include "app/input_log.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -32,12 +33,23 @@ std::vector<std::string> fields_of(const std::string& line) {
   return out;
 }
 
+// Only finite numbers: "nan" and "inf" read as floats, and a camera or a
+// cursor there would carry them into the world.
 bool to_float(const std::string& s, float& out) {
   char* end = nullptr;
   errno = 0;
   out = std::strtof(s.c_str(), &end);
-  return !s.empty() && !*end && !errno;
+  return !s.empty() && !*end && !errno && std::isfinite(out);
 }
+
+bool within(float v, float limit) { return v >= -limit && v <= limit; }
+
+// A place in the world, an angle or a cursor position beyond these is no
+// longer a number the game can work with (a camera at 1e30 overflows the
+// land renderer's cell arithmetic).
+constexpr float RECORD_COORD_LIMIT = 65536.f;   // world units and pixels
+constexpr float RECORD_ANGLE_LIMIT = 1000.f;    // radians
+constexpr int RECORD_SPELL_PLACES = 10;
 
 bool to_int(const std::string& s, int& out) {
   char* end = nullptr;
@@ -72,7 +84,9 @@ bool parse_held(const std::string& s, std::vector<int>& out) {
 bool parse_step(const std::vector<std::string>& f, StepInput& st) {
   int active;
   return f.size() == 9 && to_float(f[1], st.yaw) && to_float(f[2], st.pitch) && to_float(f[3], st.roll) &&
-         to_float(f[4], st.mouse_x) && to_float(f[5], st.mouse_y) && to_int(f[6], active) &&
+         within(st.yaw, RECORD_ANGLE_LIMIT) && within(st.pitch, RECORD_ANGLE_LIMIT) &&
+         within(st.roll, RECORD_ANGLE_LIMIT) && to_float(f[4], st.mouse_x) && to_float(f[5], st.mouse_y) &&
+         within(st.mouse_x, RECORD_COORD_LIMIT) && within(st.mouse_y, RECORD_COORD_LIMIT) && to_int(f[6], active) &&
          (active == 0 || active == 1) && (st.active = active, to_int(f[7], st.toggled)) && parse_held(f[8], st.held);
 }
 
@@ -80,7 +94,8 @@ bool parse_step(const std::vector<std::string>& f, StepInput& st) {
 bool parse_event(const std::vector<std::string>& f, InputEvent& ev) {
   return f.size() == 8 && to_int(f[1], ev.type) && ev.type >= EV_KEY_DOWN && ev.type <= EV_WHEEL &&
          to_int(f[2], ev.key) && to_int(f[3], ev.flags) && to_int(f[4], ev.ch) && to_int(f[5], ev.wheel) &&
-         to_float(f[6], ev.x) && to_float(f[7], ev.y);
+         to_float(f[6], ev.x) && to_float(f[7], ev.y) && within(ev.x, RECORD_COORD_LIMIT) &&
+         within(ev.y, RECORD_COORD_LIMIT);
 }
 
 // Header lines before "steps".
@@ -93,13 +108,15 @@ bool parse_header_line(const std::vector<std::string>& f, ReplayStart& s) {
   if (f[0] == "cam") {
     if (f.size() != 6) return false;
     for (int i = 0; i < 5; i++)
-      if (!to_float(f[i + 1], s.cam[i])) return false;
+      if (!to_float(f[i + 1], s.cam[i]) || !within(s.cam[i], i < 3 ? RECORD_COORD_LIMIT : RECORD_ANGLE_LIMIT))
+        return false;
     s.has_cam = true;
     return true;
   }
   if (f[0] == "cast") {
     ReplayStart::Cast c{};
     if (f.size() != 4 || !to_int(f[1], c.step) || !to_int(f[2], c.place) || !to_int(f[3], c.hand)) return false;
+    if (c.step < 0 || c.place < 0 || c.place >= RECORD_SPELL_PLACES || (c.hand != 0 && c.hand != 1)) return false;
     s.casts.push_back(c);
     return true;
   }

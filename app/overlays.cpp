@@ -15,7 +15,8 @@ const char* const DEV_HELP_TEXT =
     "Keep wyverns off the gatherers and the castle: if the castle falls, the world starts again.\n"
     "F1: show/hide this\nP/Pause: pause\nF9: game/dev mode\nWASD/arrows: move\nShift: move faster\nF5: toggle post-effect\n"
     "F6: toggle anti-aliasing\nRight mouse: set sun position\nG: generate new world\nH: add water everywhere\n"
-    "R: erode land\nF: next effect (Shift-F: again)\nT: trail\nCtrl-M: toggle monsters\nPrintScreen: screenshot\n"
+    "R: erode land\nF: next effect (Shift-F: again)\nT: trail\nCtrl-M: toggle monsters\n"
+    "F7/F8: sound volume down/up (Shift: music)\nF10: sound on/off\nPrintScreen: screenshot\n"
     "Alt-Enter: toggle fullscreen\nAlt-F4: quit\n";
 const char* const GAME_HELP_TEXT =
     "Goal: raise the castle to level 3 with mana from your gatherers, then take its portal.\n"
@@ -23,6 +24,7 @@ const char* const GAME_HELP_TEXT =
     "F1: show/hide this\nP/Pause: pause\nF9: game/dev mode\nWASD/arrows: move\ndouble-tap forward or backward: dash\n"
     "Space/PgUp: move up\nX/C/PgDn: move down\nhold Ctrl: select spells\nLMB/RMB: fire assigned spell\n"
     "Ctrl-G: generate new world\nCtrl-M: toggle monsters\nCtrl-N: mana cheat\nCtrl-...: other dev-mode keys\n"
+    "F7/F8: sound volume down/up (Shift: music)\nF10: sound on/off\n"
     "PrintScreen: screenshot\nAlt-Enter: toggle fullscreen\nAlt-F4: quit\n";
 
 namespace {

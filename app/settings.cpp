@@ -118,6 +118,9 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       if (parse_floats(v, &f, 1) && f >= 0.05f && f <= MAX_REPLAY_FRAME_STEPS) o.frame_steps = f;
       else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, MAX_REPLAY_FRAME_STEPS);
       i++;
+    } else if (!std::strcmp(a, "-audio-out") && v) {
+      o.audio_out = v;
+      i++;
     } else if (!std::strcmp(a, "-mana-cheat")) {
       o.mana_cheat = true;
     } else if (!std::strcmp(a, "-stats-log")) {
@@ -161,6 +164,7 @@ const char* command_line_help() {
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
+         "  -audio-out FILE    mix the sound step by step (not to the speakers) into FILE (WAV)\n"
          "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"
          "Unknown options are ignored.\n";

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "audio/sound.h"
 #include "gui/layout.h"
 #include "gui/vantor_renderer.h"
 #include "objects/game_objects.h"
@@ -137,6 +138,25 @@ void build_panel(GuiElement* root) {
   }
 }
 
+constexpr float UI_CLICK_GAIN = 0.6f;
+constexpr float UI_HOVER_GAIN = 0.35f;
+
+// The spell button under the pointer (the element hovered or one of its
+// ancestors), null when the pointer is over none.
+GuiElement* hovered_spell_button() {
+  for (GuiElement* e = ui.screen ? ui.screen->hovered : nullptr; e; e = e->parent)
+    if (e->id >= uint32_t(SPELL_UI_FIRST_COMMAND) && e->id < uint32_t(SPELL_UI_FIRST_COMMAND + PLACES)) return e;
+  return nullptr;
+}
+
+// A soft tick when the pointer comes onto another spell of the open panel.
+void hover_sound(bool panel_open) {
+  static GuiElement* last = nullptr;
+  GuiElement* now = panel_open ? hovered_spell_button() : nullptr;
+  if (now && now != last) play_ui_sound("ui_hover", UI_HOVER_GAIN);
+  last = now;
+}
+
 // A click on a spell button puts that spell into a hand: the right button's
 // into the second, the left button's into the first.
 class SpellUiHandler final : public GuiEventHandler {
@@ -147,7 +167,10 @@ class SpellUiHandler final : public GuiEventHandler {
     if (cmd.id < uint32_t(SPELL_UI_FIRST_COMMAND)) return 1;
     uint32_t place = cmd.id - SPELL_UI_FIRST_COMMAND;
     Spell* spell = place < uint32_t(PLACES) ? ui.placeSpell[place] : nullptr;
-    if (spell && local_player) local_player->selectSpell(cmd.param == VK_RBUTTON, spell);
+    if (spell && local_player) {
+      local_player->selectSpell(cmd.param == VK_RBUTTON, spell);
+      play_ui_sound("ui_click", UI_CLICK_GAIN);
+    }
     return 1;
   }
   void attach(GuiElement*) override {}
@@ -215,6 +238,7 @@ bool spell_ui_input() {
   // panel's and mix with them.
   for (GuiElement* box : ui.strip) box->setHidden(ctrl);
   ui.screen->processInput();
+  hover_sound(ctrl);
   hide_cursor = !ctrl;  // the pointer shows only while it picks spells
   return ctrl;
 }

@@ -30,7 +30,7 @@ include(GoogleTest)
 function(tolvane_export_to_gameobj target)
   # Named by generator expressions: some of these libraries are defined
   # after the programs that use them.
-  set(libs platform world script worldgen_script fx_script device render objects)
+  set(libs platform world script worldgen_script fx_script device audio render objects)
   if(NOT TOLVANE_SYSTEM_SQUIRREL)
     list(APPEND libs sqvm)
   endif()

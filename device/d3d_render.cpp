@@ -18,6 +18,7 @@
 
 #include "platform/globals.h"
 #include "platform/log.h"
+#include "device/gl_driver_pin.h"
 #include "device/d3d_internal.h"
 #include "device/d3d_shaders.h"
 #include "device/d3d_texture.h"
@@ -211,6 +212,7 @@ bool init_d3d(SDL_Window* window, int width, int height) {
     return false;
   }
   gl_context = ctx;
+  keep_gl_driver_mapped();
   dev = DeviceState();
   dev.window = window;
   debug("GL: %s, %s, %s", (const char*)glGetString(GL_VENDOR), (const char*)glGetString(GL_RENDERER),

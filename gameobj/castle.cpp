@@ -112,6 +112,7 @@ void grow_castle() {
   if (!p->manaCheat) p->mana -= cost;
   c->level++;
   raise_castle_towers(*c);
+  play_sound("castle_levelup", c->pos, 1, 1);
   call_fx_script("magic_hit_fx", c->pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 4);
   visual_log("Castle level %d", c->level);
   debug("castle level %d in world %d", c->level, run_state.world_number);
@@ -146,6 +147,7 @@ void update_player_life(float dt) {
   if (run_state.player_down_timer < 0) {
     run_state.player_down_timer = PLAYER_RESPAWN_SECONDS;
     visual_log("You have fallen");
+    play_sound("player_fall", p->pos, 1, 1);
     debug("the player has fallen");
   }
   p->pos.y -= PLAYER_FALL_SPEED * dt;
@@ -199,6 +201,7 @@ float CastleObject::castleProgress() {
 
 void WorldPortal::update(float) {
   call_fx_script("portal_fx", pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 1);
+  play_object_loop(this, "portal_hum_loop", pos, 1, 1);
 }
 
 // Cast toward the portal (the aimed point near it, or the path passing it):
@@ -224,6 +227,7 @@ bool UsePortalSpell::launch(const vec4f& from, const vec4f& target) {
   run_state.world_number++;
   uint64_t seed = next_world_seed(run_state.world_seed, run_state.world_number);
   visual_log("World %d", run_state.world_number);
+  play_ui_sound("portal_passage", 1);
   debug("through the portal to world %d (seed %llu)", run_state.world_number, (unsigned long long)seed);
   request_world_generation(seed);
   return true;

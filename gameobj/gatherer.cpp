@@ -101,6 +101,7 @@ void send_mana_ball(const vec4f& from, int amount) {
   b->pos = vec4f(from.x, from.y + BALL_RISE, from.z, 1);
   b->vel = vec4f(0, BALL_START_SPEED, 0, 0);
   b->amount = amount;
+  play_sound("mana_chime", b->pos, 0.6f, 1);
   update_proximity(b, b->boundRect());
 }
 
@@ -135,6 +136,7 @@ void ManaGatherer::update(float dt) {
       burning = 0;
     } else {
       call_fx_script("fireball_fx", vec4f(pos.x, pos.y + 1.2f, pos.z, 1), vec4f(0, 2, 0, 0), vec4f(0, 0, 0, 0), 1);
+      play_object_loop(this, "gatherer_burning_loop", pos, 1, 1);
       burning -= dt;
       if (burning <= 0) {
         fireball_explode_fx(pos);
@@ -145,6 +147,7 @@ void ManaGatherer::update(float dt) {
       }
     }
   }
+  play_object_loop(this, "gatherer_hum_loop", pos, 0.15f, 1);
   gathered += dt / GATHER_SECONDS_PER_MANA * (near_stone(pos) ? 2.f : 1.f);
   sendWait -= dt;
   if (sendWait <= 0) {
@@ -171,6 +174,7 @@ void ManaBall::update(float dt) {
     float d = std::sqrt(to.x * to.x + to.y * to.y + to.z * to.z);
     if (d < BALL_CATCH) {
       p->mana = std::min(p->mana + amount, 999);
+      play_sound("mana_pickup", pos, 0.8f, 1);
       call_fx_script("magic_hit_fx", pos, vec4f(0, 1, 0, 0), vec4f(0, 0, 0, 0), 0.5f);
       destroy();
       return;

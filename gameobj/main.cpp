@@ -15,6 +15,7 @@
 #include "missiles.cpp"
 #include "object_registry.cpp"
 #include "player.cpp"
+#include "sounds.cpp"
 #include "spells.cpp"
 #include "world_actions.cpp"
 #include "wyvern.cpp"

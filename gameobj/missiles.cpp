@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "casting.h"
+#include "sounds.h"
 #include "world_run.h"
 #include "entry_points.h"
 
@@ -95,6 +96,7 @@ vec4f side_of(const vec4f& vel) {
 void hurt_player(Player& p, float amount) {
   if (!(amount > 0)) return;
   p.health = std::fmax(0.f, p.health - amount);
+  hurt_sound(p.pos, amount);
   cur_frame_color = vec4f(0.9f, 0.08f, 0.04f, std::fmin(0.6f, 0.25f + amount));
 }
 
@@ -155,15 +157,19 @@ void Waterball::arrive(const vec4f& at) {
 
 void FaultMissile::arrive(const vec4f& at) {
   call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 2);
+  play_sound("fault_rumble", at, 1, 1);
   float l = std::sqrt(vel.x * vel.x + vel.z * vel.z);
   open_fault(at, l > 1e-4f ? vec4f(vel.x / l, 0, vel.z / l, 0) : vec4f(0, 0, 1, 0));
 }
 
 void HouseMissile::arrive(const vec4f& at) {
-  if (build_house(at))
+  if (build_house(at)) {
     call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
-  else
+    play_sound("house_build", at, 1, 1);
+  } else {
     call_fx_script("house_fizzle_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
+    play_sound("house_cast", at, 0.5f, 0.5f);  // the spell fizzles: its own sound, low and dull
+  }
 }
 
 void MeteorMissile::arrive(const vec4f& at) {
@@ -188,11 +194,13 @@ void MeteorMissile::arrive(const vec4f& at) {
 void HillMissile::arrive(const vec4f& at) {
   call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
   create_hill(at.x, at.z, HILL_RADIUS, HILL_HEIGHT);
+  play_sound("hill_rumble", at, 1, 1);
 }
 
 void PitMissile::arrive(const vec4f& at) {
   call_fx_script("magic_hit_fx", at, up_normal(at), vec4f(0, 0, 0, 0), 1);
   create_hill(at.x, at.z, HILL_RADIUS, -HILL_HEIGHT);
+  play_sound("pit_rumble", at, 1, 1);
 }
 
 void WaterSourceMissile::arrive(const vec4f& at) { add_water_source(at, SPRING_RATE, SPRING_SECONDS); }
@@ -207,6 +215,7 @@ void CastleMissile::arrive(const vec4f& at) {
 void WaterSource::update(float dt) {
   add_source_water(int(std::floor(pos.x)), int(std::floor(pos.z)), rate * std::fmin(dt, timeLeft));
   spawn_water_source_fx(pos);
+  play_object_loop(this, "spring_loop", pos, 0.8f, 1);
   timeLeft -= dt;
   if (timeLeft <= 0) destroy();
 }
@@ -219,6 +228,7 @@ void WaterSink::update(float dt) {
   for (int dz = -SINK_REACH; dz <= SINK_REACH; dz++)
     for (int dx = -SINK_REACH; dx <= SINK_REACH; dx++) add_source_water(x + dx, z + dz, -amount);
   spawn_water_sink_fx(pos);
+  play_object_loop(this, "sink_loop", pos, 0.8f, 1);
   timeLeft -= dt;
   if (timeLeft <= 0) destroy();
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "casting.h"
+#include "sounds.h"
 #include "world_run.h"
 
 namespace {
@@ -30,6 +31,7 @@ void say_not_enough_mana() {
   if (run_state.cast_clock - run_state.not_enough_mana_shown_at < 1.f && run_state.cast_clock >= run_state.not_enough_mana_shown_at) return;
   run_state.not_enough_mana_shown_at = run_state.cast_clock;
   visual_log("Not enough mana");
+  play_ui_sound("ui_no_mana", 1);
 }
 
 void read_cast_buttons(Player& p) {
@@ -51,6 +53,7 @@ bool Player::castHand(int hand) {
   }
   vec4f from(pos.x, pos.y - CAST_DROP, pos.z, 1);
   if (!spell->launch(from, aim_point())) return false;
+  cast_sound(spell, from);
   if (!manaCheat) mana -= spell->castCost();
   handCooldown[hand] = HAND_COOLDOWN;
   cooldown = 1;
@@ -94,6 +97,8 @@ bool MeteorSpell::launch(const vec4f& from, const vec4f& target) {
   float l = std::sqrt(dx * dx + dz * dz);
   float bx = l > 1e-4f ? dx / l : 0, bz = l > 1e-4f ? dz / l : 0;
   vec4f sky(target.x - bx * METEOR_HEIGHT * 0.3f, target.y + METEOR_HEIGHT, target.z - bz * METEOR_HEIGHT * 0.3f, 1);
+  // Its whistle is heard from where it will strike, as it falls for about as long.
+  play_sound("meteor_whistle", target, 1, 1);
   // Aimed a little below the ground so that it always meets it.
   return launch_missile(MeteorMissile_list, sky, vec4f(target.x, target.y - 2, target.z, 1));
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "casting.h"
+#include "sounds.h"
 #include "drawing.h"
 #include "entry_points.h"
 #include "object_registry.h"
@@ -206,6 +207,8 @@ void spawn_monster(const vec4f& pos) {
   w->vel = l > 1e-3f ? vec4f(d.x / l * wyvern_speed(), 0, d.z / l * wyvern_speed(), 0) : vec4f(0, 0, wyvern_speed(), 0);
   w->flap = frnd() * 6.2831853f;
   total_spawned_monsters++;
+  play_sound("wyvern_screech", w->pos, 1, 1);
+  if (WyvernMonster_list.count == 1) wave_horn_from(w->pos);  // the first of an attack
   update_proximity(w, w->boundRect());
   debug("wyvern %d comes at (%.1f, %.1f, %.1f)", int(total_spawned_monsters), pos.x, pos.y, pos.z);
 }
@@ -258,6 +261,8 @@ void WyvernMonster::update(float dt) {
   Target t = choose_target(pos);
   fly(*this, t, dt);
   fire_breath(*this, t, dt);
+  play_object_loop(this, "wyvern_wings_loop", pos, 0.7f, 1);
+  if (breathing > 0) play_object_loop(this, "wyvern_breath_loop", pos, 1, 1);
   update_proximity(this, boundRect());
 }
 

@@ -21,7 +21,7 @@ extern char** environ;
 namespace {
 constexpr const char* WINDOW_TITLE = "Tolvane Launcher";
 constexpr const char* SITE_URL = "https://mirevast.games/tolvane";
-constexpr int CLIENT_W = 640, CLIENT_H = 480;
+constexpr int CLIENT_W = 640, CLIENT_H = 512;
 
 SDL_Window* window = nullptr;
 SoftwareGuiRenderer* renderer = nullptr;

@@ -1,5 +1,5 @@
-// The settings window: title, six rows of boxes, footer and three buttons on
-// a 40 x 30 glyph design, centred in the window.
+// The settings window: title, seven rows of boxes, footer and three buttons on
+// a 40 x 32 glyph design, centred in the window.
 #include "launcher/launcher_screen.h"
 
 #include "gui/layout.h"
@@ -97,7 +97,7 @@ void show_box(GuiElement* root, uint32_t id, bool on) {
 
 GuiElement* build_launcher_tree(int glyph_size) {
   float px = 1.f / float(glyph_size > 0 ? glyph_size : 8);  // one scaled pixel in em
-  GuiElement* root = createElement(gui_em(40), gui_em(30), sides(A(), A(), A(), A()), {}, nullptr);
+  GuiElement* root = createElement(gui_em(LAUNCHER_DESIGN_W), gui_em(LAUNCHER_DESIGN_H), sides(A(), A(), A(), A()), {}, nullptr);
   root->setName("root");
   root->background = ROOT_BG;
   text_element(root, "Tolvane", 0xFFFFFFFF, 4, sides(gui_em(1), A(), A(), A()));
@@ -114,6 +114,10 @@ GuiElement* build_launcher_tree(int glyph_size) {
   box(land, CMD_LAND_SHADOWS_0 + 1, 2.5f, px, "1");
   box(land, CMD_LAND_SHADOWS_0 + 2, 5, px, "2");
   box(row(root, 19, "Object shadows", OBJECT_ROW), CMD_OBJECT_SHADOWS, 0, px, "");
+  GuiElement* sound = row(root, 21.5f, "Sound");
+  box(sound, CMD_SOUND, 0, px, "");
+  const char* levels[LAUNCHER_SOUND_LEVELS] = {"1", "2", "3", "4"};
+  for (int i = 0; i < LAUNCHER_SOUND_LEVELS; i++) box(sound, CMD_SOUND_LEVEL_1 + uint32_t(i), 2.5f * float(i + 1), px, levels[i]);
 
   text_element(root, FOOTER_TEXT, FOOTER_COLOR, 1, sides(A(), A(), A(), gui_em(0.5f)));
   push_button(root, CMD_QUIT, 11, sides(A(), gui_em(1), A(), gui_em(2)), px, "Quit", 3);
@@ -129,6 +133,8 @@ void refresh_launcher_screen(GuiElement* root, const LauncherSettings& s) {
   show_box(root, CMD_OBJECT_SHADOWS, s.objectShadows);
   for (int i = 0; i < 3; i++) show_box(root, CMD_LAND_SHADOWS_0 + i, s.landShadows == i);
   for (int i = 0; i < 2; i++) show_box(root, CMD_GFX_QUALITY_0 + i, s.gfxQuality == i);
+  show_box(root, CMD_SOUND, s.sound.enabled);
+  for (int i = 0; i < LAUNCHER_SOUND_LEVELS; i++) show_box(root, CMD_SOUND_LEVEL_1 + i, launcher_sound_level(s) == i + 1);
   bool high = s.gfxQuality != 0;
   if (GuiElement* r = root->findByName(LAND_ROW)) r->setHidden(!high);
   if (GuiElement* r = root->findByName(OBJECT_ROW)) r->setHidden(!high);
@@ -158,6 +164,11 @@ int LauncherHandler::handle(GuiEvent& ev, GuiElement* el, int) {
     case CMD_LAND_SHADOWS_0 + 2: settings.landShadows = int(id - CMD_LAND_SHADOWS_0); break;
     case CMD_GFX_QUALITY_0:
     case CMD_GFX_QUALITY_0 + 1: settings.gfxQuality = int(id - CMD_GFX_QUALITY_0); break;
+    case CMD_SOUND: settings.sound.enabled = !settings.sound.enabled; break;
+    case CMD_SOUND_LEVEL_1:
+    case CMD_SOUND_LEVEL_1 + 1:
+    case CMD_SOUND_LEVEL_1 + 2:
+    case CMD_SOUND_LEVEL_1 + 3: settings.sound.master = int(id - CMD_SOUND_LEVEL_1 + 1) * 25; break;
     default: return 1;
   }
   GuiElement* root = el;

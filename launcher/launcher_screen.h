@@ -14,7 +14,10 @@ enum LauncherCommand : uint32_t {
   CMD_OBJECT_SHADOWS = 7,
   CMD_LAND_SHADOWS_0 = 8,   // .. 10
   CMD_GFX_QUALITY_0 = 11,   // .. 12
+  CMD_SOUND = 13,
+  CMD_SOUND_LEVEL_1 = 14,   // .. 17: master volume 25, 50, 75, 100
 };
+constexpr int LAUNCHER_SOUND_LEVELS = 4;
 
 // What Start, Quit and Visit site do; the program closes down and exits,
 // tests record.
@@ -25,7 +28,7 @@ struct LauncherActions {
 };
 
 // The design size in glyphs.
-constexpr int LAUNCHER_DESIGN_W = 40, LAUNCHER_DESIGN_H = 30;
+constexpr int LAUNCHER_DESIGN_W = 40, LAUNCHER_DESIGN_H = 32;
 
 // Builds the whole tree (root named "root"); the caller makes the screen.
 GuiElement* build_launcher_tree(int glyph_size);

@@ -1,4 +1,5 @@
-// "flags", "land_shadows" and "gfx_quality" through the shared settings store.
+// "flags", "land_shadows", "gfx_quality" and the sound volumes through the
+// shared settings store.
 #include "launcher/launcher_settings.h"
 
 #include <strings.h>
@@ -27,6 +28,12 @@ void read_launcher_settings(LauncherSettings& s) {
         s.gfxQuality = i;
         break;
       }
+  s.sound = load_sound_settings();
+}
+
+int launcher_sound_level(const LauncherSettings& s) {
+  int level = (s.sound.master + 12) / 25;
+  return level < 0 ? 0 : level > 4 ? 4 : level;
 }
 
 bool save_launcher_settings(const LauncherSettings& s) {
@@ -35,6 +42,7 @@ bool save_launcher_settings(const LauncherSettings& s) {
   bool ok = set_config_int("flags", flags);
   ok = set_config_int("land_shadows", s.landShadows) && ok;
   ok = set_config_str("gfx_quality", quality, int(std::strlen(quality))) && ok;
+  ok = save_sound_settings(s.sound) && ok;
   if (!ok) debug("can't save the settings to '%s'", get_config_file_path().c_str());
   return ok;
 }

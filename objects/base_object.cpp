@@ -1,6 +1,8 @@
 // The base class's operations, the shared heap and weak references.
 #include "objects/base_object.h"
 
+#include "audio/sound.h"
+
 #include <cstdlib>
 
 extern "C" void* dlmalloc(size_t bytes) { return std::malloc(bytes); }
@@ -29,6 +31,7 @@ void BaseObject::destroy() {
   if (flags != 0) return;
   flags = OBJ_DESTROYED;
   deleted_gameobjs.push_back(this);
+  stop_sound_loops(this);
   onDestroy();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The game's services the module calls back, gathered from the subsystems
 // that declare them: world arrays and generators, noise and random numbers,
-// water, ramps, particles, trails and the effect script, drawing helpers,
+// water, ramps, particles, trails and the effect script, sound, drawing helpers,
 // platform services, logging and on-screen messages, the camera and the step
 // clock. The game links with its symbols exported, so the module leaves them
 // undefined and they resolve when it is loaded.
@@ -15,6 +15,7 @@
 #include "device/d3d_shaders.h"
 #include "device/debug_vis.h"
 #include "device/font.h"
+#include "objects/object_sounds.h"
 #include "objects/shell_exports.h"
 #include "render/common_fx.h"
 #include "render/particles.h"

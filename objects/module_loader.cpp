@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/user_dirs.h"
 #include "objects/module_host.h"
+#include "audio/sound.h"
 #include "objects/object_lists.h"
 #include "objects/run_state.h"
 
@@ -124,6 +125,8 @@ void link_gameobj_module(void* lib) {
     if (!bound[i]) fatal("no \"%s\" function in gameobj.so", gameobj_entry_names[i]);
   }
   relink_live_objects(vtables);
+  // The swapped-in code decides again what its objects sound like.
+  stop_sound_loops(nullptr);
   std::memcpy(gameobj_class_vtables, vtables, sizeof(gameobj_class_vtables));
   std::memcpy(entry_slots(), bound, sizeof(bound));
   remember_layouts(lib);

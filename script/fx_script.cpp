@@ -9,6 +9,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "script/error_place.h"
+#include "script/fx_sound.h"
 #include "script/ramp_classes.h"
 #include "script/sqbind.h"
 #include "script/vec_helpers.h"
@@ -252,6 +253,7 @@ void fx_script_start(const char* main_script) {
     register_ramp_classes(vm);
     register_vec4f_and_helpers(vm);
     register_fx_functions(vm);
+    register_fx_sound(vm);
     // A VM started again keeps its file list, where include would skip the
     // listed main script: then every listed file runs again instead.
     bool ok = fx_script_vm.files.empty() ? fx_script_vm.include(main_script) : fx_script_vm.reload(true);

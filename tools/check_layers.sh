@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. The layers,
-# lowest first: platform <- containers <- device, world, script <- render <-
-# objects, gui <- app. The launcher stands on the base and the GUI only, the
+# lowest first: platform <- containers <- device, audio, world, script <- render <-
+# objects, gui <- app (audio stands beside device). The launcher stands on the base and the GUI only, the
 # game-object module sees only what objects/ publishes, and sqvm/ (the script
 # engine) stands alone. Usage: check_layers.sh [source root]
 set -u
@@ -13,12 +13,13 @@ declare -A allowed=(
   [containers]="platform containers"
   [sqvm]="sqvm"
   [device]="platform containers device"
+  [audio]="platform containers audio"
   [world]="platform containers world"
   [script]="platform containers world script sqvm"
   [render]="platform containers device world script sqvm render"
-  [objects]="platform containers device world script sqvm render objects"
+  [objects]="platform containers device audio world script sqvm render objects"
   [gui]="platform containers device world script sqvm render gui"
-  [app]="platform containers device world script sqvm render objects gui app"
+  [app]="platform containers device audio world script sqvm render objects gui app"
   [launcher]="platform containers gui launcher"
   [gameobj]="objects gameobj"
 )
@@ -44,7 +45,7 @@ done
 
 # Nothing outside the module includes it.
 if grep -rnE '#[[:space:]]*include[[:space:]]+"gameobj/' --include='*.h' --include='*.cpp' \
-     platform containers sqvm device world script render objects gui app launcher 2>/dev/null; then
+     platform containers sqvm device audio world script render objects gui app launcher 2>/dev/null; then
   echo "only the module itself may include gameobj/"
   status=1
 fi

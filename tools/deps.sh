@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
-  libsdl2-dev libepoxy-dev libstb-dev
+  libsdl2-dev libepoxy-dev libstb-dev libopenal-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
   xvfb xauth fonts-dejavu-core xdotool

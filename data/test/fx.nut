@@ -20,6 +20,11 @@
 //   World portal   portal_fx (each step)
 //   init_fx_data   builds the ramps again
 //
+// Bursts also say what they sound like: play_sound(name, pos, gain, pitch)
+// plays sounds/<name>.ogg, else sounds/<name>.wav, at pos (gain 0..1, pitch 1
+// as recorded) and returns whether it plays. Never call it from an effect
+// that runs every step: that starts a new sound every step.
+//
 // Particle atlases (512 x 256 pixels), cells as [mapU, mapV, mapSize]:
 
 // blendfx.dds: shading in rgb (the particle colour multiplies it), coverage in alpha
@@ -185,6 +190,7 @@ function fireball_fx(pos, vel, extra, scale) {
 
 // The explosion: a flash, a ball of flame, sparks and rising smoke.
 function fireball_explode_fx(pos, normal, extra, scale) {
+  play_sound("fireball_burst", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 6.0 * s, 0.35, 0xffffe0a0);
   add_glow_particle(pos, ZERO, params(G_SHOCK, {
@@ -221,6 +227,7 @@ function waterball_fx(pos, vel, extra, scale) {
 
 // The splash: a crown, droplets thrown up and out, a spreading spray cloud.
 function waterball_splash_fx(pos, normal, extra, scale) {
+  play_sound("waterball_splash", pos, 1.0, 1.0);
   local s = size_of(scale);
   add_blend_particle(plus(pos, v4(0.0, 1.0 * s, 0.0)), ZERO, params(CROWN, {
     life = 0.7, size = 2.5 * s, color = 0xffffffff, colorAnim = water_colors, sizeAnim = grow_2 }));
@@ -323,6 +330,7 @@ function meteor_fx(pos, vel, extra, scale) {
 
 // The impact: a white flash, a shock ring, rock thrown out, a smoke column.
 function meteor_impact_fx(pos, normal, extra, scale) {
+  play_sound("meteor_impact", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 14.0 * s, 0.5, 0xfffff0d0);
   add_blend_particle(plus(pos, v4(0.0, 0.5, 0.0)), ZERO, params(SHOCK_RING, {
@@ -368,6 +376,7 @@ function wyvern_breath_fx(pos, dir, extra, scale) {
 
 // Death: a burst of fire, feathers drifting down, a dark smoke cloud.
 function wyvern_death_fx(pos, vel, extra, scale) {
+  play_sound("wyvern_death", pos, 1.0, 1.0);
   local s = size_of(scale);
   flash(pos, 5.0 * s, 0.3, 0xffffc080);
   for (local i = 0; i < 20; i++) {

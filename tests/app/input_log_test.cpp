@@ -86,6 +86,18 @@ TEST(InputLog, BrokenFilesNameTheFileAndLine) {
       {"tolvane-input 1\nsteps\ns 0 0 0 0 0 2 0 -\n", "f.txt:3: bad step line"},
       {"tolvane-input 1\nsteps\ns 0 0 0 0 0 1 0\n", "f.txt:3: bad step line"},
       {"tolvane-input 1\nsteps\nx\n", "f.txt:3: unknown line"},
+      // Numbers a camera, a cursor or a cast cannot take.
+      {"tolvane-input 1\nseed 1\ncam nan 40 30 0 0\nsteps\n", "f.txt:3: bad header line"},
+      {"tolvane-input 1\ncam 1e30 40 30 0 0\nsteps\n", "f.txt:2: bad header line"},
+      {"tolvane-input 1\ncam 10 40 30 inf 0\nsteps\n", "f.txt:2: bad header line"},
+      {"tolvane-input 1\ncast 5 10 0\nsteps\n", "f.txt:2: bad header line"},
+      {"tolvane-input 1\ncast -1 3 0\nsteps\n", "f.txt:2: bad header line"},
+      {"tolvane-input 1\ncast 5 3 2\nsteps\n", "f.txt:2: bad header line"},
+      {"tolvane-input 1\nsteps\ns 0 0 0 0 0 1 0 -\ns nan 0 0 0 0 1 0 -\n", "f.txt:4: bad step line"},
+      {"tolvane-input 1\nsteps\ns 0 -inf 0 0 0 1 0 -\n", "f.txt:3: bad step line"},
+      {"tolvane-input 1\nsteps\ns 0 0 0 NAN 0 1 0 -\n", "f.txt:3: bad step line"},
+      {"tolvane-input 1\nsteps\ns 0 0 0 0 1e20 1 0 -\n", "f.txt:3: bad step line"},
+      {"tolvane-input 1\nsteps\ns 0 0 0 0 0 1 0 -\ne 1 2 0 0 0 nan 0\n", "f.txt:4: bad event line"},
   };
   for (const Case& c : cases) {
     InputLog log;

@@ -74,7 +74,7 @@ struct GatewickRun : ::testing::Test {
     return false;
   }
 
-  // Clicks at window coordinates of the 640 x 480 client area.
+  // Clicks at window coordinates of the 640 x 512 client area.
   void click(int x, int y) {
     std::string cmd = "xdotool search --sync --pid " + std::to_string(pid) +
                       " --name 'Tolvane Launcher' mousemove --window %1 " + std::to_string(x) + " " +
@@ -97,11 +97,11 @@ struct GatewickRun : ::testing::Test {
   std::string settingsFile() const { return cfg + "/Mirevast Games/Tolvane/settings.reg"; }
 };
 
-// Centres of the controls in a 640 x 480 window with 16-pixel glyphs.
+// Centres of the controls in a 640 x 512 window with 16-pixel glyphs.
 constexpr int FULLSCREEN_X = 424, FULLSCREEN_Y = 128;
 constexpr int QUALITY_LOW_X = 424, QUALITY_LOW_Y = 208;
-constexpr int QUIT_X = 104, QUIT_Y = 408;
-constexpr int START_X = 536, START_Y = 408;
+constexpr int QUIT_X = 104, QUIT_Y = 440;
+constexpr int START_X = 536, START_Y = 440;
 }  // namespace
 
 // One test for both runs: they share the display's one pointer, so they must
@@ -112,7 +112,7 @@ TEST_F(GatewickRun, ClicksChangeSettingsQuitSavesAndStartStartsTheGame) {
   std::string out = read_file(log);
   EXPECT_NE(out.find("app path: '"), std::string::npos);
   EXPECT_NE(out.find("wr: "), std::string::npos);
-  EXPECT_NE(out.find("resized screen buffer to 640x480"), std::string::npos) << out;
+  EXPECT_NE(out.find("resized screen buffer to 640x512"), std::string::npos) << out;
   click(FULLSCREEN_X, FULLSCREEN_Y);
   click(QUIT_X, QUIT_Y);
   EXPECT_EQ(waitExit(), 0) << read_file(log);

@@ -58,7 +58,7 @@ struct LauncherScreen : ::testing::Test {
   }
 
   // Start-up as the program does it, on a w x h buffer.
-  void start(int w = 640, int h = 480) {
+  void start(int w = 640, int h = 512) {
     pixels.assign(size_t(w) * h, 0);
     renderer.setBuffer(pixels.data(), w * 4, w, h);
     d3d_wd = w, d3d_ht = h;
@@ -165,8 +165,27 @@ TEST_F(LauncherScreen, QuitSavesAndExitsWithZero) {
   EXPECT_NE(saved.find("\"gfx_quality\"=\"low\""), std::string::npos) << saved;
 }
 
+TEST_F(LauncherScreen, TheSoundRowShowsAndSavesTheSwitchAndTheVolume) {
+  // Volumes the launcher does not show survive its save.
+  writeSettings("\"sound_master_volume\"=dword:0000004b\n\"sound_music_volume\"=dword:00000011\n");
+  start();
+  EXPECT_TRUE(on(CMD_SOUND));
+  EXPECT_TRUE(on(CMD_SOUND_LEVEL_1 + 2));  // 75 %
+  EXPECT_FALSE(on(CMD_SOUND_LEVEL_1 + 3));
+  click(CMD_SOUND);
+  click(CMD_SOUND_LEVEL_1 + 1);
+  EXPECT_FALSE(on(CMD_SOUND));
+  EXPECT_TRUE(on(CMD_SOUND_LEVEL_1 + 1));
+  EXPECT_FALSE(on(CMD_SOUND_LEVEL_1 + 2));
+  click(CMD_QUIT);
+  std::string saved = read_file(cfg.settingsFile());
+  EXPECT_NE(saved.find("\"sound_enabled\"=dword:00000000"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\"sound_master_volume\"=dword:00000032"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("\"sound_music_volume\"=dword:00000011"), std::string::npos) << saved;
+}
+
 TEST_F(LauncherScreen, StartSavesThenStartsTheGameThenExits) {
-  start(1280, 1024);
+  start(1280, 1088);
   // The root keeps its design size at the largest whole scale and is centred.
   EXPECT_EQ(screen->textScale, 2);
   EXPECT_FLOAT_EQ(screen->root->paddingRect.left, 0);
@@ -185,7 +204,7 @@ TEST_F(LauncherScreen, TheWindowShowsTheLayoutInItsColours) {
   renderer.clear(0);
   screen->draw();
   auto px = [&](float x, float y) { return pixels[size_t(y) * 640 + size_t(x)]; };
-  EXPECT_EQ(px(2, 2), 0x00222222u) << "the root fills a 640 x 480 window";
+  EXPECT_EQ(px(2, 2), 0x00222222u) << "the root fills a 640 x 512 window";
   const GuiRect& fs = byId(CMD_FULLSCREEN)->paddingRect;
   EXPECT_EQ(px(fs.left + 8, fs.top + 8), 0x00AA4411u) << "full screen is on now";
   EXPECT_EQ(px(fs.left, fs.top), 0x00221100u) << "its border";
@@ -194,7 +213,7 @@ TEST_F(LauncherScreen, TheWindowShowsTheLayoutInItsColours) {
   EXPECT_EQ(px(quit.left, quit.top + 3), 0x00505050u) << "light left border";
   EXPECT_EQ(px(quit.right - 1, quit.top + 3), 0x001E1E1Eu) << "dark right border";
   EXPECT_FLOAT_EQ(quit.left, 16);
-  EXPECT_FLOAT_EQ(quit.bottom, 480 - 32);
+  EXPECT_FLOAT_EQ(quit.bottom, 512 - 32);
   const GuiRect& start_btn = byId(CMD_START)->paddingRect;
   EXPECT_FLOAT_EQ(start_btn.right, 640 - 16);
 }
