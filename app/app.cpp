@@ -17,6 +17,7 @@
 #include "platform/messages.h"
 #include "app/messages_draw.h"
 #include "app/overlays.h"
+#include "app/replay_session.h"
 #include "app/settings.h"
 #include "app/sound_glue.h"
 #include "app/spell_ui.h"
@@ -57,7 +58,7 @@ void toggle_dev_mode() {
 
 // Function keys that act on the game's own settings.
 void handle_setting_keys() {
-  if (keyUp(VK_SNAPSHOT)) take_screenshot();
+  if (keyUp(VK_SNAPSHOT) && !automation.headless) take_screenshot();
   if (keyDown(VK_F1)) show_fps = !show_fps;
   if (keyDown(VK_F5)) {
     if (pressed_with(VK_F5, IF_SHIFT))
@@ -159,7 +160,10 @@ void text_pass() {
 }
 }  // namespace
 
-void app_init() {
+namespace {
+// What draws: the scene's textures and shaders, the sky, the land renderer
+// (whose step animates the water's look), post effects and debug drawing.
+void init_drawing() {
   HeightmapData::world_hooks.progress = show_splash;
   debug("Graphics quality: %s", gfx_quality_name[gfx_quality]);
   create_scene_image_texture();
@@ -175,14 +179,23 @@ void app_init() {
   HeightmapData::world_hooks.heightsChanged = HeightmapRenderer::markDirty;
   init_postfx();
   init_debug_vis();
+}
+}  // namespace
+
+void app_init() {
+  bool drawing = !automation.headless;
+  if (drawing)
+    init_drawing();
+  else
+    debug("headless: no window, no graphics device; the simulation runs alone");
   sound_init();
-  gameobj_startup();
-  effects_init();
-  if (gfx_quality == 1) init_shadows();
+  gameobj_startup(drawing);
+  effects_init(drawing);
+  if (drawing && gfx_quality == 1) init_shadows();
   gameobj_init_objects();
   register_standard_gui_behaviours();
   create_spell_ui();
-  set_spell_ui_mouse_claim(spell_ui_input);
+  set_spell_ui_mouse_claim(spell_ui_wants_pointer);
   set_game_help_extra(spell_help_text);
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   setMousePos(float(d3d_wd / 2), float(d3d_ht / 2));
@@ -204,6 +217,10 @@ void app_close() {
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
   sound_close();
+  if (automation.headless) {
+    effects_close();
+    return;
+  }
   close_shadows();
   effects_close();
   close_debug_vis();
@@ -239,6 +256,9 @@ void app_update(float dt) {
     handle_setting_keys();
     handle_world_keys();
   }
+  // The panel's state and its picks belong to the step: a frame only reads
+  // them, however many frames fall between two steps.
+  if (!dev_mode) spell_ui_input();
   HeightmapData::stepWorld(dt);
   effects_step(dt);
   run_automated_casts();
@@ -249,10 +269,14 @@ void app_update(float dt) {
 }
 
 void app_render(float k) {
-  if (dev_mode)
-    free_fly_mouse_look(k);
-  else
-    game_camera_mouse_look(k);
+  // A replay turns the camera as recorded, step by step; the pointer is left
+  // alone.
+  if (!replaying_input()) {
+    if (dev_mode)
+      free_fly_mouse_look(k);
+    else
+      game_camera_mouse_look(k);
+  }
   set_camera_frame(k);
   gameobj_set_frame_time(k * SIM_STEP_SECONDS);
   vec4f flash(prev_frame_color.x + (cur_frame_color.x - prev_frame_color.x) * k,

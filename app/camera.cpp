@@ -175,23 +175,33 @@ void free_fly_step(float dt) {
     camera.zoom = std::fmax(1.f, camera.zoom - ZOOM_SPEED * dt);
 }
 
+// The game camera holds the pointer (relative motion, hidden and confined)
+// while the window has the focus, and lets it go while the panel wants it,
+// when the focus goes and in developer mode (the free-fly look does not
+// hold it). The first frame after taking it only starts counting motion.
 void game_camera_mouse_look(float k) {
-  bool ours = isMouseOver() && app_active && !(spell_ui_claims_mouse && spell_ui_claims_mouse());
-  if (!ours) {
-    release_mouse(!isMouseOver() || !app_active);
+  bool claimed = spell_ui_claims_mouse && spell_ui_claims_mouse();
+  if (!app_active || claimed) {
+    hold_pointer(false);
+    take_mouse_motion(nullptr, nullptr);
+    release_mouse(true);
     return;
   }
+  hold_pointer(true);
   float dx, dy;
-  if (mouse_delta(dx, dy)) {
+  take_mouse_motion(&dx, &dy);
+  if (camera.mouse_centred) {
     camera.yaw = wrap_yaw(camera.yaw - MOUSE_SENS * dx);
     camera.pitch = clamp_pitch(camera.pitch - MOUSE_SENS * dy);
     float gain = camera.prev_roll_gain + (camera.roll_gain - camera.prev_roll_gain) * k;
     camera.roll += MOUSE_SENS * dx * gain * BANKING;
   }
-  take_mouse();
+  camera.mouse_centred = true;
+  hide_cursor = true;
 }
 
 void free_fly_mouse_look(float k) {
+  hold_pointer(false);
   if (!(isMouseOver() && app_active)) {
     release_mouse(true);
     return;

@@ -97,10 +97,14 @@ void demo_step(float dt) {
 }
 }  // namespace
 
-void effects_init() {
-  init_common_fx();
+void effects_init(bool with_device) {
+  if (with_device) {
+    init_common_fx();
+    scene_hooks.renderEffects = render_effects;
+  } else {
+    reset_common_fx();
+  }
   world_gen_hooks.resetCommonFx = reset_common_fx;
-  scene_hooks.renderEffects = render_effects;
   fx_script_hooks.addBlendParticle = add_blend_particle;
   fx_script_hooks.addGlowParticle = add_glow_particle;
   fx_script_hooks.resetCommonFx = reset_common_fx;

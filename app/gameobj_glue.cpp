@@ -64,9 +64,9 @@ void player_world_start() {
 }
 }  // namespace
 
-void gameobj_startup() {
+void gameobj_startup(bool with_device) {
   load_gameobj_module();
-  call_void(gameobj_entry.init_inst_render);
+  if (with_device) call_void(gameobj_entry.init_inst_render);
 }
 
 void gameobj_init_objects() {

@@ -6,7 +6,9 @@
 
 // Loads the module and starts its instance renderers (before the effects
 // and shadows are set up).
-void gameobj_startup();
+// Loads the module; with the device it also binds its instance renderers
+// (headless, no drawing entry point of the module is ever called).
+void gameobj_startup(bool with_device = true);
 // The module's init_gameobj, and the seams of the camera, the scene, the
 // land renderer and world generation (after the shadows are set up).
 void gameobj_init_objects();

@@ -8,10 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "objects/spell_grid.h"
 #include "platform/vk_codes.h"
 
 namespace {
-constexpr const char* MAGIC = "tolvane-input 1";
+constexpr const char* MAGIC = "tolvane-input ";  // then the version
 
 // The held keys of the step being replayed, read through the keyboard-state
 // hook by everything that asks whether a key is down.
@@ -98,6 +99,50 @@ bool parse_event(const std::vector<std::string>& f, InputEvent& ev) {
          within(ev.y, RECORD_COORD_LIMIT);
 }
 
+// "p PLACE HAND"
+bool parse_pick(const std::vector<std::string>& f, SpellPick& p) {
+  return f.size() == 3 && to_int(f[1], p.place) && p.place >= 0 && p.place < SPELL_GRID_NX * SPELL_GRID_NY && to_int(f[2], p.hand) &&
+         (p.hand == 0 || p.hand == 1);
+}
+
+// The lines after "steps", one parser per kind of line. Each returns the
+// error for its line, or null when it was good.
+using StepLineParser = const char* (*)(const std::vector<std::string>& f, InputLog& log);
+
+const char* step_line(const std::vector<std::string>& f, InputLog& log) {
+  log.steps.emplace_back();
+  return parse_step(f, log.steps.back()) ? nullptr : "bad step line";
+}
+
+const char* event_line(const std::vector<std::string>& f, InputLog& log) {
+  InputEvent ev{};
+  if (log.steps.empty() || !parse_event(f, ev)) return "bad event line";
+  log.steps.back().events.push_back(ev);
+  return nullptr;
+}
+
+const char* pick_line(const std::vector<std::string>& f, InputLog& log) {
+  SpellPick p{};
+  if (log.version < 2) return "a version 1 record has no pick lines";
+  if (log.steps.empty() || !parse_pick(f, p)) return "bad pick line";
+  log.steps.back().picks.push_back(p);
+  return nullptr;
+}
+
+struct StepLineKind {
+  const char* tag;
+  StepLineParser parse;
+};
+const StepLineKind STEP_LINES[] = {{"s", step_line}, {"e", event_line}, {"p", pick_line}};
+
+// "tolvane-input N" with a version this game reads, else 0.
+int version_of(const std::string& first_line) {
+  if (first_line.rfind(MAGIC, 0) != 0) return 0;
+  int v = 0;
+  if (!to_int(first_line.substr(std::strlen(MAGIC)), v)) return 0;
+  return v;
+}
+
 // Header lines before "steps".
 bool parse_header_line(const std::vector<std::string>& f, ReplayStart& s) {
   if (f[0] == "seed") return f.size() == 2 && to_u64(f[1], s.seed);
@@ -163,9 +208,8 @@ bool InputLogWriter::open(const std::string& path, const ReplayStart& s) {
     err = "can't create input record '" + path + "': " + std::strerror(errno);
     return false;
   }
-  std::fprintf(f, "%s\nseed %llu\ndev %d\nmana_cheat %d\n", MAGIC, (unsigned long long)s.seed, s.dev_mode ? 1 : 0,
-               s.mana_cheat ? 1 : 0);
-  if (s.gfx_quality >= 0) std::fprintf(f, "gfx %d\n", s.gfx_quality);
+  std::fprintf(f, "%s%d\nseed %llu\ndev %d\nmana_cheat %d\n", MAGIC, INPUT_LOG_VERSION, (unsigned long long)s.seed,
+               s.dev_mode ? 1 : 0, s.mana_cheat ? 1 : 0);
   if (s.has_cam)
     std::fprintf(f, "cam %.9g %.9g %.9g %.9g %.9g\n", s.cam[0], s.cam[1], s.cam[2], s.cam[3], s.cam[4]);
   for (const ReplayStart::Cast& c : s.casts) std::fprintf(f, "cast %d %d %d\n", c.step, c.place, c.hand);
@@ -184,6 +228,16 @@ bool InputLogWriter::write(const StepInput& in) {
     ok = ok && std::fprintf(f, "e %d %d %d %d %d %.9g %.9g\n", e.type, e.key, e.flags, e.ch, e.wheel, e.x, e.y) >= 0;
   // Every step reaches the file before it runs: a run that crashes in it
   // leaves a record whose replay runs into the same crash.
+  ok = ok && std::fflush(f) == 0;
+  if (!ok) note_failure(errno);
+  return !failed;
+}
+
+bool InputLogWriter::writePicks(const std::vector<SpellPick>& picks) {
+  if (!f) return false;
+  if (picks.empty()) return !failed;
+  bool ok = true;
+  for (const SpellPick& p : picks) ok = ok && std::fprintf(f, "p %d %d\n", p.place, p.hand) >= 0;
   ok = ok && std::fflush(f) == 0;
   if (!ok) note_failure(errno);
   return !failed;
@@ -217,6 +271,7 @@ bool InputLog::load(const std::string& path) {
 }
 
 bool InputLog::parse(const std::string& text, const std::string& name) {
+  version = 0;
   start = ReplayStart();
   steps.clear();
   std::istringstream in(text);
@@ -227,7 +282,13 @@ bool InputLog::parse(const std::string& text, const std::string& name) {
     n++;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (n == 1) {
-      if (line != MAGIC) return error = line_error(name, n, "not an input record (bad first line)"), false;
+      version = version_of(line);
+      if (version == 0) return error = line_error(name, n, "not an input record (bad first line)"), false;
+      if (version > INPUT_LOG_VERSION) {
+        std::string what = "input record version " + std::to_string(version) + " is newer than this game reads (" +
+                           std::to_string(INPUT_LOG_VERSION) + ")";
+        return error = line_error(name, n, what.c_str()), false;
+      }
       continue;
     }
     std::vector<std::string> f = fields_of(line);
@@ -235,16 +296,13 @@ bool InputLog::parse(const std::string& text, const std::string& name) {
     if (!in_steps) {
       if (f[0] == "steps" && f.size() == 1) in_steps = true;
       else if (!parse_header_line(f, start)) return error = line_error(name, n, "bad header line"), false;
-    } else if (f[0] == "s") {
-      steps.emplace_back();
-      if (!parse_step(f, steps.back())) return error = line_error(name, n, "bad step line"), false;
-    } else if (f[0] == "e") {
-      InputEvent ev{};
-      if (steps.empty() || !parse_event(f, ev)) return error = line_error(name, n, "bad event line"), false;
-      steps.back().events.push_back(ev);
-    } else {
-      return error = line_error(name, n, "unknown line"), false;
+      continue;
     }
+    const StepLineKind* kind = nullptr;
+    for (const StepLineKind& k : STEP_LINES)
+      if (f[0] == k.tag) kind = &k;
+    if (!kind) return error = line_error(name, n, "unknown line"), false;
+    if (const char* bad = kind->parse(f, *this)) return error = line_error(name, n, bad), false;
   }
   if (n == 0) return error = line_error(name, 1, "empty file"), false;
   if (!in_steps) return error = line_error(name, n, "no 'steps' line"), false;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,6 +29,8 @@
 #include "device/texmem_query.h"
 
 namespace {
+constexpr int HEADLESS_WIDTH = 1280, HEADLESS_HEIGHT = 720;  // pixels, for layout only
+
 // Drives the loop with the real clock, window, device and game.
 struct GameLoopHost : MainLoopHost {
   int steps_done = 0;
@@ -114,13 +117,60 @@ void shutdown_game() {
   debug("closing...");
   app_close();
   end_input_session();
-  close_font();
-  dynVBWriter.close();
-  stop_gpu_probe();
-  close_d3d();
+  if (!automation.headless) {
+    close_font();
+    dynVBWriter.close();
+    stop_gpu_probe();
+    close_d3d();
+  }
   clear_input_step();
   debug("closed all systems");
-  destroy_main_window();
+  if (!automation.headless) destroy_main_window();
+}
+
+// Headless, an interrupt or a termination ends the run in order.
+volatile std::sig_atomic_t stop_signal = 0;
+void on_stop_signal(int) { stop_signal = 1; }
+
+// -headless: step after step with nothing drawn between and no pacing,
+// until -steps or the replay ends the run, or a signal does.
+void run_headless(GameLoopHost& host) {
+  std::signal(SIGINT, on_stop_signal);
+  std::signal(SIGTERM, on_stop_signal);
+  // The step length exactly as the windowed loop computes it.
+  float dt = float(double(update_step_ticks) / double(host.ticksPerSecond()));
+  while (!host.quitRequested() && !stop_signal) {
+    host.update(dt);
+    host.clearInputStep();
+  }
+}
+
+// The window's systems: the window, input, the device, and what the
+// splash needs to show.
+bool open_window_and_device() {
+  if (!create_main_window()) return false;
+  init_input(main_window());
+  init_d3d(main_window(), req_width, req_height);
+  set_after_resize_hook(app_after_resize);
+  if (is_fullscreen) SDL_SetWindowGrab(main_window(), SDL_TRUE);
+  dynVBWriter.init(65536);
+  start_gpu_probe();
+  init_font();
+  show_splash("Loading...", -1);
+  return true;
+}
+
+// Headless there is no window; the layout of the spell UI and the record's
+// positions take the size asked for (-720, -360) or a 1280 x 720 one.
+void open_headless() {
+  init_input(nullptr);
+  d3d_wd = req_width > 0 ? req_width : HEADLESS_WIDTH;
+  d3d_ht = req_height > 0 ? req_height : HEADLESS_HEIGHT;
+  app_active = true;
+  if (!automation.shot_file.empty()) {
+    debug("ignoring -shot '%s': nothing is drawn headless", automation.shot_file.c_str());
+    automation.shot_file.clear();
+  }
 }
 }  // namespace
 
@@ -149,25 +199,23 @@ int main(int argc, char** argv) {
   install_crash_handler();
   crash_note_seed(game_rnd_seed);
   std::string last_crash = recover_from_last_crash();
-  if (!create_main_window()) return 1;
+  if (automation.headless)
+    open_headless();
+  else if (!open_window_and_device())
+    return 1;
   systems_up = true;
-  init_input(main_window());
-  init_d3d(main_window(), req_width, req_height);
-  set_after_resize_hook(app_after_resize);
-  if (is_fullscreen) SDL_SetWindowGrab(main_window(), SDL_TRUE);
-  dynVBWriter.init(65536);
-  start_gpu_probe();
-  init_font();
-  show_splash("Loading...", -1);
   app_init();
   if (!last_crash.empty()) set_error_message(last_crash.c_str());
   debug("total start-up time: %d ms", get_time_msec(get_ref_time() - start_time));
-  log_video_memory();
+  if (!automation.headless) log_video_memory();
   // Lets the tests exercise the fatal path of a running game.
   if (std::getenv("TOLVANE_TEST_FORCE_ASSERT")) G_ASSERT(!"forced by TOLVANE_TEST_FORCE_ASSERT");
 
   GameLoopHost host;
-  run_main_loop(host);
+  if (automation.headless)
+    run_headless(host);
+  else
+    run_main_loop(host);
   shutdown_game();
   // An automated run whose files were not written is a failed run.
   bool write_failed = host.shot_failed || input_session_failed();

@@ -6,6 +6,7 @@
 #include "app/camera.h"
 #include "app/input_log.h"
 #include "app/settings.h"
+#include "app/spell_ui.h"
 #include "objects/game_objects.h"
 #include "objects/object_lists.h"
 #include "platform/crash_report.h"
@@ -18,9 +19,44 @@ namespace {
 InputLogWriter writer;
 bool recording = false;
 bool record_failed = false;
+std::vector<SpellPick> step_picks;  // the picks of the step being recorded
 InputLog replay;
 bool replay_active = false;
 size_t replay_pos = 0;
+
+// Version 2 keeps positions as fractions of the window, so that they mean
+// the same place in a window of any size.
+float window_w() { return float(d3d_wd > 0 ? d3d_wd : 1); }
+float window_h() { return float(d3d_ht > 0 ? d3d_ht : 1); }
+
+void scale_positions(StepInput& in, float sx, float sy) {
+  in.mouse_x *= sx, in.mouse_y *= sy;
+  for (InputEvent& e : in.events) e.x *= sx, e.y *= sy;
+}
+
+void record_pick(const SpellPick& pick) {
+  if (recording) step_picks.push_back(pick);
+}
+
+// A version 1 record stored panel clicks (buttons pressed with Ctrl held in
+// game mode) as pixels: said once, as they may pick other spells here.
+void warn_about_pixel_clicks() {
+  if (replay.version >= 2 || replay.start.dev_mode) return;
+  int clicks = 0;
+  for (const StepInput& st : replay.steps)
+    for (const InputEvent& e : st.events)
+      if (e.type == EV_BUTTON_DOWN && (e.flags & IF_CTRL)) clicks++;
+  if (clicks)
+    debug("'%s' is a version 1 record: its %d spell-panel clicks are pixels and pick the recorded spells only in a "
+          "window of the size it was recorded at",
+          automation.replay_file.c_str(), clicks);
+}
+
+void stop_replay() {
+  stop_replaying_input();
+  set_replayed_spell_picks(nullptr);
+  replay_active = false;
+}
 
 struct Fnv {
   uint64_t h = 0xcbf29ce484222325ull;
@@ -40,7 +76,6 @@ ReplayStart start_of_this_run() {
   s.seed = game_rnd_seed;
   s.dev_mode = dev_mode;
   s.mana_cheat = automation.mana_cheat;
-  s.gfx_quality = gfx_quality;
   s.has_cam = automation.has_cam;
   std::memcpy(s.cam, automation.cam, sizeof(s.cam));
   for (const AutomationOptions::Cast& c : automation.casts) s.casts.push_back({c.step, c.place, c.hand});
@@ -51,7 +86,6 @@ void adopt_start(const ReplayStart& s) {
   game_rnd_seed = s.seed;
   dev_mode = s.dev_mode;
   automation.mana_cheat = s.mana_cheat;
-  if (s.gfx_quality >= 0) gfx_quality = s.gfx_quality;
   automation.has_cam = s.has_cam;
   std::memcpy(automation.cam, s.cam, sizeof(s.cam));
   automation.casts.clear();
@@ -67,6 +101,7 @@ void report_record_failure() {
   visual_log("Input record stopped: %s", writer.error().c_str());
   record_failed = true;
   recording = false;
+  set_spell_pick_observer(nullptr);
   crash_note_record(-1, nullptr);
   writer.close();
 }
@@ -89,6 +124,7 @@ bool start_input_session() {
     replay_active = true;
     replay_pos = 0;
     debug("replaying %d steps from '%s'", int(replay.steps.size()), automation.replay_file.c_str());
+    warn_about_pixel_clicks();
   }
   if (!automation.record_file.empty()) {
     if (!writer.open(automation.record_file, start_of_this_run())) {
@@ -96,6 +132,7 @@ bool start_input_session() {
       return false;
     }
     recording = true;
+    set_spell_pick_observer(record_pick);
     crash_note_record(writer.fd(), writer.path().c_str());
     debug("recording input to '%s'", automation.record_file.c_str());
   }
@@ -107,26 +144,31 @@ bool input_session_failed() { return record_failed; }
 
 void input_session_before_step() {
   if (replay_active && replay_pos < replay.steps.size()) {
-    const StepInput& in = replay.steps[replay_pos++];
+    StepInput in = replay.steps[replay_pos++];
+    if (replay.version >= 2) scale_positions(in, window_w(), window_h());
     apply_step_input(in);
     camera.yaw = in.yaw, camera.pitch = in.pitch, camera.roll = in.roll;
     app_active = in.active;
+    // Version 2 stores the picks themselves; version 1 only the clicks.
+    set_replayed_spell_picks(replay.version >= 2 ? &replay.steps[replay_pos - 1].picks : nullptr);
   }
   if (recording) {
     StepInput in = capture_step_input();
+    scale_positions(in, 1 / window_w(), 1 / window_h());
     in.yaw = camera.yaw, in.pitch = camera.pitch, in.roll = camera.roll;
     in.active = app_active;
+    step_picks.clear();
     if (!writer.write(in)) report_record_failure();
   }
 }
 
 bool input_session_after_step(bool run_ends) {
+  if (recording && !writer.writePicks(step_picks)) report_record_failure();
   if (recording && run_ends) debug("world hash: %016llx", (unsigned long long)world_hash());
   if (!replay_active || replay_pos < replay.steps.size()) return false;
   log_object_counts();
   debug("world hash: %016llx", (unsigned long long)world_hash());
-  stop_replaying_input();
-  replay_active = false;
+  stop_replay();
   return true;
 }
 
@@ -136,10 +178,8 @@ void end_input_session() {
     if (!writer.close()) report_record_failure();
     recording = false;
   }
-  if (replay_active) {
-    stop_replaying_input();
-    replay_active = false;
-  }
+  set_spell_pick_observer(nullptr);
+  if (replay_active) stop_replay();
 }
 
 uint64_t world_hash() {

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,11 +60,12 @@ bool parse_u64(const char* s, uint64_t& out) {
   return true;
 }
 
+// n comma-separated finite numbers (strtof would take "nan" and "inf").
 bool parse_floats(const char* s, float* out, int n) {
   for (int i = 0; i < n; i++) {
     char* end = nullptr;
     out[i] = std::strtof(s, &end);
-    if (end == s) return false;
+    if (end == s || !std::isfinite(out[i])) return false;
     if (i + 1 < n && *end != ',') return false;
     s = end + (i + 1 < n ? 1 : 0);
     if (i + 1 == n && *end) return false;
@@ -96,7 +98,7 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
         std::memcpy(o.cam, c, sizeof(c));
         o.has_cam = true;
       } else {
-        debug("ignoring bad -cam value '%s' (expected X,Y,Z,YAW,PITCH)", v);
+        debug("ignoring bad -cam value '%s' (expected five finite numbers X,Y,Z,YAW,PITCH)", v);
       }
       i++;
     } else if (!std::strcmp(a, "-cast") && v) {
@@ -118,6 +120,8 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       if (parse_floats(v, &f, 1) && f >= 0.05f && f <= MAX_REPLAY_FRAME_STEPS) o.frame_steps = f;
       else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, MAX_REPLAY_FRAME_STEPS);
       i++;
+    } else if (!std::strcmp(a, "-headless")) {
+      o.headless = true;
     } else if (!std::strcmp(a, "-audio-out") && v) {
       o.audio_out = v;
       i++;
@@ -164,6 +168,8 @@ const char* command_line_help() {
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
+         "  -headless          run the simulation alone, as fast as it goes: no window, no graphics\n"
+         "                     device, no drawing (with -steps, -replay, -record, -cast, -seed, ...)\n"
          "  -audio-out FILE    mix the sound step by step (not to the speakers) into FILE (WAV)\n"
          "  -stats-log         log each frame's GL calls, draws, state changes, buffer writes and reads\n"
          "  -help              print this text and exit\n"

@@ -46,6 +46,8 @@ struct SpellUi {
   SpellBox hand[2];
   Spell* placeSpell[PLACES] = {};  // as spell_grid was when the screen was built
   std::string help;
+  void (*pickObserver)(const SpellPick&) = nullptr;
+  const std::vector<SpellPick>* replayedPicks = nullptr;
 } ui;
 
 // Appends a new element after its parent's last child, so that children draw
@@ -165,12 +167,7 @@ class SpellUiHandler final : public GuiEventHandler {
   int handle(GuiEvent& ev, GuiElement*, int) override {
     auto& cmd = static_cast<GuiCommandEvent&>(ev);
     if (cmd.id < uint32_t(SPELL_UI_FIRST_COMMAND)) return 1;
-    uint32_t place = cmd.id - SPELL_UI_FIRST_COMMAND;
-    Spell* spell = place < uint32_t(PLACES) ? ui.placeSpell[place] : nullptr;
-    if (spell && local_player) {
-      local_player->selectSpell(cmd.param == VK_RBUTTON, spell);
-      play_ui_sound("ui_click", UI_CLICK_GAIN);
-    }
+    make_spell_pick({int(cmd.id - SPELL_UI_FIRST_COMMAND), cmd.param == VK_RBUTTON ? 1 : 0});
     return 1;
   }
   void attach(GuiElement*) override {}
@@ -207,6 +204,17 @@ void refresh_spell_box(SpellBox& box, Spell* spell, int mana) {
   set_width_pct(box.manaBar, (casts - whole) * 100.f);
 }
 
+// The step's pointer events, or, in a replay that stores picks, the recorded
+// picks (the events are then dropped: their pixels belong to another window).
+void take_pointer_input() {
+  if (!ui.replayedPicks) {
+    ui.screen->processInput();
+    return;
+  }
+  while (getEvent(nullptr)) {
+  }
+}
+
 void build_help() {
   ui.help = "Spells (mana per cast):\n";
   for (int place = 0; place < PLACES; place++)
@@ -237,10 +245,25 @@ bool spell_ui_input() {
   // Both are half transparent: the strip's labels would show through the
   // panel's and mix with them.
   for (GuiElement* box : ui.strip) box->setHidden(ctrl);
-  ui.screen->processInput();
+  take_pointer_input();
+  if (ui.replayedPicks)
+    for (const SpellPick& p : *ui.replayedPicks) make_spell_pick(p);
   hover_sound(ctrl);
   hide_cursor = !ctrl;  // the pointer shows only while it picks spells
   return ctrl;
+}
+
+bool spell_ui_wants_pointer() { return ui.screen && !dev_mode && getKeyState(VK_CONTROL); }
+
+void set_spell_pick_observer(void (*observer)(const SpellPick&)) { ui.pickObserver = observer; }
+void set_replayed_spell_picks(const std::vector<SpellPick>* picks) { ui.replayedPicks = picks; }
+
+void make_spell_pick(const SpellPick& pick) {
+  Spell* spell = pick.place >= 0 && pick.place < PLACES ? ui.placeSpell[pick.place] : nullptr;
+  if (!spell || !local_player) return;
+  local_player->selectSpell(pick.hand == 1, spell);
+  play_ui_sound("ui_click", UI_CLICK_GAIN);
+  if (ui.pickObserver) ui.pickObserver(pick);
 }
 
 void update_spell_ui(float) {
@@ -260,7 +283,7 @@ void update_spell_ui(float) {
     set_text(ui.castleText, "");
     ui.castleTrack->setHidden(true);
   }
-  ui.screen->processInput();
+  take_pointer_input();
 }
 
 void draw_spell_ui() {

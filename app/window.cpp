@@ -39,6 +39,7 @@ void on_size() {
 void set_active(bool active) {
   if (active == app_active) return;
   app_active = active;
+  if (!active) hold_pointer(false);  // another window gets the pointer
   if (is_fullscreen) clip_cursor(active);
 }
 
@@ -134,7 +135,10 @@ void handle_window_message(const SDL_Event& e) {
       if (vk) push_key_event(EV_KEY_UP, vk, e.key.keysym.scancode, 0, held_modifiers(e.key));
       break;
     }
-    case SDL_MOUSEMOTION: push_input_event(EV_MOUSE_MOVE, 0, 0, 0, float(e.motion.x), float(e.motion.y)); break;
+    case SDL_MOUSEMOTION:
+      add_mouse_motion(float(e.motion.xrel), float(e.motion.yrel));
+      push_input_event(EV_MOUSE_MOVE, 0, 0, 0, float(e.motion.x), float(e.motion.y));
+      break;
     case SDL_MOUSEBUTTONDOWN: {
       int b = sdl_mouse_button_to_vk(e.button.button);
       if (!b) break;

@@ -24,6 +24,8 @@ float mouse_x = 0, mouse_y = 0;
 SDL_Window* input_window = nullptr;
 bool mouse_captured = false;
 bool mouse_over = false;
+bool pointer_is_held = false;
+float motion_x = 0, motion_y = 0;  // relative motion not yet taken
 
 void read_sdl_keyboard_state(KeyboardState& out) {
   std::memset(&out, 0, sizeof(out));
@@ -259,8 +261,33 @@ void push_recorded_event(const InputEvent& ev) {
 
 void set_recorded_mouse_pos(float x, float y) { mouse_x = x, mouse_y = y; }
 
+void hold_pointer(bool held) {
+  if (held == pointer_is_held) return;
+  pointer_is_held = held;
+  motion_x = motion_y = 0;
+  if (!input_window) return;
+  SDL_SetRelativeMouseMode(held ? SDL_TRUE : SDL_FALSE);
+  if (!held) {
+    mouse_x = float(d3d_wd / 2), mouse_y = float(d3d_ht / 2);
+    SDL_WarpMouseInWindow(input_window, d3d_wd / 2, d3d_ht / 2);
+  }
+}
+
+bool pointer_held() { return pointer_is_held; }
+
+void add_mouse_motion(float dx, float dy) {
+  motion_x += dx;
+  motion_y += dy;
+}
+
+void take_mouse_motion(float* dx, float* dy) {
+  if (dx) *dx = motion_x;
+  if (dy) *dy = motion_y;
+  motion_x = motion_y = 0;
+}
+
 void update_mouse_over() {
-  if (mouse_captured || is_fullscreen) {
+  if (mouse_captured || is_fullscreen || pointer_is_held) {
     mouse_over = true;
     return;
   }

@@ -78,6 +78,16 @@ void push_recorded_event(const InputEvent& ev);
 void set_recorded_mouse_pos(float x, float y);
 bool is_mouse_captured();
 
+// The held pointer of the game's mouse look: hidden, confined to the window
+// and reporting only motion, so that no fast move can carry it outside and
+// lose the look or a click. Released, the pointer shows at the window's
+// centre. Without a window only the flag changes.
+void hold_pointer(bool held);
+bool pointer_held();
+// Relative motion reported by the window since the last take, in pixels.
+void add_mouse_motion(float dx, float dy);
+void take_mouse_motion(float* dx, float* dy);
+
 // The character a key produces with the given Shift and Caps Lock state on a
 // US layout, 0 for none.
 int vk_to_ascii(int vk, bool shift, bool caps);

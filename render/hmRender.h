@@ -103,9 +103,10 @@ int buildUploadHeights(int first, int count, UploadPoint* out);  // cells first.
 int buildUploadColors(int first, int count, bool cover, UploadPoint* out);
 
 // ---- flowing water texture coordinates (one call per simulation step) ----
-// Advects the texture coordinates (at high quality) and the foam backwards
-// along the water flow, advances the phase counter and resets one phase
-// every 20 steps around the camera cell (cx, cz).
+// Advances the phase counter and, at high quality, advects the texture
+// coordinates backwards along the water flow and resets one phase every 20
+// steps around the camera cell (cx, cz), from the animation's own random
+// sequence. Nothing of the world changes (the foam drifts in the world's step).
 void flowStep(float dt, int cx, int cz, bool high);
 // Blend weight of the second phase at interpolation factor t.
 float flowPhaseWeight(float t);

@@ -26,6 +26,10 @@ uint8_t wet_near[HMAP_CELLS];    // some cell of the 3 x 3 block around it is we
 alignas(16) vec4f flow_tc[2][HMAP_CELLS];
 int flow_cur = 0;
 int flow_counter = 0;
+// The flow animation's own random sequence: what is drawn, and at which
+// quality, never moves the game's sequence.
+constexpr uint64_t FLOW_RND_START = 0x6a09e667f3bcc909ULL;
+uint64_t flow_rnd = FLOW_RND_START;
 
 inline const Water& wcell(int x, int z) { return water[z & HMAP_MASK][x & HMAP_MASK]; }
 inline const Water& pcell(int x, int z) { return tmpw[z & HMAP_MASK][x & HMAP_MASK]; }
@@ -48,9 +52,9 @@ struct V4 {
 
 void resetPhase(int phase, int cx, int cz) {
   const float two_pi = 6.283185307179586f;
-  float angle = float(rnd_step()) * 0x1p-32f * two_pi;
-  float off_a = float(rnd_step()) * 0x1p-32f * 256.f;
-  float off_b = float(rnd_step()) * 0x1p-32f * 256.f;
+  float angle = float(rnd_step(flow_rnd)) * 0x1p-32f * two_pi;
+  float off_a = float(rnd_step(flow_rnd)) * 0x1p-32f * 256.f;
+  float off_b = float(rnd_step(flow_rnd)) * 0x1p-32f * 256.f;
   float ca = std::cos(angle), sa = std::sin(angle);
   vec4f* f = flow_tc[flow_cur];
   int o = phase * 2;
@@ -344,11 +348,13 @@ int buildUploadColors(int first, int count, bool cover, UploadPoint* out) {
 // ---- flowing water ----
 
 void flowStep(float dt, int cx, int cz, bool high) {
+  flow_counter = (flow_counter + 1) % FLOW_PHASE_STEPS;
+  if (!high) return;
   const vec4f* prev = flow_tc[flow_cur];
   vec4f* next = flow_tc[flow_cur ^ 1];
   for (int z = 0; z < HMAP_SIZE; z++)
     for (int x = 0; x < HMAP_SIZE; x++) {
-      Water& w = water[z][x];
+      const Water& w = water[z][x];
       float fx = (wcell(x - 1, z).flowX + w.flowX) * 0.5f;
       float fz = (wcell(x, z - 1).flowZ + w.flowZ) * 0.5f;
       float sx = float(x) - fx * dt, sz = float(z) - fz * dt;
@@ -356,22 +362,15 @@ void flowStep(float dt, int cx, int cz, bool high) {
         sx = float(x);
         sz = float(z);
       }
-      if (high) {
-        V4 s = bilinear(sx, sz, [&](int ix, int iz) {
-          const vec4f& c = prev[cellIndex(ix, iz)];
-          return V4{{c.x, c.y, c.z, c.w}};
-        });
-        next[cellIndex(x, z)] = vec4f(s.v[0], s.v[1], s.v[2], s.v[3]);
-      }
-      float f = bilinear(sx, sz, [&](int ix, int iz) { return pcell(ix, iz).foam; });
-      w.foam = (f + w.foam) * 0.5f;
+      V4 s = bilinear(sx, sz, [&](int ix, int iz) {
+        const vec4f& c = prev[cellIndex(ix, iz)];
+        return V4{{c.x, c.y, c.z, c.w}};
+      });
+      next[cellIndex(x, z)] = vec4f(s.v[0], s.v[1], s.v[2], s.v[3]);
     }
-  if (high) flow_cur ^= 1;
-  flow_counter = (flow_counter + 1) % FLOW_PHASE_STEPS;
-  if (high) {
-    if (flow_counter == FLOW_PHASE_STEPS / 2) resetPhase(0, cx, cz);
-    if (flow_counter == 0) resetPhase(1, cx, cz);
-  }
+  flow_cur ^= 1;
+  if (flow_counter == FLOW_PHASE_STEPS / 2) resetPhase(0, cx, cz);
+  if (flow_counter == 0) resetPhase(1, cx, cz);
 }
 
 float flowPhaseWeight(float t) {
@@ -383,6 +382,7 @@ int flowPhaseCounter() { return flow_counter; }
 void resetFlow() {
   flow_counter = 0;
   flow_cur = 0;
+  flow_rnd = FLOW_RND_START;
   std::memset(flow_tc, 0, sizeof(flow_tc));
 }
 

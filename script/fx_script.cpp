@@ -13,11 +13,16 @@
 #include "script/ramp_classes.h"
 #include "script/sqbind.h"
 #include "script/vec_helpers.h"
+#include "world/noise.h"
 
 FxScriptHooks fx_script_hooks;
 SqReloadableVM fx_script_vm;
 
 namespace {
+// The effect script's own random sequence: frnd, srnd and the rest draw from
+// it inside every call into the script, never from the game's.
+constexpr uint64_t FX_RND_START = 0xbb67ae8584caa73bULL;
+uint64_t fx_rnd = FX_RND_START;
 sqbind::SqFunc update_fx;
 // Ramps are borrowed by particles: a ramp the script made on the fly would
 // be collected while particles still read it. Every script ramp given to a
@@ -244,6 +249,7 @@ void register_fx_functions(HSQUIRRELVM vm) {
 }
 
 void fx_script_start(const char* main_script) {
+  OwnRandomSequence own(fx_rnd);
   stopped_by_watchdog = false;
   fx_script_vm.call_time_limit = FX_SCRIPT_TIME_LIMIT_S;
   if (!fx_script_vm.open(1024)) fatal("error creating fx script VM");
@@ -266,6 +272,7 @@ void fx_script_start(const char* main_script) {
 
 void fx_script_update(float dt) {
   if (!fx_script_vm.vm) return;
+  OwnRandomSequence own(fx_rnd);
   if (fx_script_hooks.liveParticles && fx_script_hooks.liveParticles() == 0) unpin_ramps();
   if (update_fx.isNull() || stopped_by_watchdog) return;
   HSQUIRRELVM vm = fx_script_vm.vm;
@@ -281,6 +288,7 @@ void fx_script_update(float dt) {
 
 bool fx_script_check_reload() {
   if (!fx_script_vm.vm || !fx_script_vm.isChanged()) return false;
+  OwnRandomSequence own(fx_rnd);
   set_error_message(nullptr);
   stopped_by_watchdog = false;
   if (fx_script_hooks.resetCommonFx) fx_script_hooks.resetCommonFx();
@@ -309,6 +317,7 @@ const char* fx_script_running_function() { return running_function; }
 void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4f& c, float f) {
   HSQUIRRELVM vm = fx_script_vm.vm;
   if (!vm || !name || stopped_by_watchdog) return;
+  OwnRandomSequence own(fx_rnd);
   SQInteger top = sq_gettop(vm);
   RunningFunction running(name);
   sqbind::SqFunc func;

@@ -79,6 +79,8 @@ vec4f calcSquareDepth(vec4f pos, float halfSize, bool withWater);
 void addWater(float amount);
 // One step of the water simulation.
 void simWater(float dt);
+// Carries the foam along the flow, from the foam before the last simWater.
+void advectFoam(float dt);
 // Whether simWater may use its eight-lane (AVX2) sweep on CPUs that have it;
 // on by default. Both sweeps give bit-identical results.
 void setWaterWideLanes(bool allowed);

@@ -22,6 +22,24 @@ inline uint32_t rnd_step(uint64_t& state) {
 }
 inline uint32_t rnd_step() { return rnd_step(game_rnd_seed); }
 
+// While one lives, every draw advances `own` instead of the game's sequence.
+// Effects and anything else only seen use one so that how much is drawn,
+// how often and at which quality never changes what the game draws next.
+class OwnRandomSequence {
+ public:
+  explicit OwnRandomSequence(uint64_t& own) : own_(own), game_(game_rnd_seed) { game_rnd_seed = own; }
+  ~OwnRandomSequence() {
+    own_ = game_rnd_seed;
+    game_rnd_seed = game_;
+  }
+  OwnRandomSequence(const OwnRandomSequence&) = delete;
+  OwnRandomSequence& operator=(const OwnRandomSequence&) = delete;
+
+ private:
+  uint64_t& own_;
+  uint64_t game_;
+};
+
 // u * 2^-32 as a float in [0, 1). The float product rounds the top 128 values
 // of u up to 1.0; those are held at the largest float below 1 so that every
 // unit draw stays inside its half-open range.

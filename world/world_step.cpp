@@ -26,6 +26,7 @@ void report_progress(const char* message, float fraction) {
 }
 
 void stepWorld(float dt) {
+  advectFoam(dt);
   if (world_hooks.landStep) world_hooks.landStep(dt);
   updateHmap(dt);
   simWater(dt);

@@ -7,7 +7,8 @@
 namespace HeightmapData {
 
 struct WorldHooks {
-  // The land renderer's own step, run before the terrain moves.
+  // The land renderer's own step (its animation only: nothing of the world),
+  // run before the terrain moves.
   void (*landStep)(float dt) = nullptr;
   // The heights changed as a whole: the land renderer refreshes all its data.
   void (*heightsChanged)() = nullptr;
@@ -26,7 +27,8 @@ constexpr unsigned ERODE_KEY_DROPLETS = 92160;
 // The erosion parameters of the erode key.
 void setErodeKeyParams(ErosionParams& p);
 
-// Per step, in this order: the land renderer's step, updateHmap, simWater.
+// Per step, in this order: the foam's drift, the land renderer's step,
+// updateHmap, simWater.
 void stepWorld(float dt);
 // Add-water key: one unit of water on every cell.
 void addWaterKey();

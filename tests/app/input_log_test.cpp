@@ -24,6 +24,7 @@ StepInput sample_step(int i) {
   if (i % 3 == 0) s.held = {VK_CONTROL, 'W'};
   InputEvent ev{EV_KEY_DOWN, 'G', IF_CTRL, 'g', 0, 1.25f, 2.5f};
   if (i % 2) s.events.push_back(ev);
+  if (i == 4) s.picks = {{9, 1}, {0, 0}};
   return s;
 }
 
@@ -32,21 +33,24 @@ TEST(InputLog, WrittenFileReadsBackExactly) {
   ReplayStart start;
   start.seed = 18446744073709551615ull;
   start.mana_cheat = true;
-  start.gfx_quality = 0;
   start.has_cam = true;
   start.cam[3] = 0.123456789f;
   start.casts.push_back({5, 9, 1});
   InputLogWriter w;
   ASSERT_TRUE(w.open(path, start));
-  for (int i = 0; i < 6; i++) ASSERT_TRUE(w.write(sample_step(i)));
+  for (int i = 0; i < 6; i++) {
+    ASSERT_TRUE(w.write(sample_step(i)));
+    ASSERT_TRUE(w.writePicks(sample_step(i).picks));
+  }
   ASSERT_TRUE(w.close());
 
   InputLog log;
   ASSERT_TRUE(log.load(path)) << log.error;
+  EXPECT_EQ(log.version, INPUT_LOG_VERSION);
   EXPECT_EQ(log.start.seed, start.seed);
   EXPECT_TRUE(log.start.mana_cheat);
   EXPECT_FALSE(log.start.dev_mode);
-  EXPECT_EQ(log.start.gfx_quality, 0);
+  EXPECT_EQ(log.start.gfx_quality, -1) << "nothing drawn matters, so the quality is not stored";
   EXPECT_EQ(log.start.cam[3], start.cam[3]);
   ASSERT_EQ(log.start.casts.size(), 1u);
   EXPECT_EQ(log.start.casts[0].place, 9);
@@ -67,6 +71,11 @@ TEST(InputLog, WrittenFileReadsBackExactly) {
       EXPECT_EQ(a.events[e].key, b.events[e].key);
       EXPECT_EQ(a.events[e].y, b.events[e].y);
     }
+    ASSERT_EQ(a.picks.size(), b.picks.size());
+    for (size_t p = 0; p < a.picks.size(); p++) {
+      EXPECT_EQ(a.picks[p].place, b.picks[p].place);
+      EXPECT_EQ(a.picks[p].hand, b.picks[p].hand);
+    }
   }
   std::filesystem::remove(path);
 }
@@ -86,6 +95,11 @@ TEST(InputLog, BrokenFilesNameTheFileAndLine) {
       {"tolvane-input 1\nsteps\ns 0 0 0 0 0 2 0 -\n", "f.txt:3: bad step line"},
       {"tolvane-input 1\nsteps\ns 0 0 0 0 0 1 0\n", "f.txt:3: bad step line"},
       {"tolvane-input 1\nsteps\nx\n", "f.txt:3: unknown line"},
+      {"tolvane-input 3\nsteps\n", "f.txt:1: input record version 3 is newer than this game reads"},
+      {"tolvane-input 1\nsteps\ns 0 0 0 0 0 1 0 -\np 1 0\n", "f.txt:4: a version 1 record has no pick lines"},
+      {"tolvane-input 2\nsteps\np 1 0\n", "f.txt:3: bad pick line"},
+      {"tolvane-input 2\nsteps\ns 0 0 0 0 0 1 0 -\np 10 0\n", "f.txt:4: bad pick line"},
+      {"tolvane-input 2\nsteps\ns 0 0 0 0 0 1 0 -\np 1 2\n", "f.txt:4: bad pick line"},
       // Numbers a camera, a cursor or a cast cannot take.
       {"tolvane-input 1\nseed 1\ncam nan 40 30 0 0\nsteps\n", "f.txt:3: bad header line"},
       {"tolvane-input 1\ncam 1e30 40 30 0 0\nsteps\n", "f.txt:2: bad header line"},
@@ -107,6 +121,11 @@ TEST(InputLog, BrokenFilesNameTheFileAndLine) {
   InputLog ok;
   EXPECT_TRUE(ok.parse("tolvane-input 1\r\n# note\n\nsteps\ns 0 0 0 0 0 1 0 -\r\n", "f.txt")) << ok.error;
   EXPECT_EQ(ok.steps.size(), 1u);
+  // A version 1 record's quality line is still read.
+  InputLog old;
+  EXPECT_TRUE(old.parse("tolvane-input 1\nseed 3\ngfx 1\nsteps\n", "f.txt")) << old.error;
+  EXPECT_EQ(old.version, 1);
+  EXPECT_EQ(old.start.gfx_quality, 1);
   InputLog missing;
   EXPECT_FALSE(missing.load(temp_path("tolvane_no_such_input_log.txt")));
   EXPECT_NE(missing.error.find("tolvane_no_such_input_log.txt"), std::string::npos);

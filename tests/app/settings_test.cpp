@@ -75,4 +75,13 @@ TEST(ReadSettings, AutomationOptions) {
   EXPECT_FALSE(bad.has_cam);
   EXPECT_EQ(bad.steps, 0);
   EXPECT_TRUE(bad.help);
+
+  // strtof reads "nan" and "inf": a camera there shows nothing, so refused.
+  for (const char* cam : {"nan,1,1,0,0", "1,inf,1,0,0", "1,1,1,-INF,0", "1,1,1,0,NAN"}) {
+    AutomationOptions o2;
+    const char* nonfinite[] = {"game", "-cam", cam, "-headless"};
+    parse_automation_options(4, nonfinite, o2);
+    EXPECT_FALSE(o2.has_cam) << cam;
+    EXPECT_TRUE(o2.headless);
+  }
 }

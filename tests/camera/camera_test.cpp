@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 
+#include <SDL.h>
+
+#include "app/window.h"
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/vk_codes.h"
@@ -21,6 +24,7 @@ struct CameraTest : ::testing::Test {
     std::memset(&keys, 0, sizeof(keys));
     set_keyboard_state_reader(read_keys);
     init_input(nullptr);
+    hold_pointer(false);
     clear_input_step();
     camera = CameraState();
     app_active = true;
@@ -91,24 +95,28 @@ TEST_F(CameraTest, MatrixIsOrthonormalAndInvertible) {
 }
 
 TEST_F(CameraTest, MouseLookClampsPitchWrapsYawAndHidesTheCursor) {
-  // A held button captures the mouse, so it counts as over the window.
-  push_input_event(EV_BUTTON_DOWN, VK_LBUTTON, 0, 0, 0, 0);
-  update_mouse_over();
-  push_input_event(EV_MOUSE_MOVE, 0, 0, 0, 0, 599);  // left of and below the centre
+  add_mouse_motion(-400, 299);  // left and down
   game_camera_mouse_look(0);
-  EXPECT_FLOAT_EQ(camera.yaw, 0) << "the first frame only centres the mouse";
+  EXPECT_FLOAT_EQ(camera.yaw, 0) << "the first frame only takes the pointer";
   EXPECT_TRUE(camera.mouse_centred);
   EXPECT_TRUE(hide_cursor);
   for (int i = 0; i < 20; i++) {
+    add_mouse_motion(-400, 299);
     game_camera_mouse_look(0);
     EXPECT_GT(camera.yaw, -6.2831855f);
     EXPECT_LT(camera.yaw, 6.2831855f);
   }
   EXPECT_FLOAT_EQ(camera.pitch, -1.5707964f) << "pitch stops at straight down";
+  // The free-fly look reads the cursor against the centre. A held button
+  // captures the mouse, so it counts as over the window.
+  push_input_event(EV_BUTTON_DOWN, VK_LBUTTON, 0, 0, 0, 0);
+  update_mouse_over();
+  push_input_event(EV_MOUSE_MOVE, 0, 0, 0, 0, 599);  // left of and below the centre
   camera.pitch = 0;
   camera.mouse_centred = true;
   camera.zoom = camera.prev_zoom = 4;
   free_fly_mouse_look(1);
+  EXPECT_FALSE(pointer_held()) << "developer mode lets the pointer go";
   EXPECT_NEAR(camera.pitch, -0.002f / 4 * 299, 1e-6) << "free-fly sensitivity is divided by the zoom";
   camera_set_angles(7.0f, 3.0f);
   EXPECT_NEAR(camera.yaw, 7.0f - 6.2831853f, 1e-5);
@@ -195,4 +203,89 @@ TEST_F(CameraTest, ResetFlyControlPlacesThePlayerAtTheCamera) {
   EXPECT_EQ(camera.dash, 0);
   EXPECT_FLOAT_EQ(player.placed.z, 5);
   set_camera_player(nullptr);
+}
+
+namespace {
+bool ctrl_claims() { return keys.held[VK_CONTROL]; }
+
+void push_sdl(const SDL_Event& e) { ASSERT_EQ(SDL_PushEvent(const_cast<SDL_Event*>(&e)), 1) << SDL_GetError(); }
+
+void push_motion(int xrel, int yrel) {
+  SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.x = 5, e.motion.y = 5;  // a held pointer's position says nothing
+  e.motion.xrel = xrel, e.motion.yrel = yrel;
+  push_sdl(e);
+}
+
+void push_button(Uint32 type) {
+  SDL_Event e{};
+  e.type = type;
+  e.button.button = SDL_BUTTON_LEFT;
+  e.button.clicks = 1;
+  e.button.x = 5, e.button.y = 5;
+  push_sdl(e);
+}
+}  // namespace
+
+// Through the window's event queue: the game camera holds the pointer and
+// turns by the reported motion however large, a click while it is held
+// arrives, Ctrl (the spell panel) and a lost focus let the pointer go.
+TEST_F(CameraTest, HeldPointerTurnsByAnyMotionAndLetsGoForThePanelAndFocus) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+  set_spell_ui_mouse_claim(ctrl_claims);
+  game_camera_mouse_look(0);
+  EXPECT_TRUE(pointer_held());
+  EXPECT_TRUE(hide_cursor);
+
+  // Moves far larger than half the window, in one event and in several.
+  push_motion(400, 0);
+  push_motion(300, -100);
+  push_motion(300, 0);
+  push_button(SDL_MOUSEBUTTONDOWN);
+  push_button(SDL_MOUSEBUTTONUP);
+  drain_message_queue();
+  EXPECT_TRUE(keyDown(VK_LBUTTON)) << "the click arrived";
+  EXPECT_TRUE(keyUp(VK_LBUTTON));
+  game_camera_mouse_look(0);
+  EXPECT_NEAR(camera.yaw, -0.002f * 1000, 1e-4);
+  EXPECT_NEAR(camera.pitch, 0.002f * 100, 1e-5);
+  clear_input_step();
+
+  // Ctrl shows the panel: the pointer is let go and motion turns nothing.
+  keys.held[VK_CONTROL] = true;
+  game_camera_mouse_look(0);
+  EXPECT_FALSE(pointer_held());
+  EXPECT_FALSE(hide_cursor);
+  push_motion(250, 250);
+  drain_message_queue();
+  game_camera_mouse_look(0);
+  EXPECT_NEAR(camera.yaw, -2.0f, 1e-4);
+
+  // Back from the panel: held again, and what moved meanwhile is not a turn.
+  keys.held[VK_CONTROL] = false;
+  game_camera_mouse_look(0);
+  EXPECT_TRUE(pointer_held());
+  push_motion(-100, 0);
+  drain_message_queue();
+  game_camera_mouse_look(0);
+  EXPECT_NEAR(camera.yaw, -1.8f, 1e-4);
+
+  // The focus goes elsewhere: let go at once, and no look until it returns.
+  SDL_Event lost{};
+  lost.type = SDL_WINDOWEVENT;
+  lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  push_sdl(lost);
+  drain_message_queue();
+  EXPECT_FALSE(app_active);
+  EXPECT_FALSE(pointer_held());
+  push_motion(500, 0);
+  drain_message_queue();
+  game_camera_mouse_look(0);
+  EXPECT_NEAR(camera.yaw, -1.8f, 1e-4);
+  EXPECT_FALSE(pointer_held());
+
+  set_spell_ui_mouse_claim(nullptr);
+  clear_input_step();
+  SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }

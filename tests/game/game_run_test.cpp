@@ -93,6 +93,19 @@ TEST_F(GameRun, ScreenshotOfTheLastFrameAndHelp) {
   EXPECT_FALSE(contains(h.output, "init d3d")) << "help exits before opening anything";
 }
 
+TEST_F(GameRun, HeadlessRunsTheSimulationWithoutAnyVideo) {
+  // A video driver that does not exist: only a run that never asks for
+  // video gets anywhere.
+  RunResult r = run("-headless -steps 130 -seed 42 -cast 5,5 -shot x.png", "SDL_VIDEODRIVER=no-such-driver");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  for (const char* line : {"headless: no window, no graphics device", "game_rnd_seed=42;", "generated world in",
+                           "loaded ", "player starts above the castle", "automated cast of place 5 at step 5 flies",
+                           "wyvern 1 comes at", "ignoring -shot 'x.png'", "closed all systems"})
+    EXPECT_TRUE(contains(r.output, line)) << line << "\n" << r.output;
+  EXPECT_FALSE(contains(r.output, "Graphics quality")) << r.output;
+  EXPECT_FALSE(contains(r.output, "can't create window"));
+}
+
 TEST_F(GameRun, NoWindowIsAFailureNotASuccess) {
   RunResult r = run("-steps 2", "SDL_VIDEODRIVER=no-such-driver");
   EXPECT_EQ(r.exit_code, 1) << r.output;

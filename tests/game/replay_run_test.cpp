@@ -208,3 +208,68 @@ TEST_F(ReplayRun, UndefendedCastleFallsAndTheSameWorldStartsAgain) {
   EXPECT_FALSE(a.has("world 2"));
   EXPECT_EQ(a.hash(), b.hash());
 }
+
+namespace {
+// A version 2 record written by hand: W held for a while with D in it, the
+// mouse turning the camera all along, Ctrl held over two panel picks and a
+// stray click (at a place that means nothing to the panel, and which must
+// not cast while Ctrl is held), then casts of the picked spells, water
+// among them for the land's flow animation.
+std::string picks_casts_and_turns(bool with_picks) {
+  std::string s = "tolvane-input 2\nseed 5\nmana_cheat 1\nsteps\n";
+  for (int i = 0; i < 30; i++) {
+    std::string held;
+    auto hold = [&held](int vk) { held += (held.empty() ? "" : ",") + std::to_string(vk); };
+    if (i >= 2 && i < 28) hold('W');
+    if (i >= 15 && i < 22) hold('D');
+    if (i >= 6 && i <= 10) hold(17);  // Ctrl
+    char line[96];
+    std::snprintf(line, sizeof(line), "s %.6f -0.35 0 0.5 0.5 1 0 %s\n", 0.4 * std::sin(i * 0.2),
+                  held.empty() ? "-" : held.c_str());
+    s += line;
+    if (i == 7) s += "e 3 1 130 0 0 0.9 0.04\ne 4 1 2 0 0 0.9 0.04\n";
+    if (with_picks && i == 8) s += "p 4 0\n";  // Meteor into the first hand
+    if (with_picks && i == 9) s += "p 1 1\n";  // Waterball into the second
+    if (i == 13 || i == 24) s += "e 3 1 128 0 0 0.5 0.5\ne 4 1 0 0 0 0.5 0.5\n";
+    if (i == 18) s += "e 3 2 256 0 0 0.5 0.5\ne 4 2 0 0 0 0.5 0.5\n";
+  }
+  return s;
+}
+}  // namespace
+
+TEST_F(ReplayRun, OneRecordOneWorldAtAnyFrameRateWindowQualityOrHeadless) {
+  std::string file = write("v2.txt", picks_casts_and_turns(true));
+  // Frame rates from a frame a step to one every 200 steps (a frame for each
+  // twentieth of a step gives the same, but draws too long for a test).
+  GameRunResult first = run("-gfx-low -replay '" + file + "' -frame-steps 1");
+  ASSERT_EQ(first.exit_code, 0) << first.output;
+  ASSERT_EQ(first.hash().size(), 16u) << first.output;
+  for (const char* how : {"-gfx-high -frame-steps 8", "-720 -gfx-low -frame-steps 50",
+                          "-720 -gfx-high -frame-steps 200", "-headless", "-720 -headless"}) {
+    GameRunResult r = run(std::string(how) + " -replay '" + file + "'");
+    EXPECT_EQ(r.hash(), first.hash()) << how << "\n" << r.output;
+  }
+  // The picks, not the stray click, chose what was cast.
+  std::string without = write("nopicks.txt", picks_casts_and_turns(false));
+  EXPECT_NE(run("-headless -replay '" + without + "'").hash(), first.hash());
+}
+
+TEST_F(ReplayRun, RecordStoresPicksSoAnotherWindowReplaysTheSameAndOldFilesSaySo) {
+  // A version 1 record clicks the panel in pixels of a 640 x 360 window,
+  // then casts what the first hand holds.
+  std::string v1 = "tolvane-input 1\nseed 5\nsteps\n" + quiet_steps(4) + "s 0 -0.5 0 200 20 1 0 17\n" +
+                   "e 3 1 130 0 0 200 20\ne 4 1 2 0 0 200 20\n" + quiet_steps(40, 5, "e 3 1 128 0 0 320 180\ne 4 1 0 0 0 320 180\n");
+  std::string old_file = write("v1.txt", v1);
+  std::string rec = dir + "/again.txt";
+  GameRunResult recorded = run("-replay '" + old_file + "' -record '" + rec + "'");
+  EXPECT_TRUE(recorded.has("is a version 1 record: its 1 spell-panel clicks are pixels")) << recorded.output;
+  // Recorded again, the click is a pick, which a larger window and a run
+  // with no window at all make just the same.
+  std::ifstream in(rec);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.rfind("tolvane-input 2\n", 0), 0u);
+  EXPECT_NE(text.find("\np 1 0\n"), std::string::npos) << text;
+  EXPECT_EQ(run("-720 -replay '" + rec + "'").hash(), recorded.hash());
+  EXPECT_EQ(run("-headless -replay '" + rec + "'").hash(), recorded.hash());
+  EXPECT_NE(run("-720 -replay '" + old_file + "'").hash(), recorded.hash()) << "pixels pick elsewhere there";
+}

@@ -219,7 +219,7 @@ TEST_F(LandBuild, FlowPhasesResetInTurnAndTheirWeightHidesTheFreshOne) {
   uint64_t seed_before = game_rnd_seed;
   flowStep(0.05f, 10, 20, true);
   EXPECT_EQ(flowPhaseCounter(), 20);
-  EXPECT_NE(game_rnd_seed, seed_before);  // three draws
+  EXPECT_EQ(game_rnd_seed, seed_before) << "the animation draws from its own sequence, not the game's";
   // The first phase is the position around the camera cell, rotated and offset.
   const vec4f* f = flowField(true);
   vec4f a = f[cellIndex(10, 20)], b = f[cellIndex(11, 20)], c = f[cellIndex(10, 21)];
@@ -242,6 +242,20 @@ TEST_F(LandBuild, FlowPhasesResetInTurnAndTheirWeightHidesTheFreshOne) {
   EXPECT_FLOAT_EQ(flowPhaseWeight(1), 0.05f);
 }
 
+TEST_F(LandBuild, EitherQualityLeavesTheGamesSequenceAndTheWorldAlone) {
+  for (bool high : {false, true}) {
+    resetFlow();
+    clear_water();
+    for (auto& row : water)
+      for (auto& w : row) w.flowX = 2, w.foam = 0.25f;
+    game_rnd_seed = 1234;
+    for (int i = 0; i < 45; i++) flowStep(0.05f, 3, 4, high);  // past both phase resets
+    EXPECT_EQ(game_rnd_seed, 1234u) << (high ? "high" : "low");
+    EXPECT_EQ(water[7][9].foam, 0.25f) << "the foam drifts in the world's step, not the renderer's";
+  }
+  clear_water();
+}
+
 TEST_F(LandBuild, FlowAdvectsCoordinatesAndFoamUpstream) {
   resetFlow();
   clear_water();
@@ -256,6 +270,7 @@ TEST_F(LandBuild, FlowAdvectsCoordinatesAndFoamUpstream) {
   tmpw[60][59].foam = 1;
   water[60][60].foam = 0.5f;
   flowStep(0.05f, 0, 0, true);
+  advectFoam(0.05f);
   vec4f after = flowField(true)[cellIndex(60, 60)];
   EXPECT_NEAR(after.x, before.x + (upstream.x - before.x) * 0.2f, 1e-3f);
   EXPECT_NEAR(after.y, before.y + (upstream.y - before.y) * 0.2f, 1e-3f);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/globals.h"
 #include "platform/messages.h"
 #include "script/fx_script.h"
 #include "script/sqbind.h"
@@ -111,6 +112,23 @@ TEST_F(FxScript, SlotsReachTheParticleAndColoursPack) {
   ASSERT_NE(g.sizeAnim, nullptr);
   EXPECT_FLOAT_EQ(g.sizeAnim->v[256], 2.f);
   EXPECT_EQ(g.rollAnim, nullptr);
+}
+
+TEST_F(FxScript, DrawsFromItsOwnRandomSequenceNotTheGames) {
+  start(R"(
+    function roll(pos, dir, extra, scale) { add_blend_particle(make4f(frnd(), srnd(), hmfrnd(), 1), dir, params({})); }
+    function update_fx(dt) { frnd(); }
+  )");
+  game_rnd_seed = 1234;
+  call_fx_script("roll", vec4f(), vec4f(), vec4f(), 1);
+  fx_script_update(0.05f);
+  call_fx_script("roll", vec4f(), vec4f(), vec4f(), 1);
+  ASSERT_EQ(error(), "");
+  EXPECT_EQ(game_rnd_seed, 1234u);
+  ASSERT_EQ(spawned.size(), 2u);
+  EXPECT_NE(spawned[0].pos.x, spawned[1].pos.x) << "its own sequence goes on from call to call";
+  EXPECT_GE(spawned[0].pos.x, 0.f);
+  EXPECT_LT(spawned[0].pos.x, 1.f);
 }
 
 TEST_F(FxScript, BadSlotsAreScriptErrorsAndTheServiceGoesOn) {
