@@ -51,8 +51,9 @@ bool generate_world();
 // new one). True when it regenerated.
 bool world_gen_reload_check();
 void close_world_gen_vm();
-// Shows "Error in world gen script:\n<text>" as the on-screen error message.
-void show_world_gen_error(const char* text);
+// Shows "Error in world gen script:\n<place>: <text>" as the on-screen error
+// message.
+void show_world_gen_error(const sqbind::SquirrelError& e);
 // The text of the last world-generation error ("" after a clean run).
 const char* last_world_gen_error();
 // How many times generate_world has run (a new world starts each time).
