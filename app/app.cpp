@@ -10,15 +10,21 @@
 #include "objects/game_objects.h"
 #include "objects/spell_grid.h"
 #include "app/effects.h"
+#include "app/game_menu.h"
+#include "app/game_options.h"
+#include "app/game_start.h"
 #include "app/gameobj_glue.h"
+#include "app/window.h"
 #include "platform/globals.h"
 #include "platform/sim_step.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/log.h"
 #include "app/main_loop.h"
 #include "platform/messages.h"
 #include "app/messages_draw.h"
 #include "app/overlays.h"
+#include "app/save_game.h"
 #include "app/replay_session.h"
 #include "app/settings.h"
 #include "app/sound_glue.h"
@@ -46,10 +52,6 @@ vec4f cur_frame_color(0, 0, 0, 0);
 vec4f prev_frame_color(0, 0, 0, 0);
 
 namespace {
-// Chords act on the modifiers held when their key went down, which at a few
-// frames a second may no longer be held when the step runs.
-bool pressed_with(int vk, int modifier) { return keyDownModifiers(vk) & modifier; }
-
 // Developer mode is for editing the world and its scripts: no wyverns come
 // while it is on (M turns them on there).
 void set_monsters_for_mode() {
@@ -69,16 +71,16 @@ void toggle_dev_mode() {
 
 // Function keys that act on the game's own settings.
 void handle_setting_keys() {
-  if (keyUp(VK_SNAPSHOT) && !automation.headless) take_screenshot();
-  if (keyDown(VK_F1)) show_fps = !show_fps;
-  if (keyDown(VK_F5)) {
-    if (pressed_with(VK_F5, IF_SHIFT))
+  if (action_released(KEY_SCREENSHOT) && !automation.headless) take_screenshot();
+  if (action_pressed(KEY_HELP)) show_fps = !show_fps;
+  if (action_pressed(KEY_POST_EFFECTS)) {
+    if (action_pressed_modifiers(KEY_POST_EFFECTS) & IF_SHIFT)
       land_shadow_quality = (land_shadow_quality + 1) % 3;
     else
       use_postfx = !use_postfx;
   }
-  if (keyDown(VK_F6)) use_ppaa = !use_ppaa;
-  if (keyDown(VK_F9)) toggle_dev_mode();
+  if (action_pressed(KEY_ANTI_ALIASING)) use_ppaa = !use_ppaa;
+  if (action_pressed(KEY_DEVELOPER)) toggle_dev_mode();
   sound_handle_keys();
 }
 
@@ -86,10 +88,12 @@ void handle_setting_keys() {
 void handle_world_keys() {
   if (dev_mode && getKeyState(VK_RBUTTON)) Sky::set_sun_dir(cur_view_itm.row[2], true);
   gameobj_handle_keys();
-  auto world_key = [](int vk) { return keyDown(vk) && dev_mode != pressed_with(vk, IF_CTRL); };
-  if (world_key('G')) generate_world();
-  if (world_key('H')) HeightmapData::addWaterKey();
-  if (world_key('R')) HeightmapData::erodeKey();
+  auto world_key = [](int action) {
+    return action_pressed(action) && dev_mode != bool(action_pressed_modifiers(action) & IF_CTRL);
+  };
+  if (world_key(KEY_NEW_WORLD)) generate_world();
+  if (world_key(KEY_ADD_WATER)) HeightmapData::addWaterKey();
+  if (world_key(KEY_ERODE)) HeightmapData::erodeKey();
 }
 
 bool sun_elevation_query(float& y) {
@@ -133,7 +137,7 @@ void expire_visual_log(float dt) {
 
 // Pause stops the simulation; the frame still draws and the mouse still looks.
 bool paused = false;
-bool pause_toggled() { return keyDown('P') || keyDown(VK_PAUSE); }
+bool pause_toggled() { return action_pressed(KEY_PAUSE); }
 
 void draw_pause_banner() {
   if (!paused) return;
@@ -168,7 +172,17 @@ void text_pass() {
   draw_visual_log();
   draw_pause_banner();
   draw_overlays();
+  draw_game_menu();
   end_text();
+}
+// Alt+F4 quits at once when nothing would be lost, else asks in the menu.
+void answer_quit_request() {
+  if (!quit_asked) return;
+  quit_asked = false;
+  if (run_unsaved())
+    open_quit_question();
+  else
+    quit_requested = true;
 }
 }  // namespace
 
@@ -209,6 +223,7 @@ void app_init() {
   set_monsters_for_mode();
   register_standard_gui_behaviours();
   create_spell_ui();
+  create_game_menu();
   set_spell_ui_mouse_claim(spell_ui_wants_pointer);
   set_game_help_extra(spell_help_text);
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
@@ -216,7 +231,7 @@ void app_init() {
   place_initial_camera();
   HeightmapData::world_hooks.restartClock = reset_update_time;
   create_world_gen_vm();
-  generate_world();
+  if (!start_first_world()) quit_requested = true;
   if (automation.has_cam) gameobj_place_player_at_camera();
   if (automation.mana_cheat) gameobj_toggle_mana_cheat();
 }
@@ -227,6 +242,7 @@ void app_close() {
   HeightmapData::world_hooks.progress = nullptr;
   set_game_help_extra(nullptr);
   set_spell_ui_mouse_claim(nullptr);
+  destroy_game_menu();
   destroy_spell_ui();
   unregister_standard_gui_behaviours();
   gameobj_shutdown();
@@ -250,6 +266,17 @@ void app_close() {
 
 void app_update(float dt) {
   camera_save_previous();
+  answer_quit_request();
+  // The menu stops the simulation; the frame still draws behind it.
+  if (game_menu_open()) {
+    update_game_menu();
+    return;
+  }
+  if (app_active && action_pressed(KEY_MENU)) {
+    open_game_menu();
+    release_camera_mouse();
+    return;
+  }
   if (app_active && pause_toggled()) paused = !paused;
   if (paused) {
     if (app_active) handle_setting_keys();
@@ -279,13 +306,18 @@ void app_update(float dt) {
   gameobj_update(dt);
   generate_requested_world();
   if (!dev_mode) update_spell_ui(dt);
+  count_played_step(dt);
+  note_step_played();
+  autosave_after_world_start();
   sound_end_step(dt, true);
 }
 
 void app_render(float k) {
   // A replay turns the camera as recorded, step by step; the pointer is left
-  // alone.
-  if (!replaying_input()) {
+  // alone. The menu shows the pointer.
+  if (game_menu_open())
+    release_camera_mouse();
+  else if (!replaying_input()) {
     if (dev_mode)
       free_fly_mouse_look(k);
     else
@@ -314,4 +346,5 @@ void app_after_resize() {
   font_after_resize();
   HeightmapRenderer::afterResize();
   relayout_spell_ui();
+  relayout_game_menu();
 }

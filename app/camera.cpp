@@ -5,11 +5,14 @@
 
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/vk_codes.h"
 #include "device/d3d_render.h"
 #include "device/d3d_shaders.h"
 
 CameraState camera;
+float mouse_sensitivity = 1;
+bool invert_mouse = false;
 Matrix44 cur_view_itm = Matrix44::identity();
 Matrix44 cur_view_tm = Matrix44::identity();
 Matrix44 cur_glob_tm = Matrix44::identity();
@@ -103,6 +106,11 @@ void reset_fly_control() {
   if (player) player->placeAt(camera.pos);
 }
 
+void release_camera_mouse() {
+  hold_pointer(false);
+  release_mouse(true);
+}
+
 void camera_save_previous() {
   camera.prev_pos = camera.pos;
   camera.prev_roll = camera.roll;
@@ -135,12 +143,12 @@ void game_camera_step(float dt) {
     release_mouse(true);
     return;
   }
-  update_dash(keyDown('S') || keyDown(VK_DOWN), keyDown('W') || keyDown(VK_UP) || keyDown('Z'));
-  int strafe = axis(held('A') || held(VK_LEFT) || held('Q'), held('D') || held(VK_RIGHT));
-  int forward = axis(held('S') || held(VK_DOWN), held('W') || held(VK_UP) || held('Z')) + camera.dash;
-  int vertical = axis(held('X') || held('C') || held(VK_NEXT), held(VK_SPACE) || held(VK_PRIOR));
+  update_dash(action_pressed(KEY_BACK), action_pressed(KEY_FORWARD));
+  int strafe = axis(action_held(KEY_LEFT), action_held(KEY_RIGHT));
+  int forward = axis(action_held(KEY_BACK), action_held(KEY_FORWARD)) + camera.dash;
+  int vertical = axis(action_held(KEY_DOWN), action_held(KEY_UP));
   float speed = GAME_SPEED * dt;
-  if (camera.dash != 0 || held(VK_SHIFT)) speed *= GAME_BOOST;
+  if (camera.dash != 0 || action_held(KEY_BOOST)) speed *= GAME_BOOST;
   Matrix44 cam = camera_matrix(0);
   vec4f dir = add(add(scale(row3(cam, 0), float(strafe)), scale(row3(cam, 2), float(forward))),
                   vec4f(0, float(vertical), 0, 0));
@@ -191,10 +199,11 @@ void game_camera_mouse_look(float k) {
   float dx, dy;
   take_mouse_motion(&dx, &dy);
   if (camera.mouse_centred) {
-    camera.yaw = wrap_yaw(camera.yaw - MOUSE_SENS * dx);
-    camera.pitch = clamp_pitch(camera.pitch - MOUSE_SENS * dy);
+    float sens = MOUSE_SENS * mouse_sensitivity;
+    camera.yaw = wrap_yaw(camera.yaw - sens * dx);
+    camera.pitch = clamp_pitch(camera.pitch - sens * (invert_mouse ? -dy : dy));
     float gain = camera.prev_roll_gain + (camera.roll_gain - camera.prev_roll_gain) * k;
-    camera.roll += MOUSE_SENS * dx * gain * BANKING;
+    camera.roll += sens * dx * gain * BANKING;
   }
   camera.mouse_centred = true;
   hide_cursor = true;
@@ -209,9 +218,9 @@ void free_fly_mouse_look(float k) {
   float dx, dy;
   if (mouse_delta(dx, dy)) {
     float zoom = camera.prev_zoom + (camera.zoom - camera.prev_zoom) * k;
-    float sens = MOUSE_SENS / zoom;
+    float sens = MOUSE_SENS * mouse_sensitivity / zoom;
     camera.yaw = wrap_yaw(camera.yaw - sens * dx);
-    camera.pitch = clamp_pitch(camera.pitch - sens * dy);
+    camera.pitch = clamp_pitch(camera.pitch - sens * (invert_mouse ? -dy : dy));
   }
   take_mouse();
 }

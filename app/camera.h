@@ -15,6 +15,10 @@ struct CameraState {
   bool mouse_centred = false;
 };
 extern CameraState camera;
+// The mouse look's options: a factor on the turn per pixel, and the up-down
+// turn reversed.
+extern float mouse_sensitivity;
+extern bool invert_mouse;
 
 constexpr float CAMERA_FOV = 1.2915436464758039f;  // 74 degrees
 constexpr float CAMERA_ZNEAR = 0.1f, CAMERA_ZFAR = 512.f;
@@ -39,6 +43,9 @@ void set_spell_ui_mouse_claim(MouseClaimQuery query);
 
 void set_camera_pos(const vec4f& pos);
 void camera_save_previous();
+// Gives the mouse back (the menu shows the pointer); the look takes it again
+// from the centre.
+void release_camera_mouse();
 
 Matrix44 camera_matrix(float f);
 void game_camera_step(float dt);

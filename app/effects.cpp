@@ -11,6 +11,7 @@
 #include "platform/globals.h"
 #include "platform/input.h"
 #include "platform/messages.h"
+#include "platform/key_bindings.h"
 #include "platform/vk_codes.h"
 #include "render/common_fx.h"
 #include "render/frame_view.h"
@@ -90,7 +91,7 @@ vec4f trail_point(float t, vec4f& vel, vec4f& side) {
 
 void trail_demo_step() {
   vec4f vel, side;
-  if (app_active && dev_mode != getKeyState(VK_CONTROL) && keyDown('T')) {
+  if (app_active && dev_mode != getKeyState(VK_CONTROL) && action_pressed(KEY_TRAIL_DEMO)) {
     kill_trail_fx(demo_trail);
     trail_centre = aim_point();
     trail_time = 0;
@@ -116,7 +117,7 @@ void trail_demo_step() {
 
 void demo_step(float dt) {
   trail_demo_step();
-  if (app_active && dev_mode != getKeyState(VK_CONTROL) && keyDown('F')) start_demo(!getKeyState(VK_SHIFT));
+  if (app_active && dev_mode != getKeyState(VK_CONTROL) && action_pressed(KEY_EFFECT_DEMO)) start_demo(!getKeyState(VK_SHIFT));
   if (demo_time >= DEMO_SECONDS) return;
   call_fx_script("demo_fx", demo_pos, demo_dir, vec4f(float(demo_index), 0, 0, 0), demo_time);
   demo_time += dt;

@@ -5,6 +5,7 @@
 #include "app/camera.h"
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/vk_codes.h"
 #include "device/mesh.h"
 #include "objects/game_objects.h"
@@ -108,12 +109,15 @@ void gameobj_update(float dt) {
   if (gameobj_entry.update_gameobj) entry<GameobjUpdateFn>(gameobj_entry.update_gameobj)(step_count++, dt);
 }
 
+int gameobj_step_count() { return step_count; }
+void set_gameobj_step_count(int steps) { step_count = steps; }
+
 void gameobj_set_frame_time(float t) { frame_time = t; }
 
 // Ctrl+M and Ctrl+N, with the Ctrl that was held when the key went down.
 void gameobj_handle_keys() {
-  if (keyDownModifiers('M') & IF_CTRL) call_void(gameobj_entry.toggle_monster_spawn);
-  if (keyDownModifiers('N') & IF_CTRL) call_void(gameobj_entry.toggle_mana_cheat);
+  if (action_pressed_modifiers(KEY_MONSTERS) & IF_CTRL) call_void(gameobj_entry.toggle_monster_spawn);
+  if (action_pressed_modifiers(KEY_MANA_CHEAT) & IF_CTRL) call_void(gameobj_entry.toggle_mana_cheat);
 }
 
 void gameobj_reload_check() {

@@ -17,6 +17,9 @@ void gameobj_place_player_at_camera();
 void gameobj_shutdown();
 
 void gameobj_update(float dt);
+// Steps the module has been given (its log names them); kept by saved games.
+int gameobj_step_count();
+void set_gameobj_step_count(int steps);
 // Seconds since the last step, for the module's drawing this frame.
 void gameobj_set_frame_time(float t);
 // Ctrl+M and Ctrl+N.

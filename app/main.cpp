@@ -11,6 +11,8 @@
 #include "app/app.h"
 #include "app/crash_recovery.h"
 #include "app/device_calls.h"
+#include "app/game_options.h"
+#include "app/game_start.h"
 #include "platform/crash_report.h"
 #include "platform/globals.h"
 #include "platform/input.h"
@@ -190,8 +192,15 @@ int main(int argc, char** argv) {
   set_update_rate(SIM_STEPS_PER_SECOND, SIM_MAX_CATCHUP_STEPS);
 
   read_settings(argc, argv);
+  read_game_options();
   if (automation.has_seed) game_rnd_seed = automation.seed;
   if (!start_input_session()) return 1;
+  std::string start_problem;
+  if (!prepare_game_start(start_problem)) {
+    debug("%s", start_problem.c_str());
+    std::fprintf(stderr, "%s\n", start_problem.c_str());
+    return 1;
+  }
   // A replay catches up as many steps between two frames as it asks for.
   if (input_on_own_clock())
     set_update_rate(SIM_STEPS_PER_SECOND, std::max(SIM_MAX_CATCHUP_STEPS, int(std::ceil(automation.frame_steps))));
@@ -216,8 +225,11 @@ int main(int argc, char** argv) {
     run_headless(host);
   else
     run_main_loop(host);
+  bool started = !start_failed();
+  if (started) autosave_on_quit();
   shutdown_game();
-  // An automated run whose files were not written is a failed run.
+  // An automated run whose files were not written is a failed run, as is
+  // one whose -load could not be used.
   bool write_failed = host.shot_failed || input_session_failed();
-  return write_failed ? 1 : 0;
+  return write_failed || !started ? 1 : 0;
 }

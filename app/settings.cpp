@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/globals.h"
+#include "platform/key_bindings.h"
 #include "platform/log.h"
 #include "platform/platform.h"
 #include "platform/sim_step.h"
@@ -25,7 +26,7 @@ void read_stored_settings() {
     use_obj_shadows = flags & 8;
   }
   int shadows = 0;
-  if (get_config_int("land_shadows", shadows)) land_shadow_quality = shadows;
+  if (get_config_int("land_shadows", shadows) && shadows >= 0 && shadows <= 2) land_shadow_quality = shadows;
   char quality[32];
   if (get_config_str("gfx_quality", quality, sizeof(quality))) {
     for (int i = 0; gfx_quality_name[i]; i++)
@@ -34,6 +35,7 @@ void read_stored_settings() {
         break;
       }
   }
+  load_key_bindings();
 }
 
 void apply_argument(const char* a) {
@@ -120,6 +122,11 @@ void parse_automation_options(int argc, const char* const* argv, AutomationOptio
       if (parse_floats(v, &f, 1) && f >= 0.05f && f <= MAX_REPLAY_FRAME_STEPS) o.frame_steps = f;
       else debug("ignoring bad -frame-steps value '%s' (expected 0.05 to %d)", v, MAX_REPLAY_FRAME_STEPS);
       i++;
+    } else if (!std::strcmp(a, "-load") && v) {
+      o.load_file = v;
+      i++;
+    } else if (!std::strcmp(a, "-new")) {
+      o.new_game = true;
     } else if (!std::strcmp(a, "-headless")) {
       o.headless = true;
     } else if (!std::strcmp(a, "-audio-out") && v) {
@@ -177,6 +184,9 @@ const char* command_line_help() {
          "  -replay FILE       play FILE's input instead of the devices (its seed and start\n"
          "                     options replace these), log 'world hash: ' and quit after its last step\n"
          "  -frame-steps X     simulation steps per drawn frame while replaying (0.05 to 200, default 4)\n"
+         "  -load FILE         start from the saved game FILE (-steps then counts the steps after it)\n"
+         "  -new               start a new game; without -new, -seed, -load, -record or -replay\n"
+         "                     the game continues from its automatic save\n"
          "  -headless          run the simulation alone, as fast as it goes: no window, no graphics\n"
          "                     device, no drawing (with -steps, -replay, -record, -cast, -seed, ...)\n"
          "  -audio-out FILE    mix the sound step by step (not to the speakers) into FILE (WAV)\n"

@@ -30,6 +30,8 @@ struct AutomationOptions {
   std::string replay_file;  // each step's input read from here instead of the devices
   std::string audio_out;    // the mixed sound goes here (16-bit stereo WAV), step by step
   float frame_steps = 4;    // simulation steps per drawn frame while replaying
+  std::string load_file;    // start from this saved game
+  bool new_game = false;    // start a new game even when an automatic save exists
   bool headless = false;    // the simulation alone: no window, no graphics device
   bool stats_log = false;   // log what each presented frame asked of the GL driver
 };

@@ -14,6 +14,7 @@
 #include "objects/spell_grid.h"
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/vk_codes.h"
 
 namespace {
@@ -291,7 +292,7 @@ namespace {
 // Ctrl shows the panel over the strip (both are half transparent: the
 // strip's labels would show through the panel's and mix with them).
 bool sync_panel_with_ctrl() {
-  bool ctrl = getKeyState(VK_CONTROL);
+  bool ctrl = action_held(KEY_SPELL_PANEL);
   spells_ui_active = ctrl;
   if (ui.panel->isHidden() == ctrl) {
     ui.panel->setHidden(!ctrl);

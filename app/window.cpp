@@ -12,6 +12,8 @@
 
 const char* const WINDOW_TITLE = "Tolvane 0.09 DEMO";
 
+bool quit_asked = false;
+
 namespace {
 SDL_Window* window = nullptr;
 // Saved when going full-screen, restored when coming back.
@@ -70,9 +72,8 @@ int held_modifiers(const SDL_KeyboardEvent& k) {
 void on_key_down(const SDL_KeyboardEvent& k) {
   int vk = sdl_scancode_to_vk(k.keysym.scancode);
   bool alt = k.keysym.mod & KMOD_ALT;
-  if (alt && vk == VK_F4) {  // Alt-F4 closes the window
-    app_active = false;
-    quit_requested = true;
+  if (alt && vk == VK_F4) {  // Alt-F4: the game asks first when the run is unsaved
+    quit_asked = true;
     return;
   }
   if (alt && vk == VK_RETURN) {

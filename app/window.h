@@ -17,3 +17,5 @@ void handle_window_message(const SDL_Event& e);
 // Removes and handles every pending message, then updates mouse-over.
 void drain_message_queue();
 void toggle_fullscreen();
+// Alt+F4 was pressed: the game quits, or asks first when the run is unsaved.
+extern bool quit_asked;

@@ -424,14 +424,15 @@ void write_cache(ShaderRecord* s, GLuint prog) {
   names += '\0';
   uint32_t head[4] = {SHADER_CACHE_MAGIC, uint32_t(names.size()), uint32_t(bin.size()), uint32_t(id.size() + 1)};
 
-  char path[300];
+  char path[SHADER_CACHE_PATH_MAX];
   make_shader_cache_name(s->file, s->defines, path, sizeof(path));
   // The cache is only an optimisation: a failed write costs a compile at
   // the next start, and is said once so that the log is not flooded.
   std::string why;
   FileOutputStream out;
-  if (!make_parent_dirs(path, &why) || !out.open(path)) {
-    report_cache_write_failure(path, why.empty() ? std::strerror(errno) : why.c_str());
+  if (!path[0]) why = "its path is too long";
+  if (!why.empty() || !make_parent_dirs(path, &why) || !out.open(path)) {
+    report_cache_write_failure(path[0] ? path : s->file, why.empty() ? std::strerror(errno) : why.c_str());
     return;
   }
   errno = 0;
@@ -451,7 +452,7 @@ void write_cache(ShaderRecord* s, GLuint prog) {
 bool load_from_cache(ShaderRecord* s) {
   s->deps.clear();
   if (!sys.binaryCache) return false;
-  char path[300];
+  char path[SHADER_CACHE_PATH_MAX];
   make_shader_cache_name(s->file, s->defines, path, sizeof(path));
   FileInputStream in;
   if (!in.open(path)) return false;
@@ -595,7 +596,8 @@ void make_shader_cache_name(const char* file, const char* defines, char* out, in
   char rel[1024];
   std::snprintf(rel, sizeof(rel), "cache/%s%s.cache", file, suffix.c_str());
   std::string full = writable_path(WriteArea::Cache, rel);
-  std::snprintf(out, size_t(out_size), "%s", full.c_str());
+  // A cut name could be another shader's file: no name, no cache.
+  if (std::snprintf(out, size_t(out_size), "%s", full.c_str()) >= out_size) out[0] = 0;
 }
 
 ShaderRecord* load_shader(const char* file, const char* defines) {

@@ -68,7 +68,9 @@ void reload_changed_shaders();
 
 int get_shader_count();  // slots in use
 bool shader_compiler_present();
-// The cache file name of a source and defines list.
+// The cache file name of a source and defines list; empty when it does not
+// fit `out` (the user's cache folder comes from the environment).
+constexpr int SHADER_CACHE_PATH_MAX = 4096;
 void make_shader_cache_name(const char* file, const char* defines, char* out, int out_size);
 // Length in bytes of a defines list including its final empty string (0 for null).
 int defines_list_size(const char* defines);

@@ -99,7 +99,9 @@ void init_font() {
   if (w <= 0 || h <= 0 || w % 16 || h % 16) fatal("expected 16x16 font grid in font.tga, got %dx%d image", w, h);
   build_glyph_table(pixels.data, w, h, metrics);
   style = TextStyle();
-  style.scale = font_scale_for_height(d3d_ht, metrics.cell);
+  // The bitmap font draws at whole multiples: the player's scale rounds to one.
+  int fit = font_scale_for_height(d3d_ht, metrics.cell);
+  style.scale = std::max(1, int(std::lround(float(fit) * float(ui_scale_percent) / 100.f)));
   debug("font scale: %d", style.scale);
   font_tex = create_managed_texture(w, h);
   if (!font_tex) fatal("can't create font texture");

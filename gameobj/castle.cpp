@@ -111,19 +111,12 @@ void crumble_castle(const CastleObject& c) {
   tell_land_renderer();
 }
 
-UsePortalSpell* portal_spell() {
-  if (UsePortalSpell_list.count) return UsePortalSpell_list[0];
-  UsePortalSpell* s = spawn(UsePortalSpell_list, false);
-  Spell_list.push_back(s);
-  return s;
-}
-
 void open_portal(const CastleObject& c) {
   if (WorldPortal_list.count) return;
   vec4f k = keep_cell(c);
   float ground = land_height(k.x + 0.5f, k.z + float(GREAT_TOWER_DZ) + 0.5f);
   spawn_at(WorldPortal_list, vec4f(k.x + 0.5f, std::fmax(ground, c.pos.y) + PORTAL_HOVER, k.z + float(GREAT_TOWER_DZ) + 0.5f, 1));
-  if (local_player) local_player->hands[0] = portal_spell();
+  if (local_player) local_player->hands[0] = portal_use_spell();
   visual_log("The portal is open: cast Use portal at it");
   debug("world %d complete: the portal opens above the great tower at step %d", run_state.world_number, module_step);
 }
@@ -143,6 +136,13 @@ void castle_falls(CastleObject& c) {
   cur_frame_color = vec4f(0.6f, 0.1f, 0.02f, 0.5f);
 }
 }  // namespace
+
+Spell* portal_use_spell() {
+  if (UsePortalSpell_list.count) return UsePortalSpell_list[0];
+  UsePortalSpell* s = spawn(UsePortalSpell_list, false);
+  Spell_list.push_back(s);
+  return s;
+}
 
 // Mana the castle's next level takes: 100, 200, 400, more in later worlds.
 int castle_level_cost(int level) {

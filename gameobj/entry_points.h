@@ -34,6 +34,8 @@ void update_gameobj(int step, float dt);
 void render_gameobj(float t);
 void render_debug_vis_gameobj(float t);
 void remove_all_gameobj();
+void save_gameobj(ObjectSaveWriter& out);
+bool load_gameobj(ObjectSaveReader& in);
 void init_gameobj();
 void close_gameobj();
 void delete_gameobj(BaseObject* obj);

@@ -16,6 +16,7 @@
 #include "missiles.cpp"
 #include "object_registry.cpp"
 #include "player.cpp"
+#include "save_objects.cpp"
 #include "sounds.cpp"
 #include "spells.cpp"
 #include "view.cpp"

@@ -8,6 +8,7 @@
 #include "objects/inst_render.h"
 #include "objects/gameobj_exports.h"
 #include "objects/module_contract.h"
+#include "objects/object_save.h"
 #include "objects/proximity.h"
 #include "objects/run_state.h"
 #include "objects/spell_grid.h"

@@ -36,8 +36,8 @@ void say_not_enough_mana() {
 
 void read_cast_buttons(Player& p) {
   if (dev_mode || !app_active || spells_ui_active) return;
-  if (getKeyState(VK_LBUTTON) || keyDown(VK_LBUTTON)) p.castHand(0);
-  if (getKeyState(VK_RBUTTON) || keyDown(VK_RBUTTON)) p.castHand(1);
+  if (action_held(KEY_CAST_FIRST) || action_pressed(KEY_CAST_FIRST)) p.castHand(0);
+  if (action_held(KEY_CAST_SECOND) || action_pressed(KEY_CAST_SECOND)) p.castHand(1);
 }
 }  // namespace
 

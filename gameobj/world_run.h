@@ -22,6 +22,8 @@ float castle_health_left();
 float castle_health_max();
 void update_world_progress(float dt);
 void reset_monster_spawning();
+// The Use portal spell, made the first time it is asked for.
+Spell* portal_use_spell();
 void monster_killed(Monster* m);
 // A meteor of the player's landed at `at`: the castle pays when it is close.
 void meteor_near_castle(const vec4f& at);

@@ -2,7 +2,9 @@
 #include "gui/gui_screen.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "platform/globals.h"
 #include "platform/log.h"
 #include "gui/layout.h"
 
@@ -126,7 +128,9 @@ void GuiScreen::relayout() {
   int w = renderer->width(), h = renderer->height();
   int by_w = designWidth > 0 ? w / (g * designWidth) : 1;
   int by_h = designHeight > 0 ? h / (g * designHeight) : 1;
-  textScale = std::max(1, std::min(by_w, by_h));
+  // The player's UI scale, rounded to the whole multiples a bitmap font draws at.
+  int fit = std::max(1, std::min(by_w, by_h));
+  textScale = std::max(1, int(std::lround(float(fit) * float(ui_scale_percent) / 100.f)));
   layout(root, this);
   laidOutWidth = w, laidOutHeight = h;
 }

@@ -20,7 +20,6 @@ extern char** environ;
 
 namespace {
 constexpr const char* WINDOW_TITLE = "Tolvane Launcher";
-constexpr const char* SITE_URL = "https://mirevast.games/tolvane";
 constexpr int CLIENT_W = 640, CLIENT_H = 512;
 
 SDL_Window* window = nullptr;
@@ -62,7 +61,14 @@ void start_game() {
   if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) debug("can't start '%s'", path.c_str());
 }
 
-void open_site() { SDL_OpenURL(SITE_URL); }
+bool open_site() {
+  if (SDL_OpenURL(LAUNCHER_SITE_URL) == 0) {
+    debug("opened %s", LAUNCHER_SITE_URL);
+    return true;
+  }
+  debug("can't open %s: %s", LAUNCHER_SITE_URL, SDL_GetError());
+  return false;
+}
 
 // Keeps the pixel buffer the size of the window (at least 1 x 1).
 void fit_buffer() {
@@ -148,6 +154,7 @@ void run_loop() {
     if (activity || now - last >= period) {
       last = now;
       screen->processInput();
+      launcher_keys(screen->root);
       paint();
     }
     clear_input_step();

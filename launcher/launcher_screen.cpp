@@ -2,13 +2,18 @@
 // a 40 x 32 glyph design, centred in the window.
 #include "launcher/launcher_screen.h"
 
+#include <string>
+
 #include "gui/layout.h"
+#include "platform/input.h"
+#include "platform/vk_codes.h"
 
 namespace {
 constexpr uint32_t ROOT_BG = 0xFF222222, LABEL_COLOR = 0xFFCCCCCC, FOOTER_COLOR = 0xFF808080;
 constexpr const char* FOOTER_TEXT = "Settings are saved for the game when you press Start or Quit";
 constexpr const char* LAND_ROW = "row.landShadows";
 constexpr const char* OBJECT_ROW = "row.objectShadows";
+constexpr const char* FOOTER = "footer";
 
 struct StateStyle {
   uint32_t background, text, light, dark;  // light: top and left border, dark: right and bottom
@@ -119,7 +124,7 @@ GuiElement* build_launcher_tree(int glyph_size) {
   const char* levels[LAUNCHER_SOUND_LEVELS] = {"1", "2", "3", "4"};
   for (int i = 0; i < LAUNCHER_SOUND_LEVELS; i++) box(sound, CMD_SOUND_LEVEL_1 + uint32_t(i), 2.5f * float(i + 1), px, levels[i]);
 
-  text_element(root, FOOTER_TEXT, FOOTER_COLOR, 1, sides(A(), A(), A(), gui_em(0.5f)));
+  text_element(root, FOOTER_TEXT, FOOTER_COLOR, 1, sides(A(), A(), A(), gui_em(0.5f)))->setName(FOOTER);
   push_button(root, CMD_QUIT, 11, sides(A(), gui_em(1), A(), gui_em(2)), px, "Quit", 3);
   push_button(root, CMD_VISIT_SITE, 13, sides(A(), A(), A(), gui_em(2)), px, "Visit site", 2);
   push_button(root, CMD_START, 11, sides(A(), A(), gui_em(1), gui_em(2)), px, "Start", 3);
@@ -140,6 +145,13 @@ void refresh_launcher_screen(GuiElement* root, const LauncherSettings& s) {
   if (GuiElement* r = root->findByName(OBJECT_ROW)) r->setHidden(!high);
 }
 
+void launcher_keys(GuiElement* root) {
+  uint32_t id = keyDown(VK_RETURN) ? uint32_t(CMD_START) : keyDown(VK_ESCAPE) ? uint32_t(CMD_QUIT) : 0u;
+  if (!id || !root) return;
+  GuiCommandEvent ev(id, 0, root);
+  root->dispatch(ev, GUI_DIRECT);
+}
+
 int LauncherHandler::handle(GuiEvent& ev, GuiElement* el, int) {
   uint32_t id = static_cast<GuiCommandEvent&>(ev).id;
   switch (id) {
@@ -153,7 +165,15 @@ int LauncherHandler::handle(GuiEvent& ev, GuiElement* el, int) {
       if (actions.closeAndExit) actions.closeAndExit(0);
       return 1;
     case CMD_VISIT_SITE:
-      if (actions.openSite) actions.openSite();
+      if (actions.openSite) {
+        bool opened = actions.openSite();
+        std::string text = opened ? std::string("Opened ") + LAUNCHER_SITE_URL + " in the browser"
+                                  : std::string("No browser could be opened: visit ") + LAUNCHER_SITE_URL;
+        GuiElement* root = el;
+        while (root->parent) root = root->parent;
+        // Centred on the footer's place whatever its length.
+        if (GuiElement* footer = root->findByName(FOOTER)) footer->setText(text.c_str());
+      }
       return 1;
     case CMD_FULLSCREEN: settings.fullscreen = !settings.fullscreen; break;
     case CMD_ANTIALIASING: settings.antialiasing = !settings.antialiasing; break;

@@ -19,12 +19,14 @@ enum LauncherCommand : uint32_t {
 };
 constexpr int LAUNCHER_SOUND_LEVELS = 4;
 
+constexpr const char* LAUNCHER_SITE_URL = "https://mirevast.games/tolvane";
+
 // What Start, Quit and Visit site do; the program closes down and exits,
-// tests record.
+// tests record. openSite says whether a browser took the page.
 struct LauncherActions {
   void (*startGame)() = nullptr;
   void (*closeAndExit)(int code) = nullptr;
-  void (*openSite)() = nullptr;
+  bool (*openSite)() = nullptr;
 };
 
 // The design size in glyphs.
@@ -35,6 +37,9 @@ GuiElement* build_launcher_tree(int glyph_size);
 
 // Shows the settings: box colours and the rows that only apply to "high".
 void refresh_launcher_screen(GuiElement* root, const LauncherSettings& s);
+
+// Return starts the game and Esc quits, as the buttons do.
+void launcher_keys(GuiElement* root);
 
 class LauncherHandler final : public GuiEventHandler {
  public:

@@ -20,7 +20,8 @@ void read_launcher_settings(LauncherSettings& s) {
     s.objectShadows = flags & 8;
   }
   int shadows = 0;
-  if (get_config_int("land_shadows", shadows)) s.landShadows = shadows;
+  // A value out of range keeps the default, which Start and Quit then store.
+  if (get_config_int("land_shadows", shadows) && shadows >= 0 && shadows <= 2) s.landShadows = shadows;
   char quality[32];
   if (get_config_str("gfx_quality", quality, sizeof(quality)))
     for (int i = 0; i < 2; i++)

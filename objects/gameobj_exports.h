@@ -7,6 +7,7 @@
 // undefined and they resolve when it is loaded.
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/key_bindings.h"
 #include "platform/log.h"
 #include "platform/messages.h"
 #include "platform/platform.h"

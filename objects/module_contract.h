@@ -7,7 +7,7 @@
 #include "world/heightmap.h"
 
 constexpr int GAMEOBJ_CLASS_COUNT = 49;
-constexpr int GAMEOBJ_ENTRY_COUNT = 36;
+constexpr int GAMEOBJ_ENTRY_COUNT = 38;
 
 // The entry points, in the order the game binds them.
 #define GAMEOBJ_ENTRY_POINTS(X)                                                                       \
@@ -18,7 +18,8 @@ constexpr int GAMEOBJ_ENTRY_COUNT = 36;
   X(spawn_waterball_missile_fx) X(spawn_magic_missile_fx) X(spawn_water_source_fx)                   \
   X(spawn_water_sink_fx) X(spawn_meteor_fx) X(meteor_explode_fx) X(wyvern_death_fx) X(make_dir_xz)   \
   X(init_fx_data) X(update_gameobj) X(render_gameobj) X(render_debug_vis_gameobj)                    \
-  X(remove_all_gameobj) X(init_gameobj) X(close_gameobj) X(delete_gameobj) X(bind_gameobj)
+  X(remove_all_gameobj) X(init_gameobj) X(close_gameobj) X(delete_gameobj) X(bind_gameobj)                  \
+  X(save_gameobj) X(load_gameobj)
 
 // Signatures of the entry points the game itself calls.
 using GameobjVoidFn = void (*)();

@@ -20,4 +20,5 @@ int d3d_wd = 0, d3d_ht = 0;
 bool is_fullscreen = false;
 bool app_active = false;
 bool quit_requested = false;
+int ui_scale_percent = 100;
 bool hide_cursor = false;

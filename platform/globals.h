@@ -25,3 +25,4 @@ extern bool is_fullscreen;   // current mode, kept by the device layer
 extern bool app_active;      // window active and not minimised
 extern bool quit_requested;  // the window was destroyed
 extern bool hide_cursor;     // set by the camera and the spell UI
+extern int ui_scale_percent;  // 75..200: the text and GUI scale the player chose

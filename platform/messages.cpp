@@ -18,9 +18,9 @@ void set_error_message(const char* text) {
     std::vector<char>().swap(error_text);
     return;
   }
+  // Whoever reports the error logs it; the band only shows it.
   int len = int(std::strlen(text));
   error_text.assign(text, text + len + 1);
-  debug("ERROR MESSAGE SET: %s", text);
 }
 
 void append_error_message(const char* text, int len) {

@@ -47,14 +47,11 @@ class SkyScript : public Sky::ColorSource {
         sq_poptop(v);
       }
     } catch (const sqbind::SquirrelError& e) {
-      // A failed call has printed the call stack; the script's own error
-      // text (whose place the handler noted) says more.
-      const char* text = std::strcmp(e.what(), "SqFunc<> call failed") == 0 ? sqbind::last_error_text(v) : e.what();
-      sqbind::script_error_message(err, size_t(err_size), "%s", v, text);
+      sqbind::script_error_message(err, size_t(err_size), "%s", e);
       sq_settop(v, top);
       // A function that ran out of time would stall every frame: leave it
       // unbound until its file changes.
-      if (std::strncmp(text, "script ran for more than", 24) == 0) get_colors.release();
+      if (e.kind == sqbind::ScriptErrorKind::TimedOut) get_colors.release();
       return false;
     }
     sq_settop(v, top);
@@ -67,8 +64,7 @@ class SkyScript : public Sky::ColorSource {
     if (!vm.vm || !vm.isChanged()) return false;
     last_reload_error[0] = 0;
     if (!vm.reload(false))
-      sqbind::script_error_message(last_reload_error, sizeof(last_reload_error), "%s", vm.vm,
-                                   sqbind::last_error_text(vm.vm));
+      sqbind::script_error_message(last_reload_error, sizeof(last_reload_error), "%s", sqbind::last_error(vm.vm));
     bind();
     return true;
   }
@@ -92,8 +88,7 @@ Sky::ColorSource* open_sky_script(const char* main_file) {
   if (!script->vm.include(main_file)) {
     // Still fatal at start-up, but saying where.
     char msg[1200];
-    sqbind::script_error_message(msg, sizeof(msg), "error in sky script\n%s", script->vm.vm,
-                                 sqbind::last_error_text(script->vm.vm));
+    sqbind::script_error_message(msg, sizeof(msg), "error in sky script\n%s", sqbind::last_error(script->vm.vm));
     fatal("%s", msg);
   }
   script->bind();

@@ -4,25 +4,46 @@
 #include <cstring>
 
 #include "platform/globals.h"
+#include "platform/log.h"
 
 namespace sqbind {
 
 namespace {
-// The latest few errors of all VMs: an owner asks right after the error
-// unwound to it, so a short history is enough and nothing needs freeing.
-struct NotedError {
-  HSQUIRRELVM vm;
-  unsigned seq;
-  char text[256];
-  char place[300];
+// What a VM's log holds; hung on the VM itself.
+struct ErrorLog {
+  SquirrelError latest{""};
+  bool hasLatest = false;
+  SquirrelError firstSinceMark{""};
+  bool hasFirst = false;
 };
-constexpr int KEPT = 8;
-NotedError noted[KEPT];
-int next_slot = 0;
-unsigned noted_count = 0;
+
+ErrorLog* log_of(HSQUIRRELVM vm) { return vm ? static_cast<ErrorLog*>(sq_getforeignptr(vm)) : nullptr; }
 
 void copy_text(char* dst, size_t size, const char* src) { std::snprintf(dst, size, "%s", src ? src : ""); }
 }  // namespace
+
+SquirrelError::SquirrelError(const char* t, ScriptErrorKind k) : kind(k) {
+  copy_text(text, sizeof(text), t);
+  file[0] = 0;
+}
+
+void SquirrelError::setPlace(const char* source, SQInteger l, SQInteger c) {
+  display_script_path(source, file, sizeof(file));
+  line = int(l);
+  column = c > 0 ? int(c) : 0;
+}
+
+std::string SquirrelError::place() const {
+  if (!hasPlace()) return "";
+  char p[300];
+  if (column > 0)
+    std::snprintf(p, sizeof(p), "%s:%d:%d", file, line, column);
+  else
+    std::snprintf(p, sizeof(p), "%s:%d", file, line);
+  return p;
+}
+
+std::string SquirrelError::describe() const { return hasPlace() ? place() + ": " + text : std::string(text); }
 
 const char* display_script_path(const char* path, char* out, size_t size) {
   if (!path) path = "unknown";
@@ -32,67 +53,64 @@ const char* display_script_path(const char* path, char* out, size_t size) {
   return out;
 }
 
-void note_error_place(HSQUIRRELVM vm, const char* text, const char* source, SQInteger line, SQInteger column) {
-  NotedError& e = noted[next_slot];
-  next_slot = (next_slot + 1) % KEPT;
-  e.vm = vm;
-  e.seq = ++noted_count;
-  copy_text(e.text, sizeof(e.text), text);
-  char path[260];
-  display_script_path(source, path, sizeof(path));
-  if (column > 0)
-    std::snprintf(e.place, sizeof(e.place), "%s:%d:%d", path, int(line), int(column));
-  else
-    std::snprintf(e.place, sizeof(e.place), "%s:%d", path, int(line));
+void open_error_log(HSQUIRRELVM vm) { sq_setforeignptr(vm, new ErrorLog); }
+
+void close_error_log(HSQUIRRELVM vm) {
+  delete log_of(vm);
+  sq_setforeignptr(vm, nullptr);
 }
 
-void note_error_place_from_stack(HSQUIRRELVM vm, const char* text) {
-  SQStackInfos si;
-  for (SQInteger level = 0; SQ_SUCCEEDED(sq_stackinfos(vm, level, &si)); level++) {
-    if (si.line < 0) continue;  // native code
+void note_error(HSQUIRRELVM vm, const SquirrelError& e) {
+  ErrorLog* log = log_of(vm);
+  if (!log) return;
+  log->latest = e;
+  log->hasLatest = true;
+  if (!log->hasFirst) {
+    log->firstSinceMark = e;
+    log->hasFirst = true;
+  }
+}
+
+void note_error_from_stack(HSQUIRRELVM vm, SquirrelError& e) {
+  if (!e.hasPlace()) {
+    SQStackInfos si;
+    for (SQInteger level = 0; SQ_SUCCEEDED(sq_stackinfos(vm, level, &si)); level++) {
+      if (si.line < 0) continue;  // native code
 #ifdef SQ_STACKINFOS_COLUMN
-    SQInteger column = si.column;
+      e.setPlace(si.source, si.line, si.column);
 #else
-    SQInteger column = -1;
+      e.setPlace(si.source, si.line, -1);
 #endif
-    note_error_place(vm, text, si.source, si.line, column);
-    return;
+      break;
+    }
   }
+  note_error(vm, e);
 }
 
-const char* error_place(HSQUIRRELVM vm, const char* text) {
-  if (!text) return "";
-  for (int i = 1; i <= KEPT; i++) {
-    const NotedError& e = noted[(next_slot - i + KEPT) % KEPT];
-    if (e.vm == vm && std::strncmp(e.text, text, sizeof(e.text) - 1) == 0) return e.place;
-  }
-  return "";
+const SquirrelError* latest_error(HSQUIRRELVM vm) {
+  ErrorLog* log = log_of(vm);
+  return log && log->hasLatest ? &log->latest : nullptr;
 }
 
-unsigned noted_error_count() { return noted_count; }
-
-const char* first_error_since(HSQUIRRELVM vm, unsigned since) {
-  const NotedError* first = nullptr;
-  for (const NotedError& e : noted)
-    if (e.vm == vm && e.seq > since && (!first || e.seq < first->seq)) first = &e;
-  return first ? first->text : nullptr;
+void mark_errors(HSQUIRRELVM vm) {
+  if (ErrorLog* log = log_of(vm)) log->hasFirst = false;
 }
 
-void forget_error_places(HSQUIRRELVM vm) {
-  for (NotedError& e : noted)
-    if (e.vm == vm) e.vm = nullptr;
+const SquirrelError* first_error_since_mark(HSQUIRRELVM vm) {
+  ErrorLog* log = log_of(vm);
+  return log && log->hasFirst ? &log->firstSinceMark : nullptr;
 }
 
-const char* script_error_message(char* out, size_t size, const char* heading_format, HSQUIRRELVM vm,
-                                 const char* text) {
-  const char* place = error_place(vm, text);
-  char body[600];
-  if (place[0])
-    std::snprintf(body, sizeof(body), "%s: %s", place, text ? text : "");
-  else
-    copy_text(body, sizeof(body), text);
-  std::snprintf(out, size, heading_format, body);
+const char* script_error_message(char* out, size_t size, const char* heading_format, const SquirrelError& e) {
+  std::snprintf(out, size, heading_format, e.describe().c_str());
   return out;
+}
+
+void log_script_error(const char* owner, const SquirrelError& e) {
+  if (e.logged)
+    debug("%s: %s (logged above)", owner, e.place().c_str());
+  else
+    debug("%s:\n%s", owner, e.describe().c_str());
 }
 
 }  // namespace sqbind

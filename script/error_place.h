@@ -1,13 +1,16 @@
 #pragma once
-// Where a script error happened, as its author wants to see it: the file
-// relative to the program's folder, the line and the column
-// ("gen/landforms.nut:10:30"). The VM's handlers and the native dispatchers
-// note the place of each error together with its text; a script owner that
-// catches the error looks the place up by the same text and shows both
-// (script_error_message), on screen and in the log.
+// Where script errors happened and which ones a VM has had. Each VM keeps its
+// own log (no store shared between VMs): the latest error its handlers or a
+// failing native reported, with its place as its author wants to see it (the
+// file relative to the program's folder, the line and the column:
+// "gen/landforms.nut:10:30"), and the first error since the owner last set a
+// mark, so an owner finds an error that a script swallowed, such as a file
+// that an include failed to load while the including file ran on.
 #include <squirrel.h>
 
 #include <cstddef>
+
+#include "script/sqbind.h"
 
 namespace sqbind {
 
@@ -15,29 +18,27 @@ namespace sqbind {
 // when it lies inside it, else unchanged. Returns out.
 const char* display_script_path(const char* path, char* out, size_t size);
 
-// Notes that the error with this text happened at source:line:column in vm
-// (a column below 1 is left out).
-void note_error_place(HSQUIRRELVM vm, const char* text, const char* source, SQInteger line, SQInteger column);
-// Notes the innermost script function running in vm as the place of text;
-// nothing when no script function is running.
-void note_error_place_from_stack(HSQUIRRELVM vm, const char* text);
-// "file:line:column" of the latest error with this text in vm; "" when none
-// was noted.
-const char* error_place(HSQUIRRELVM vm, const char* text);
-// Counts every error noted so far; with first_error_since an owner finds an
-// error that a script swallowed, such as a file that an include failed to
-// load while the including file ran on.
-unsigned noted_error_count();
-// The text of the first error noted for vm after the count was `since`;
-// null when none was.
-const char* first_error_since(HSQUIRRELVM vm, unsigned since);
-// Drops what was noted for vm (the VM is closing).
-void forget_error_places(HSQUIRRELVM vm);
+// The log lives from open_vm to close_vm.
+void open_error_log(HSQUIRRELVM vm);
+void close_error_log(HSQUIRRELVM vm);
+
+// Records an error of vm.
+void note_error(HSQUIRRELVM vm, const SquirrelError& e);
+// Gives e the place of the innermost script function running in vm when it
+// has none yet, then records it.
+void note_error_from_stack(HSQUIRRELVM vm, SquirrelError& e);
+// The latest error recorded for vm, or null.
+const SquirrelError* latest_error(HSQUIRRELVM vm);
+// Starts looking for the first error from now on.
+void mark_errors(HSQUIRRELVM vm);
+// The first error recorded since the mark, or null.
+const SquirrelError* first_error_since_mark(HSQUIRRELVM vm);
 
 // The owner's on-screen and log text of an error: heading_format (one %s)
-// filled with "file:line:column: text", or the bare text when no place is
-// known. Returns out.
-const char* script_error_message(char* out, size_t size, const char* heading_format, HSQUIRRELVM vm,
-                                 const char* text);
+// filled with the error's description. Returns out.
+const char* script_error_message(char* out, size_t size, const char* heading_format, const SquirrelError& e);
+// Logs an error an owner reports ("Error in fx script"): in full, or only
+// where it was when the VM's handler has already logged its text.
+void log_script_error(const char* owner, const SquirrelError& e);
 
 }  // namespace sqbind

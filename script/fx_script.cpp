@@ -41,20 +41,14 @@ struct RunningFunction {
   ~RunningFunction() { running_function = outer; }
 };
 
-// The error with the place the VM noted for it ("test/fx.nut:12:5: ..."),
-// on screen and in the log.
-void show_fx_error(const char* text) {
-  char msg[1100];
-  sqbind::script_error_message(msg, sizeof(msg), FX_SCRIPT_ERROR, fx_script_vm.vm, text ? text : "");
+// The error with its place ("test/fx.nut:12:5: ..."), on screen, and in the
+// log unless the VM's handler has already written it there.
+void show_fx_error(const sqbind::SquirrelError& e) {
+  char msg[1400];
+  sqbind::script_error_message(msg, sizeof(msg), FX_SCRIPT_ERROR, e);
   set_error_message(msg);
-  if (text && std::strncmp(text, "script ran for more than", 24) == 0) stopped_by_watchdog = true;
-}
-
-// A failed call has already printed the call stack; the script's own error
-// text says more than the failure of the call.
-[[noreturn]] void rethrow_with_script_text(const sqbind::SquirrelError& e, HSQUIRRELVM vm) {
-  if (std::strcmp(e.text, "SqFunc<> call failed") == 0) throw sqbind::SquirrelError(sqbind::last_error_text(vm));
-  throw e;
+  sqbind::log_script_error("Error in fx script", e);
+  if (e.kind == sqbind::ScriptErrorKind::TimedOut) stopped_by_watchdog = true;
 }
 
 // The slots of a particle table, in the order they are read. Their names are
@@ -211,7 +205,7 @@ void script_add_glow_particle(HSQUIRRELVM vm, vec4f pos, vec4f vel, sqbind::SqOb
 // Why the main script did not run: a missing file says so, anything else is
 // the VM's last error.
 [[noreturn]] void throw_load_error(const char* main_script) {
-  static char buf[512];
+  char buf[512];
   TempString full = make_full_path(main_script);
   if (FILE* f = std::fopen(full.c_str(), "rb")) {
     std::fclose(f);
@@ -272,7 +266,7 @@ void fx_script_start(const char* main_script) {
     if (!ok) throw_load_error(main_script);
     bind_update();
   } catch (const sqbind::SquirrelError& e) {
-    show_fx_error(e.text);
+    show_fx_error(e);
   }
 }
 
@@ -285,14 +279,10 @@ void fx_script_update(float dt) {
   SQInteger top = sq_gettop(vm);
   RunningFunction running("update_fx");
   try {
-    try {
-      update_fx.call(dt);
-    } catch (const sqbind::SquirrelError& e) {
-      rethrow_with_script_text(e, vm);
-    }
+    update_fx.call(dt);
   } catch (const sqbind::SquirrelError& e) {
     sq_settop(vm, top);
-    show_fx_error(e.text);
+    show_fx_error(e);
   }
 }
 
@@ -307,7 +297,7 @@ bool fx_script_check_reload() {
     if (!fx_script_vm.reload(true)) sqbind::throw_last_error(fx_script_vm.vm);
     bind_update();
   } catch (const sqbind::SquirrelError& e) {
-    show_fx_error(e.text);
+    show_fx_error(e);
   }
   return true;
 }
@@ -336,7 +326,7 @@ void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4
       char msg[300];
       std::snprintf(msg, sizeof(msg), "No '%s' function in script", name);
       func.release();
-      show_fx_error(msg);
+      show_fx_error(sqbind::SquirrelError(msg));
       return;
     }
     func.pushCall();
@@ -344,13 +334,9 @@ void call_fx_script(const char* name, const vec4f& a, const vec4f& b, const vec4
     sqbind::push_owned(vm, new vec4f(b));
     sqbind::push_owned(vm, new vec4f(c));
     sq_pushfloat(vm, f);
-    try {
-      func.doCall(4);
-    } catch (const sqbind::SquirrelError& e) {
-      rethrow_with_script_text(e, vm);
-    }
+    func.doCall(4);
   } catch (const sqbind::SquirrelError& e) {
-    show_fx_error(e.text);
+    show_fx_error(e);
   }
   sq_settop(vm, top);
   func.release();

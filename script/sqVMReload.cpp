@@ -22,14 +22,13 @@ void script_include(HSQUIRRELVM v, const char* name) {
   SqReloadableVM* rvm = static_cast<SqReloadableVM*>(sqbind::getReg(v, REGISTRY_KEY));
   G_ASSERT(rvm);
   if (rvm->include(name)) return;
-  static char message[700];
   TempString full = make_full_path(name);
   if (std::FILE* f = std::fopen(full.c_str(), "rb")) {
     std::fclose(f);
-    sqbind::SquirrelError inner(sqbind::last_error_text(v));
-    inner.placed = true;
-    throw inner;
+    // The error inside the file, with its place there.
+    sqbind::throw_last_error(v);
   }
+  char message[700];
   std::snprintf(message, sizeof(message), "include '%s' failed: can't open script file '%s'", name, full.c_str());
   throw sqbind::SquirrelError(message);
 }

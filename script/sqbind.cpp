@@ -20,11 +20,20 @@ void print_func(HSQUIRRELVM, const SQChar* fmt, ...) {
   std::fflush(stdout);
 }
 
+namespace {
+bool print_locals = std::getenv("TOLVANE_SCRIPT_LOCALS") != nullptr;
+
+std::string place_of(const SquirrelError& e) { return e.place(); }
+}  // namespace
+
+void set_print_locals(bool on) { print_locals = on; }
+
 void compiler_error(HSQUIRRELVM vm, const SQChar* desc, const SQChar* source, SQInteger line, SQInteger column) {
-  SQPRINTFUNCTION pf = sq_getprintfunc(vm);
-  if (!pf) return;
-  note_error_place(vm, desc, source, line, column);
-  pf(vm, "%s: error: %s\n", error_place(vm, desc), desc ? desc : "");
+  SquirrelError e(desc ? desc : "");
+  e.setPlace(source, line, column);
+  e.logged = sq_getprintfunc(vm) != nullptr;
+  note_error(vm, e);
+  if (SQPRINTFUNCTION pf = sq_getprintfunc(vm)) pf(vm, "%s: error: %s\n", place_of(e).c_str(), e.text);
 }
 
 SQInteger print_call_stack(HSQUIRRELVM vm) {
@@ -35,6 +44,7 @@ SQInteger print_call_stack(HSQUIRRELVM vm) {
   if (sq_gettop(vm) < 2 || SQ_FAILED(sq_getstring(vm, 2, &err)) || !err) err = "unknown";
 
   pf(vm, "\nCALLSTACK\n");
+  SquirrelError error(err, sq_calltimedout(vm) ? ScriptErrorKind::TimedOut : ScriptErrorKind::Failed);
   SQStackInfos si;
   for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(vm, level, &si)); level++) {
     char src[260];
@@ -46,13 +56,19 @@ SQInteger print_call_stack(HSQUIRRELVM vm) {
 #else
       SQInteger column = -1;
 #endif
-      note_error_place(vm, err, si.source ? si.source : "unknown", si.line, column);
-      pf(vm, "%s: ERROR: %s (in %s())\n", error_place(vm, err), err, fn);
+      error.setPlace(si.source ? si.source : "unknown", si.line, column);
+      error.logged = true;
+      note_error(vm, error);
+      pf(vm, "%s: ERROR: %s (in %s())\n", place_of(error).c_str(), err, fn);
     } else {
       pf(vm, "%s:%d: function %s() (CALLSTACK)\n", src, int(si.line), fn);
     }
   }
 
+  if (!error.hasPlace()) note_error(vm, error);  // no script function on the stack
+  // The locals of every level only when asked for: a stop deep in a script
+  // would otherwise flood the log.
+  if (!print_locals) return 0;
   pf(vm, "\nLOCALS\n");
   for (SQUnsignedInteger level = 0; level < 20; level++) {
     for (SQUnsignedInteger seq = 0;; seq++) {
@@ -110,13 +126,14 @@ HSQUIRRELVM open_vm(SQInteger initial_stack) {
   sq_setcompilererrorhandler(vm, compiler_error);
   sq_newclosure(vm, print_call_stack, 0);
   sq_seterrorhandler(vm);
+  open_error_log(vm);
   return vm;
 }
 
 void close_vm(HSQUIRRELVM vm) {
   if (!vm) return;
-  forget_error_places(vm);
   sq_collectgarbage(vm);
+  close_error_log(vm);
   sq_close(vm);
 }
 
@@ -154,44 +171,37 @@ bool run_file(HSQUIRRELVM vm, const char* path) {
     // A native failed inside the file (an include among them): the run
     // fails like any script error, with that text as the VM's last error.
     sq_settop(vm, top + 1);
+    note_error(vm, e);
     sq_throwerror(vm, e.text);
   }
   sq_settop(vm, top);
   return ok;
 }
 
-namespace {
-// Copies of recent error texts, so a SquirrelError stays readable after the
-// VM replaces or frees its own error object.
-char error_copies[4][1024];
-int next_error_copy = 0;
-
-const char* keep_text(const char* s) {
-  char* dst = error_copies[next_error_copy];
-  next_error_copy = (next_error_copy + 1) & 3;
-  std::snprintf(dst, sizeof(error_copies[0]), "%s", s);
-  return dst;
-}
-}  // namespace
-
-const char* last_error_text(HSQUIRRELVM vm) {
+std::string last_error_text(HSQUIRRELVM vm) {
   sq_getlasterror(vm);
   const SQChar* s = nullptr;
   if (SQ_FAILED(sq_getstring(vm, -1, &s)) || !s) s = "unknown error";
-  const char* kept = keep_text(s);
+  std::string text = s;
   sq_poptop(vm);
-  return kept;
+  return text;
+}
+
+SquirrelError last_error(HSQUIRRELVM vm) {
+  std::string text = last_error_text(vm);
+  // The handlers recorded the error with its place as it was raised; a
+  // record of some earlier error (one a script caught) does not belong.
+  const SquirrelError* noted = latest_error(vm);
+  SquirrelError e = noted && text == noted->text ? *noted : SquirrelError(text.c_str());
+  if (sq_calltimedout(vm)) e.kind = ScriptErrorKind::TimedOut;
+  return e;
 }
 
 namespace detail {
-void note_native_error(HSQUIRRELVM v, SquirrelError& e) {
-  if (e.placed) return;
-  e.placed = true;
-  note_error_place_from_stack(v, e.text);
-}
+void note_native_error(HSQUIRRELVM v, SquirrelError& e) { note_error_from_stack(v, e); }
 }  // namespace detail
 
-void throw_last_error(HSQUIRRELVM vm) { throw SquirrelError(last_error_text(vm)); }
+void throw_last_error(HSQUIRRELVM vm) { throw last_error(vm); }
 
 // ---- object holder ----
 
@@ -560,8 +570,11 @@ void SqFunc::pushCall() const {
 void SqFunc::doCall(int nargs) const {
   SQInteger base = sq_gettop(vm) - nargs - 2;  // below the function
   if (SQ_FAILED(sq_call(vm, nargs + 1, SQTrue, SQTrue))) {
+    // The handler has printed the call stack; the script's own error says
+    // what went wrong.
+    SquirrelError e = last_error(vm);
     sq_settop(vm, base);
-    throw SquirrelError("SqFunc<> call failed");
+    throw e;
   }
 }
 

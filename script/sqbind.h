@@ -8,10 +8,14 @@
 // Errors: conversion and call failures throw SquirrelError, which unwinds
 // through the running script to the native code that started the outermost
 // call; only dispatch failures (nothing stored, wrong 'this') are raised
-// inside the script with sq_throwerror.
+// inside the script with sq_throwerror. A failed call of a script function
+// throws the script's own error with its place, so owners never need to
+// read the VM's error text themselves.
 #include <squirrel.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -20,13 +24,31 @@
 
 namespace sqbind {
 
-// The one exception of the layer: a pointer to a constant message text or to
-// a copy of the VM's last error text that stays valid until the next error.
+// How a script call failed.
+enum class ScriptErrorKind : uint8_t {
+  Failed,    // the script or a native it called raised an error
+  TimedOut,  // the VM's time limit stopped the call
+};
+
+// The one exception of the layer: what went wrong in a script, or in a native
+// function a script called, and where in the script. It owns its text and
+// place, so it stays readable however long it is kept.
 struct SquirrelError {
-  const char* text;
-  bool placed = false;  // its place in the script was noted (the innermost call does it)
-  explicit SquirrelError(const char* t) : text(t) {}
+  ScriptErrorKind kind = ScriptErrorKind::Failed;
+  char text[1024];
+  char file[260];  // as its author sees it (relative to the program folder); "" when unknown
+  int line = 0;    // 0 when unknown
+  int column = 0;  // 0 when unknown
+  bool logged = false;  // the VM's error handler has already written it to the log
+
+  explicit SquirrelError(const char* t, ScriptErrorKind k = ScriptErrorKind::Failed);
   const char* what() const { return text; }
+  bool hasPlace() const { return file[0] != 0; }
+  void setPlace(const char* source, SQInteger line, SQInteger column);
+  // "file:line:column: text" with the parts of the place that are known.
+  std::string describe() const;
+  // "file:line:column" ("" when unknown).
+  std::string place() const;
 };
 
 inline constexpr const char* TYPE_ERROR = "sq_get*() failed (type error)";
@@ -37,15 +59,21 @@ HSQUIRRELVM open_vm(SQInteger initial_stack);
 void close_vm(HSQUIRRELVM vm);
 void print_func(HSQUIRRELVM vm, const SQChar* fmt, ...);
 void compiler_error(HSQUIRRELVM vm, const SQChar* desc, const SQChar* source, SQInteger line, SQInteger column);
-// The runtime error handler: call stack and locals through the print function.
+// The runtime error handler: the error and the call stack through the print
+// function, and the locals of each level when set_print_locals (or the
+// environment variable TOLVANE_SCRIPT_LOCALS) asks for them.
 SQInteger print_call_stack(HSQUIRRELVM vm);
+void set_print_locals(bool on);
 
 bool compile_buffer(HSQUIRRELVM vm, const char* text, SQInteger length, const char* source_name);
 bool compile_file(HSQUIRRELVM vm, const char* path);
 bool run_file(HSQUIRRELVM vm, const char* path);
 
 // The VM's last error as text ("unknown error" when it is not a string).
-const char* last_error_text(HSQUIRRELVM vm);
+std::string last_error_text(HSQUIRRELVM vm);
+// The VM's last error as the exception: with the place its handlers noted,
+// and TimedOut when the VM's time limit stopped the call.
+SquirrelError last_error(HSQUIRRELVM vm);
 [[noreturn]] void throw_last_error(HSQUIRRELVM vm);
 
 // ---- object holder ----

@@ -1,6 +1,7 @@
 #include "script/worldgen_script.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -40,6 +41,7 @@ int world_gen_ms = 0;
 // The seed the world on screen was generated from, so that a reload can make
 // the same world again with the edited script.
 uint64_t shown_world_seed = 0;
+int generations = 0;
 bool has_shown_world = false;
 // The sea level the script reported for the last world (set_sea_level).
 float reported_sea_level = 0;
@@ -66,40 +68,50 @@ constexpr int MAX_NOISE_SCALE = 64;
 constexpr float MAX_CRATER_RADIUS = 128.0f;
 constexpr int MAX_DROPLETS = 250000;  // about 2 s of erosion, ten times the game's own
 
-char check_text[256];
+// The outcome of an argument check: it owns its message, so that checks
+// evaluated together each keep their own. Reads as null when it passed.
+struct Check {
+  char text[256] = "";
+  operator const char*() const { return text[0] ? text : nullptr; }
+};
 
-// Null when lo <= value <= hi (NaN never is), else the message.
-const char* out_of_range(const char* fn, const char* arg, double value, double lo, double hi) {
-  if (value >= lo && value <= hi) return nullptr;
-  std::snprintf(check_text, sizeof(check_text), "%s(): %s must be in %g..%g (got %g)", fn, arg, lo, hi, value);
-  return check_text;
+Check check_failed(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+Check check_failed(const char* fmt, ...) {
+  Check c;
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(c.text, sizeof(c.text), fmt, args);
+  va_end(args);
+  return c;
 }
 
-const char* not_finite(const char* fn, const char* arg, double value) {
-  if (std::isfinite(value)) return nullptr;
-  std::snprintf(check_text, sizeof(check_text), "%s(): %s must be a finite number (got %g)", fn, arg, value);
-  return check_text;
+// Passes when lo <= value <= hi (NaN never does).
+Check out_of_range(const char* fn, const char* arg, double value, double lo, double hi) {
+  if (value >= lo && value <= hi) return Check{};
+  return check_failed("%s(): %s must be in %g..%g (got %g)", fn, arg, lo, hi, value);
+}
+
+Check not_finite(const char* fn, const char* arg, double value) {
+  if (std::isfinite(value)) return Check{};
+  return check_failed("%s(): %s must be a finite number (got %g)", fn, arg, value);
 }
 
 // Keeps the long-standing text for a tile that is no power of 2.
-const char* bad_tile(const char* fn, SQInteger tile) {
-  if (!is_pow2(tile)) {
-    std::snprintf(check_text, sizeof(check_text), "tile must be power of 2 in %s()", fn);
-    return check_text;
-  }
+Check bad_tile(const char* fn, SQInteger tile) {
+  if (!is_pow2(tile)) return check_failed("tile must be power of 2 in %s()", fn);
   return out_of_range(fn, "tile", double(tile), 1, MAX_TILE);
 }
 
-// The first message of a list of checks, or null when all passed.
-const char* first_error(std::initializer_list<const char*> checks) {
-  for (const char* c : checks)
+// The first failed check of a list, in the list's order; passes when all did.
+Check first_error(std::initializer_list<Check> checks) {
+  for (const Check& c : checks)
     if (c) return c;
-  return nullptr;
+  return Check{};
 }
 
 // Finds non-finite heights or water depths a call left in the world: they
 // become zero (the world stays drawable) and the call fails naming itself.
-const char* non_finite_world(const char* fn) {
+Check non_finite_world(const char* fn) {
   int bad = -1;
   for (int i = 0; i < HMAP_CELLS; i++) {
     float& d = water[i >> HMAP_SIZE_SHIFT][i & HMAP_MASK].depth;
@@ -108,18 +120,16 @@ const char* non_finite_world(const char* fn) {
     if (!std::isfinite(hmap[i])) hmap[i] = 0.0f;
     if (!std::isfinite(d)) d = 0.0f;
   }
-  if (bad < 0) return nullptr;
-  std::snprintf(check_text, sizeof(check_text), "%s() made a non-finite height or water depth at cell (%d, %d)", fn,
-                bad & HMAP_MASK, bad >> HMAP_SIZE_SHIFT);
-  return check_text;
+  if (bad < 0) return Check{};
+  return check_failed("%s() made a non-finite height or water depth at cell (%d, %d)", fn, bad & HMAP_MASK,
+                      bad >> HMAP_SIZE_SHIFT);
 }
 
-const char* non_finite_result(const char* fn, float value, int x, int z) {
-  std::snprintf(check_text, sizeof(check_text), "%s(): the function returned %g for cell (%d, %d)", fn, value, x, z);
-  return check_text;
+Check non_finite_result(const char* fn, float value, int x, int z) {
+  return check_failed("%s(): the function returned %g for cell (%d, %d)", fn, value, x, z);
 }
 
-const char* faults_args_error(const char* fn, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
+Check faults_args_error(const char* fn, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
                               int octaves, float sharpness) {
   return first_error({bad_tile(fn, tile), out_of_range(fn, "noiseScale", noiseScale, 0, MAX_NOISE_SCALE),
                       out_of_range(fn, "octaves", octaves, 0, MAX_OCTAVES), not_finite(fn, "min_ht", min_ht),
@@ -154,7 +164,7 @@ void mask_ctor(HSQUIRRELVM v, SqObject init) {
   sqbind::construct(v, m);  // owned from here on
   if (init.type() == OT_INTEGER || init.type() == OT_FLOAT) {
     float x = sq_objtofloat(&init.obj);
-    if (const char* err = not_finite("HmapMask", "the value", x)) throw sqbind::SquirrelError(err);
+    if (Check err = not_finite("HmapMask", "the value", x)) throw sqbind::SquirrelError(err);
     for (float& c : m->v) c = x;
     return;
   }
@@ -233,7 +243,7 @@ New<HmapMask> mask_from_water() {
 
 Pushed mask_from_simplex(HSQUIRRELVM v, float scale, int tile, int octaves, Nullable<const FloatRamp> ramp,
                          float gain) {
-  if (const char* err = first_error({bad_tile("fromSimplexNoise", tile),
+  if (Check err = first_error({bad_tile("fromSimplexNoise", tile),
                                      out_of_range("fromSimplexNoise", "octaves", octaves, 0, MAX_OCTAVES),
                                      not_finite("fromSimplexNoise", "scale", scale),
                                      not_finite("fromSimplexNoise", "gain", gain)}))
@@ -248,7 +258,7 @@ Pushed mask_from_simplex(HSQUIRRELVM v, float scale, int tile, int octaves, Null
 }
 
 Pushed mask_from_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
-  if (const char* err = first_error({bad_tile("fromVoronoiHills", tile),
+  if (Check err = first_error({bad_tile("fromVoronoiHills", tile),
                                      not_finite("fromVoronoiHills", "min_ht", min_ht),
                                      not_finite("fromVoronoiHills", "max_ht", max_ht),
                                      not_finite("fromVoronoiHills", "radius", radius)}))
@@ -261,7 +271,7 @@ Pushed mask_from_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, floa
 
 Pushed mask_from_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
                         int octaves, float sharpness) {
-  if (const char* err = faults_args_error("fromVoronoiFaults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
+  if (Check err = faults_args_error("fromVoronoiFaults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
                                           sharpness))
     return script_error(v, err);
   HmapMask* m = new_mask();
@@ -413,7 +423,7 @@ Pushed s_add_fast_noise(HSQUIRRELVM v, float min_ht, float max_ht, Nullable<cons
                         int alpha, float persistence) {
   if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_fast_noise()");
   if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_fast_noise()");
-  if (const char* err = first_error({not_finite("add_fast_noise", "max_ht", max_ht),
+  if (Check err = first_error({not_finite("add_fast_noise", "max_ht", max_ht),
                                      not_finite("add_fast_noise", "persistence", persistence)}))
     return script_error(v, err);
   addFastNoise(min_ht, max_ht, ramp, groundType, alpha, persistence);
@@ -423,7 +433,7 @@ Pushed s_add_fast_noise(HSQUIRRELVM v, float min_ht, float max_ht, Nullable<cons
 Pushed s_add_simplex_noise(HSQUIRRELVM v, float min_ht, float max_ht, int tile, int octaves, float gain) {
   if (!(min_ht <= max_ht)) return script_error(v, "min_ht<=max_ht failed in add_simplex_noise()");
   if (!(min_ht >= 0)) return script_error(v, "min_ht>=0 failed in add_simplex_noise()");
-  if (const char* err = first_error({bad_tile("add_simplex_noise", tile),
+  if (Check err = first_error({bad_tile("add_simplex_noise", tile),
                                      out_of_range("add_simplex_noise", "octaves", octaves, 0, MAX_OCTAVES),
                                      not_finite("add_simplex_noise", "max_ht", max_ht),
                                      not_finite("add_simplex_noise", "gain", gain)}))
@@ -435,7 +445,7 @@ Pushed s_add_simplex_noise(HSQUIRRELVM v, float min_ht, float max_ht, int tile, 
 Pushed s_gen_fault(HSQUIRRELVM v, float x, float z, float dx, float dz, float height, float balance, float noiseAmp,
                    Nullable<const ColorRamp> ramp, int groundType) {
   const char* fn = "gen_fault";
-  if (const char* err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z), not_finite(fn, "dx", dx),
+  if (Check err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z), not_finite(fn, "dx", dx),
                                      not_finite(fn, "dz", dz), not_finite(fn, "height", height),
                                      not_finite(fn, "balance", balance), not_finite(fn, "noiseAmp", noiseAmp)}))
     return script_error(v, err);
@@ -445,7 +455,7 @@ Pushed s_gen_fault(HSQUIRRELVM v, float x, float z, float dx, float dz, float he
 
 Pushed s_gen_crater(HSQUIRRELVM v, float x, float z, float radius, float steepness) {
   const char* fn = "gen_crater";
-  if (const char* err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z),
+  if (Check err = first_error({not_finite(fn, "x", x), not_finite(fn, "z", z),
                                      out_of_range(fn, "radius", radius, 0, MAX_CRATER_RADIUS),
                                      not_finite(fn, "steepness", steepness)}))
     return script_error(v, err);
@@ -454,7 +464,7 @@ Pushed s_gen_crater(HSQUIRRELVM v, float x, float z, float radius, float steepne
 }
 
 // Every erosion constant must be a finite number.
-const char* erosion_params_error(const ErosionParams& p) {
+Check erosion_params_error(const ErosionParams& p) {
   const char* fn = "gen_droplet_erosion";
   return first_error({not_finite(fn, "Kq", p.Kq), not_finite(fn, "Kw", p.Kw), not_finite(fn, "Kr", p.Kr),
                       not_finite(fn, "Kd", p.Kd), not_finite(fn, "Ki", p.Ki), not_finite(fn, "minSlope", p.minSlope),
@@ -475,7 +485,7 @@ void table_float(HSQUIRRELVM v, SQInteger t, const char* key, float& out) {
 
 Pushed s_gen_droplet_erosion(HSQUIRRELVM v, int numDroplets, SqObject params) {
   if (numDroplets < 0) return script_error(v, "numDroplets must not be negative in gen_droplet_erosion()");
-  if (const char* err = out_of_range("gen_droplet_erosion", "numDroplets", numDroplets, 0, MAX_DROPLETS))
+  if (Check err = out_of_range("gen_droplet_erosion", "numDroplets", numDroplets, 0, MAX_DROPLETS))
     return script_error(v, err);
   ErosionParams p;
   if (!params.isNull()) {
@@ -517,13 +527,13 @@ Pushed s_gen_droplet_erosion(HSQUIRRELVM v, int numDroplets, SqObject params) {
     }
     sq_settop(v, top);
   }
-  if (const char* err = erosion_params_error(p)) return script_error(v, err);
+  if (Check err = erosion_params_error(p)) return script_error(v, err);
   genDropletErosion(unsigned(numDroplets), p);
   return checked(v, non_finite_world("gen_droplet_erosion"));
 }
 
 Pushed s_add_voronoi_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float radius) {
-  if (const char* err = first_error({bad_tile("add_voronoi_hills", tile),
+  if (Check err = first_error({bad_tile("add_voronoi_hills", tile),
                                      not_finite("add_voronoi_hills", "min_ht", min_ht),
                                      not_finite("add_voronoi_hills", "max_ht", max_ht),
                                      not_finite("add_voronoi_hills", "radius", radius)}))
@@ -534,7 +544,7 @@ Pushed s_add_voronoi_hills(HSQUIRRELVM v, int tile, float min_ht, float max_ht, 
 
 Pushed s_gen_voronoi_faults(HSQUIRRELVM v, int tile, float min_ht, float max_ht, float noiseAmp, int noiseScale,
                             int octaves, float sharpness) {
-  if (const char* err = faults_args_error("gen_voronoi_faults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
+  if (Check err = faults_args_error("gen_voronoi_faults", tile, min_ht, max_ht, noiseAmp, noiseScale, octaves,
                                           sharpness))
     return script_error(v, err);
   genVoronoiFaults(tile, min_ht, max_ht, noiseAmp, noiseScale, octaves, sharpness);
@@ -545,14 +555,14 @@ float s_recenter_hmap() { return recenterHt(); }
 void s_reseed_noise() { reseed_noise(); }
 float s_noise1(float x) { return noise1(x); }
 Pushed s_fractal_noise1(HSQUIRRELVM v, float x, int octaves, Nullable<const FloatRamp> ramp, float gain) {
-  if (const char* err = out_of_range("fractal_noise1", "octaves", octaves, 0, MAX_OCTAVES)) return script_error(v, err);
+  if (Check err = out_of_range("fractal_noise1", "octaves", octaves, 0, MAX_OCTAVES)) return script_error(v, err);
   sq_pushfloat(v, fractal_noise1(x, octaves, ramp, gain));
   return Pushed{1};
 }
 float s_tiled_noise2(float x, float y, int tile) { return tiled_noise2(x, y, tile); }
 Pushed s_tiled_fractal_noise2(HSQUIRRELVM v, float x, float y, int tile, int octaves, Nullable<const FloatRamp> ramp,
                               float gain) {
-  if (const char* err = out_of_range("tiled_fractal_noise2", "octaves", octaves, 0, MAX_OCTAVES))
+  if (Check err = out_of_range("tiled_fractal_noise2", "octaves", octaves, 0, MAX_OCTAVES))
     return script_error(v, err);
   sq_pushfloat(v, tiled_fractal_noise2(x, y, tile, octaves, ramp, gain));
   return Pushed{1};
@@ -628,36 +638,41 @@ void register_terrain_and_constants(HSQUIRRELVM vm) {
 
 void lookup_generate_world() { generate_world_func.bind(world_gen_vm.vm, "generate_world"); }
 
-// The script's own failure text: a missing file says so, anything else is
-// the VM's last error.
-const char* load_error_text(const char* main_script) {
-  static char buf[512];
+// Why the main script did not load: a missing file says so, anything else
+// is the VM's last error.
+sqbind::SquirrelError load_error(const char* main_script) {
   TempString full = make_full_path(main_script);
   FILE* f = std::fopen(full.c_str(), "rb");
   if (!f) {
-    char shown[260];
+    char shown[260], buf[512];
     std::snprintf(buf, sizeof(buf), "can't open script file '%s'",
                   sqbind::display_script_path(full.c_str(), shown, sizeof(shown)));
-    return buf;
+    return sqbind::SquirrelError(buf);
   }
   std::fclose(f);
-  return sqbind::last_error_text(world_gen_vm.vm);
+  return sqbind::last_error(world_gen_vm.vm);
 }
 
 int64_t ref_ms_since(int64_t start) { return get_time_msec(get_ref_time() - start); }
 }  // namespace
 
-void show_world_gen_error(const char* text) {
-  // With the place the VM's handlers or the failing native noted for it.
-  sqbind::script_error_message(world_gen_error, sizeof(world_gen_error), "%s", world_gen_vm.vm, text ? text : "");
-  char msg[1100];
+void show_world_gen_error(const sqbind::SquirrelError& e) {
+  // With its place in the script, on screen, and in the log unless the VM's
+  // handler has already written it there.
+  sqbind::script_error_message(world_gen_error, sizeof(world_gen_error), "%s", e);
+  char msg[1400];
   std::snprintf(msg, sizeof(msg), WORLD_GEN_ERROR, world_gen_error);
   set_error_message(msg);
-  debug("%s", msg);
+  sqbind::log_script_error("Error in world gen script", e);
 }
 
 const char* last_world_gen_error() { return world_gen_error; }
+int world_generation_count() { return generations; }
 uint64_t last_world_seed() { return shown_world_seed; }
+void note_loaded_world_seed(uint64_t seed) {
+  shown_world_seed = seed;
+  has_shown_world = true;
+}
 bool last_world_sea_level(float& level) {
   level = reported_sea_level;
   return has_sea_level;
@@ -678,19 +693,19 @@ bool create_world_gen_vm(const char* main_script) {
   load_error_shown = false;
   if (!world_gen_vm.open(1024)) fatal("error creating world gen script VM");
   register_world_gen_api(world_gen_vm.vm);
-  unsigned errors_before = sqbind::noted_error_count();
+  sqbind::mark_errors(world_gen_vm.vm);
   // A VM made again keeps its file list, where include would find the main
   // script listed and skip it: then every listed file runs again instead.
   bool loaded = world_gen_vm.files.empty() ? world_gen_vm.include(main_script) : world_gen_vm.reload(true);
   if (!loaded) {
-    show_world_gen_error(load_error_text(main_script));
+    show_world_gen_error(load_error(main_script));
     load_error_shown = true;
     return false;
   }
   lookup_generate_world();
   // The main script ran, but a file it included may have failed.
-  if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before)) {
-    show_world_gen_error(swallowed);
+  if (const sqbind::SquirrelError* swallowed = sqbind::first_error_since_mark(world_gen_vm.vm)) {
+    show_world_gen_error(*swallowed);
     load_error_shown = true;
     return false;
   }
@@ -706,6 +721,7 @@ bool generate_world() {
   debug("game_rnd_seed=%llu;", (unsigned long long)game_rnd_seed);
   shown_world_seed = game_rnd_seed;
   has_shown_world = true;
+  generations++;
   has_sea_level = false;
 
   bool ok = true;
@@ -717,24 +733,16 @@ bool generate_world() {
   if (load_failed) ok = false;
   if (!load_failed) try {
     if (generate_world_func.isNull()) throw sqbind::SquirrelError("No 'generate_world' function in script");
-    try {
-      generate_world_func.call();
-    } catch (const sqbind::SquirrelError& e) {
-      // A failed call has already printed the call stack; the script's own
-      // error text says more than the failure of the call.
-      if (std::strcmp(e.text, "SqFunc<> call failed") == 0) throw sqbind::SquirrelError(sqbind::last_error_text(vm));
-      throw;
-    }
+    generate_world_func.call();
     sq_collectgarbage(vm);
     if (!load_error_shown) world_gen_error[0] = 0;
   } catch (const sqbind::SquirrelError& e) {
     if (vm) sq_settop(vm, top);
     if (load_error_shown) {
-      char msg[1100];
-      sqbind::script_error_message(msg, sizeof(msg), WORLD_GEN_ERROR, vm, e.text);
-      debug("%s", msg);
+      // The load error stays on screen; this one goes to the log.
+      sqbind::log_script_error("Error in world gen script", e);
     } else {
-      show_world_gen_error(e.text);
+      show_world_gen_error(e);
     }
     ok = false;
   }
@@ -754,15 +762,14 @@ bool world_gen_reload_check() {
   set_error_message(nullptr);
   world_gen_error[0] = 0;
   load_error_shown = false;
-  unsigned errors_before = sqbind::noted_error_count();
+  sqbind::mark_errors(world_gen_vm.vm);
   try {
     if (!world_gen_vm.reload(true)) sqbind::throw_last_error(world_gen_vm.vm);
     lookup_generate_world();
     // A file the edit newly includes may have failed while the rest ran.
-    if (const char* swallowed = sqbind::first_error_since(world_gen_vm.vm, errors_before))
-      throw sqbind::SquirrelError(swallowed);
+    if (const sqbind::SquirrelError* swallowed = sqbind::first_error_since_mark(world_gen_vm.vm)) throw *swallowed;
   } catch (const sqbind::SquirrelError& e) {
-    show_world_gen_error(e.text);
+    show_world_gen_error(e);
     load_error_shown = true;
   }
   // The edited script makes the world on screen again, not the next one, so

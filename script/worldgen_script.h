@@ -51,12 +51,18 @@ bool generate_world();
 // new one). True when it regenerated.
 bool world_gen_reload_check();
 void close_world_gen_vm();
-// Shows "Error in world gen script:\n<text>" as the on-screen error message.
-void show_world_gen_error(const char* text);
+// Shows "Error in world gen script:\n<place>: <text>" as the on-screen error
+// message.
+void show_world_gen_error(const sqbind::SquirrelError& e);
 // The text of the last world-generation error ("" after a clean run).
 const char* last_world_gen_error();
+// How many times generate_world has run (a new world starts each time).
+int world_generation_count();
 // The seed the last generate_world started from.
 uint64_t last_world_seed();
+// A world that was loaded rather than generated: a script edit makes it
+// again from `seed`, the seed it was first made from.
+void note_loaded_world_seed(uint64_t seed);
 // The sea level the script reported with set_sea_level during the last
 // generate_world; false when it reported none.
 bool last_world_sea_level(float& level);

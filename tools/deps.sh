@@ -5,10 +5,11 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config ccache
-  libsdl2-dev libepoxy-dev libstb-dev libopenal-dev
+  libsdl2-dev libepoxy-dev libstb-dev libzstd-dev libopenal-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dri libegl-mesa0 libegl1
-  xvfb xauth fonts-dejavu-core xdotool
+  xvfb xauth fonts-dejavu-core xdotool x11-utils
+  desktop-file-utils appstream
   clang libclang-rt-dev
 )
 

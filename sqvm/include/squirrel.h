@@ -335,6 +335,10 @@ SQUIRREL_API void sq_setdebughook(HSQUIRRELVM v);
 #define SQ_HAS_CALLTIMELIMIT 1
 SQUIRREL_API void sq_setcalltimelimit(HSQUIRRELVM v, SQFloat seconds);
 SQUIRREL_API SQFloat sq_getcalltimelimit(HSQUIRRELVM v);
+/* Whether the latest host call into this VM was stopped by the limit (until
+   the next host call starts), so that a host tells the stop from other errors
+   without reading its text. */
+SQUIRREL_API SQBool sq_calltimedout(HSQUIRRELVM v);
 
 /* utility macros */
 #define sq_isnumeric(o) ((o)._type & SQOBJECT_NUMERIC)

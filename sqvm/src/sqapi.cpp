@@ -78,6 +78,7 @@ void sq_setcalltimelimit(HSQUIRRELVM v, SQFloat seconds) {
 }
 
 SQFloat sq_getcalltimelimit(HSQUIRRELVM v) { return (SQFloat)((double)v->SS()->_timelimit_ns * 1e-9); }
+SQBool sq_calltimedout(HSQUIRRELVM v) { return v->SS()->_timedout ? SQTrue : SQFalse; }
 
 void sq_close(HSQUIRRELVM v) {
   SQSharedState *ss = v->SS();

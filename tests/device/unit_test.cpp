@@ -234,6 +234,10 @@ TEST(ShaderNames, CacheFileNamesCarryTheDefines) {
   std::fclose(std::fopen((dir + "installed.txt").c_str(), "w"));
   make_shader_cache_name("land.sh", nullptr, out, sizeof(out));
   EXPECT_STREQ(out, "/home/someone/.cache/Mirevast Games/Tolvane/cache/land.sh.cache");
+  // A name that does not fit is no name: a cut one could be another shader's.
+  setenv("XDG_CACHE_HOME", ("/" + std::string(400, 'c')).c_str(), 1);
+  make_shader_cache_name("land.sh", nullptr, out, sizeof(out));
+  EXPECT_STREQ(out, "");
   unsetenv("XDG_CACHE_HOME");
   std::remove((dir + "installed.txt").c_str());
   rmdir(dir.c_str());

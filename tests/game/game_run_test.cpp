@@ -153,7 +153,7 @@ TEST_F(GameRun, BrokenEffectScriptEditIsShownAndTheGameRunsOn) {
   fs::path script = copy / "test" / "fx.nut";
   std::ofstream(script, std::ios::app)
       << "\nsteps <- 0;\nfunction update_fx(dt) { steps++; if (steps == 5) print(\"fx running\\n\"); }\n";
-  std::string cmd = "env XDG_CONFIG_HOME='" + cfg + "' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen timeout 120 '" +
+  std::string cmd = "env XDG_CONFIG_HOME='" + cfg + "' XDG_DATA_HOME='" + cfg + "/data' TOLVANE_NO_MSGBOX=1 SDL_VIDEODRIVER=offscreen timeout 120 '" +
                     (copy / "game").string() + "' -360 -steps 100 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   ASSERT_TRUE(p);

@@ -59,6 +59,7 @@ struct GatewickRun : ::testing::Test {
       std::FILE* out = std::freopen(log.c_str(), "w", stdout);
       if (!out || dup2(fileno(stdout), 2) < 0) _exit(127);
       setenv("XDG_CONFIG_HOME", cfg.c_str(), 1);
+      setenv("XDG_DATA_HOME", (cfg + "/data").c_str(), 1);
       setenv("TOLVANE_NO_MSGBOX", "1", 1);
       setenv("SDL_VIDEODRIVER", "x11", 1);
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));

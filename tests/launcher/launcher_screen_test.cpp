@@ -13,13 +13,18 @@
 #include "launcher/swrender.h"
 #include "platform/globals.h"
 #include "platform/input.h"
+#include "platform/vk_codes.h"
 #include "tests/platform/test_config_dir.h"
 
 namespace {
 std::vector<std::string> calls;
 void record_start() { calls.push_back("start"); }
 void record_exit(int code) { calls.push_back("exit " + std::to_string(code)); }
-void record_site() { calls.push_back("site"); }
+bool browser_opens = true;
+bool record_site() {
+  calls.push_back("site");
+  return browser_opens;
+}
 void no_keys_held(KeyboardState& ks) { std::memset(&ks, 0, sizeof(ks)); }
 
 std::string read_file(const std::string& path) {
@@ -39,6 +44,7 @@ struct LauncherScreen : ::testing::Test {
 
   void SetUp() override {
     calls.clear();
+    browser_opens = true;
     set_keyboard_state_reader(no_keys_held);
     register_standard_gui_behaviours();
     clear_input_step();
@@ -216,4 +222,36 @@ TEST_F(LauncherScreen, TheWindowShowsTheLayoutInItsColours) {
   EXPECT_FLOAT_EQ(quit.bottom, 512 - 32);
   const GuiRect& start_btn = byId(CMD_START)->paddingRect;
   EXPECT_FLOAT_EQ(start_btn.right, 640 - 16);
+}
+
+TEST_F(LauncherScreen, AStoredValueOutOfRangeShowsAndSavesTheDefault) {
+  writeSettings("\"land_shadows\"=dword:00000009\n");
+  start();
+  EXPECT_TRUE(on(CMD_LAND_SHADOWS_0 + 2)) << "the default, not nothing";
+  EXPECT_FALSE(on(CMD_LAND_SHADOWS_0));
+  click(CMD_QUIT);
+  std::string saved = read_file(cfg.settingsFile());
+  EXPECT_NE(saved.find("\"land_shadows\"=dword:00000002"), std::string::npos) << saved;
+}
+
+TEST_F(LauncherScreen, ReturnStartsEscQuitsAndVisitSiteSaysWhereItWent) {
+  start();
+  GuiElement* footer = screen->root->findByName("footer");
+  ASSERT_NE(footer, nullptr);
+  click(CMD_VISIT_SITE);
+  EXPECT_NE(std::string(footer->text).find("Opened https://"), std::string::npos) << footer->text;
+  browser_opens = false;
+  click(CMD_VISIT_SITE);
+  EXPECT_NE(std::string(footer->text).find("No browser could be opened"), std::string::npos) << footer->text;
+
+  push_input_event(EV_KEY_DOWN, VK_ESCAPE, 0, 0, 0, 0);
+  launcher_keys(screen->root);
+  EXPECT_EQ(calls, (std::vector<std::string>{"site", "site", "exit 0"}));
+  clear_input_step();
+  push_input_event(EV_KEY_DOWN, VK_RETURN, 0, 0, 0, 0);
+  launcher_keys(screen->root);
+  EXPECT_EQ(calls, (std::vector<std::string>{"site", "site", "exit 0", "start", "exit 0"}));
+  clear_input_step();
+  launcher_keys(screen->root);
+  EXPECT_EQ(calls.size(), 5u) << "nothing without a key";
 }

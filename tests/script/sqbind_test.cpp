@@ -154,8 +154,15 @@ TEST_F(Vm, PushInstance) {
 TEST_F(Vm, CallStackPrinterLimitsAndNames) {
   // 30 nested calls, each with a local, then an error at the deepest one.
   ASSERT_TRUE(run_text(vm, "function deep(n) { local depth = n; if (n == 0) throw \"bottom\"; deep(n - 1); }"));
+  // The locals are printed only when asked for.
   printed.clear();
   EXPECT_FALSE(run_text(vm, "deep(30)"));
+  EXPECT_NE(printed.find("test.nut:1:55: ERROR: bottom (in deep())"), std::string::npos) << printed;
+  EXPECT_EQ(printed.find("LOCALS"), std::string::npos) << printed;
+  set_print_locals(true);
+  printed.clear();
+  EXPECT_FALSE(run_text(vm, "deep(30)"));
+  set_print_locals(false);
   EXPECT_NE(printed.find("\nCALLSTACK\n"), std::string::npos);
   EXPECT_NE(printed.find("test.nut:1:55: ERROR: bottom (in deep())"), std::string::npos) << printed;
   EXPECT_NE(printed.find("\nLOCALS\n"), std::string::npos);

@@ -219,6 +219,9 @@ TEST_F(WorldGen, ScriptErrorTexts) {
   EXPECT_EQ(run("add_fast_noise(2, 1, null, GT_NONE, 255, 0.5);"), "min_ht<=max_ht failed in add_fast_noise()");
   EXPECT_EQ(run("add_voronoi_hills(5, 0, 1, 1);"), "tile must be power of 2 in add_voronoi_hills()");
   EXPECT_EQ(run("gen_voronoi_faults(12, 0, 1, 1, 2, 2, 1);"), "tile must be power of 2 in gen_voronoi_faults()");
+  // Several arguments wrong: the first in the function's order is named.
+  EXPECT_EQ(run("HmapMask.fromSimplexNoise(1, 3, 99, null, 0.5);"), "tile must be power of 2 in fromSimplexNoise()");
+  EXPECT_EQ(run("gen_voronoi_faults(16, 0, 1, 1, 99, 99, 1);"), "gen_voronoi_faults(): noiseScale must be in 0..64 (got 99)");
 }
 
 TEST_F(WorldGen, VectorAndColourHelpers) {
@@ -356,6 +359,13 @@ TEST_F(WorldGen, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
   EXPECT_NE(log.find("gen/land.nut:4:12: ERROR: the index 'missing' does not exist (in lift())"), std::string::npos) << log;
   EXPECT_NE(log.find("gen/main.nut:3: function generate_world() (CALLSTACK)"), std::string::npos) << log;
   EXPECT_EQ(log.find(dir), std::string::npos) << "no program folder in front: " << log;
+  auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) n++;
+    return n;
+  };
+  EXPECT_EQ(count(log, "the index 'missing' does not exist"), 1u) << "each error is logged once: " << log;
+  EXPECT_EQ(log.find("LOCALS"), std::string::npos) << "no locals unless asked for: " << log;
 
   // A native call that rejects its arguments: the line that called it.
   write_file(dir + "gen/land.nut", "function lift() {\n  place_house(\"x\", 1, 0);\n}\n");
@@ -365,6 +375,7 @@ TEST_F(WorldGen, ErrorsShowTheirPlaceOnScreenAndInTheLog) {
   log = testing::internal::GetCapturedStdout();
   EXPECT_STREQ(get_error_message(), "Error in world gen script:\ngen/land.nut:2:3: sq_get*() failed (type error)");
   EXPECT_NE(log.find("gen/land.nut:2:3: sq_get*() failed (type error)"), std::string::npos) << log;
+  EXPECT_EQ(count(log, "sq_get*() failed (type error)"), 1u) << log;
 
   // A syntax error in the edited file.
   write_file(dir + "gen/land.nut", "function lift() {\n  local x = ;\n}\n");
