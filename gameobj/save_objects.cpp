@@ -48,6 +48,7 @@ void fields(Io& io, WaterSource& s) {
 template <typename Io>
 void fields(Io& io, WyvernMonster& w) {
   io(w.pos), io(w.vel), io(w.health), io(w.bank), io(w.flap), io(w.breathing), io(w.breathWait);
+  io(w.provoked), io(w.chasing), io(w.attacking);
 }
 template <typename Io>
 void fields(Io& io, WyvernCorpse& c) {
@@ -59,7 +60,7 @@ void fields(Io& io, StaticObject& s) {
 }
 template <typename Io>
 void fields(Io& io, ManaGatherer& g) {
-  io(g.pos), io(g.gathered), io(g.burning), io(g.sendWait);
+  io(g.pos), io(g.gathered), io(g.burning), io(g.sendWait), io(g.ruin);
 }
 template <typename Io>
 void fields(Io& io, CastleObject& c) {
