@@ -124,9 +124,9 @@ void set_gatherer_on_fire(const WyvernMonster& w, ManaGatherer& g) {
     visual_log("A gatherer is burning! Put it out with a waterball");
   }
   vec4f eye = local_player ? local_player->eye() : vec4f(0, 0, 0, 1);
-  debug("a wyvern at (%.3f, %.3f, %.3f) sets fire to the mana gatherer at (%.3f, %.3f, %.3f) at step %d; "
-        "the player's eye is at (%.3f, %.3f, %.3f)",
-        w.pos.x, w.pos.y, w.pos.z, g.pos.x, g.pos.y, g.pos.z, module_step, eye.x, eye.y, eye.z);
+  debug("a wyvern at (%.3f, %.3f, %.3f) sets fire to the mana gatherer at (%.3f, %.3f, %.3f); "
+        "the player's eye is at (%.3f, %.3f, %.3f) at step %d",
+        w.pos.x, w.pos.y, w.pos.z, g.pos.x, g.pos.y, g.pos.z, eye.x, eye.y, eye.z, module_step);
 }
 
 void breathe_on(WyvernMonster& w, const Target& t, float dt) {

@@ -139,9 +139,9 @@ TEST_F(ReplayRun, WyvernsComeAndAFireballAimedAtOneKillsIt) {
   for (size_t p = probe.output.find("a wyvern at ("); p != std::string::npos;
        p = probe.output.find("a wyvern at (", p + 1)) {
     if (std::sscanf(probe.output.c_str() + p,
-                    "a wyvern at (%f, %f, %f) sets fire to the mana gatherer at (%f, %f, %f) at step %d; the "
-                    "player's eye is at (%f, %f, %f)",
-                    &w[0], &w[1], &w[2], &g[0], &g[1], &g[2], &step, &eye[0], &eye[1], &eye[2]) == 10 &&
+                    "a wyvern at (%f, %f, %f) sets fire to the mana gatherer at (%f, %f, %f); the "
+                    "player's eye is at (%f, %f, %f) at step %d",
+                    &w[0], &w[1], &w[2], &g[0], &g[1], &g[2], &eye[0], &eye[1], &eye[2], &step) == 10 &&
         eye[1] > 15)
       break;
     step = -1;
