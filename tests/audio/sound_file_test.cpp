@@ -13,8 +13,8 @@ namespace {
 struct Wav {
   std::vector<uint8_t> b;
   void tag(const char* t) { b.insert(b.end(), t, t + 4); }
-  void put(uint32_t v, int n) {
-    for (int i = 0; i < n; i++) b.push_back(uint8_t(v >> (8 * i)));
+  void put(uint32_t v, int n) {  // n bytes, little-endian; bytes past the fourth are zero
+    for (int i = 0; i < n; i++) b.push_back(i < 4 ? uint8_t(v >> (8 * i)) : uint8_t(0));
   }
   void fmt(int tagv, int channels, int rate, int bits) {
     tag("fmt ");
