@@ -6,11 +6,17 @@
 // the mana pays for the next level; cast Use portal at the portal once it
 // opens. It turns no faster than a hand on a mouse would, picks spells with
 // Ctrl and a click on the panel, and never moves from where it starts.
+//
+// Its picks are made as a record stores them (the place and the hand), not
+// by where its click lands: the pointer still goes to the cell and clicks, as
+// a person's would, but a run without a window (where the panel has no size)
+// picks the same, and its record replays the same at any size.
 #include "app/bot.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "app/camera.h"
 #include "app/input_log.h"
@@ -42,6 +48,7 @@ struct BotState {
   int buttonHeld = 0;  // VK of the cast button pressed last step, released this one
   int castleWait = 0;
   float mouseX = 0, mouseY = 0;
+  std::vector<SpellPick> picks;  // the pick of this step, if it makes one
 } bot;
 
 int place_of(const char* name) {
@@ -107,8 +114,10 @@ const GathererView* burning_gatherer() {
 }
 
 void start_pick(int place, bool second) {
+  if (place < 0) return;
+  // Without a laid-out panel the pointer just stays where it is.
   float x, y;
-  if (place < 0 || !spell_ui_place_centre(place, x, y)) return;
+  if (!spell_ui_place_centre(place, x, y)) x = bot.mouseX, y = bot.mouseY;
   bot.stage = PickStage::HOLD_CTRL;
   bot.pickPlace = place, bot.pickSecond = second;
   bot.pickX = x, bot.pickY = y;
@@ -142,6 +151,7 @@ void continue_pick(StepInput& in) {
       in.held.push_back(VK_CONTROL);
       in.held.push_back(button);
       in.events.push_back(event(EV_BUTTON_DOWN, button, IF_CTRL | button_flag));
+      bot.picks.push_back({bot.pickPlace, bot.pickSecond ? 1 : 0});
       bot.stage = PickStage::RELEASE;
       break;
     case PickStage::RELEASE:
@@ -210,6 +220,8 @@ void decide(StepInput& in, float& yaw, float& pitch) {
 
 void bot_play_step() {
   StepInput in;
+  bot.picks.clear();
+  set_replayed_spell_picks(&bot.picks);
   float yaw = camera.yaw, pitch = camera.pitch;
   bot.castleWait = std::max(0, bot.castleWait - 1);
   if (bot.buttonHeld) {

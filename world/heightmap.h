@@ -81,8 +81,8 @@ void addWater(float amount);
 void simWater(float dt);
 // Carries the foam along the flow, from the foam before the last simWater.
 void advectFoam(float dt);
-// Whether simWater may use its eight-lane (AVX2) sweep on CPUs that have it;
-// on by default. Both sweeps give bit-identical results.
+// Whether simWater and advectFoam may use their eight-lane (AVX2) sweeps on
+// CPUs that have them; on by default. Both sweeps give bit-identical results.
 void setWaterWideLanes(bool allowed);
 // True when the next simWater step will use the eight-lane sweep.
 bool waterUsesWideLanes();

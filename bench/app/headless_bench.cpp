@@ -12,6 +12,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/app.h"
 #include "app/settings.h"
@@ -46,6 +48,16 @@ double thread_seconds() {
 }
 
 bool start_headless_game() {
+  // The castle falls again and again here, and each new world autosaves:
+  // into a folder of the benchmark's own, never over a player's saves.
+  static struct BenchDataDir {
+    char path[32] = "/tmp/tolvane-bench-XXXXXX";
+    bool made = mkdtemp(path) != nullptr;
+    ~BenchDataDir() {
+      if (made) std::filesystem::remove_all(path);
+    }
+  } data_dir;
+  if (data_dir.made) setenv("XDG_DATA_HOME", data_dir.path, 1);
   std::snprintf(app_path, sizeof(app_path), "%s/", GAME_BIN_DIR);
   init_ref_time();
   automation.headless = true;

@@ -62,6 +62,30 @@ void BM_SimWaterFourLanes(benchmark::State& st) {
 }
 BENCHMARK(BM_SimWaterFourLanes)->Unit(benchmark::kMicrosecond);
 
+// The foam's drift over the same wet world, once its flows are set.
+void BM_AdvectFoam(benchmark::State& st) {
+  wet_world();
+  for (auto _ : st) {
+    advectFoam(0.05f);
+    benchmark::ClobberMemory();
+  }
+  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
+}
+BENCHMARK(BM_AdvectFoam)->Unit(benchmark::kMicrosecond);
+
+// The same drift kept to the plain sweep, as on CPUs without AVX2.
+void BM_AdvectFoamPlain(benchmark::State& st) {
+  wet_world();
+  setWaterWideLanes(false);
+  for (auto _ : st) {
+    advectFoam(0.05f);
+    benchmark::ClobberMemory();
+  }
+  setWaterWideLanes(true);
+  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
+}
+BENCHMARK(BM_AdvectFoamPlain)->Unit(benchmark::kMicrosecond);
+
 // The machine's copy bandwidth on the same arrays: water into tmpw (1 MiB each).
 void BM_CopyWater(benchmark::State& st) {
   for (auto _ : st) {

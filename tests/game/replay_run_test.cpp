@@ -220,9 +220,9 @@ namespace {
 // stray click (at a place that means nothing to the panel, and which must
 // not cast while Ctrl is held), then casts of the picked spells, water
 // among them for the land's flow animation.
-std::string picks_casts_and_turns(bool with_picks) {
+std::string picks_casts_and_turns(bool with_picks, int steps = 30) {
   std::string s = "tolvane-input 2\nseed 5\nmana_cheat 1\nsteps\n";
-  for (int i = 0; i < 30; i++) {
+  for (int i = 0; i < steps; i++) {
     std::string held;
     auto hold = [&held](int vk) { held += (held.empty() ? "" : ",") + std::to_string(vk); };
     if (i >= 2 && i < 28) hold('W');
@@ -244,8 +244,8 @@ std::string picks_casts_and_turns(bool with_picks) {
 
 TEST_F(ReplayRun, OneRecordOneWorldAtAnyFrameRateWindowQualityOrHeadless) {
   std::string file = write("v2.txt", picks_casts_and_turns(true));
-  // Frame rates from a frame a step to one every 200 steps (a frame for each
-  // twentieth of a step gives the same, but draws too long for a test).
+  // Frame rates from a frame a step to one every 200 steps (twenty frames a
+  // step has its own test below, on a shorter record).
   GameRunResult first = run("-gfx-low -replay '" + file + "' -frame-steps 1");
   ASSERT_EQ(first.exit_code, 0) << first.output;
   ASSERT_EQ(first.hash().size(), 16u) << first.output;
@@ -257,6 +257,17 @@ TEST_F(ReplayRun, OneRecordOneWorldAtAnyFrameRateWindowQualityOrHeadless) {
   // The picks, not the stray click, chose what was cast.
   std::string without = write("nopicks.txt", picks_casts_and_turns(false));
   EXPECT_NE(run("-headless -replay '" + without + "'").hash(), first.hash());
+}
+
+// Twenty frames drawn for every step, through the picks and the first cast:
+// the frames between two steps change nothing the headless run does not do.
+TEST_F(ReplayRun, TwentyFramesAStepMakeTheSameWorldAsNone) {
+  std::string file = write("short.txt", picks_casts_and_turns(true, 14));
+  GameRunResult headless = run("-headless -replay '" + file + "'");
+  ASSERT_EQ(headless.hash().size(), 16u) << headless.output;
+  GameRunResult drawn = run("-gfx-low -replay '" + file + "' -frame-steps 0.05");
+  EXPECT_EQ(drawn.exit_code, 0) << drawn.output;
+  EXPECT_EQ(drawn.hash(), headless.hash()) << drawn.output;
 }
 
 TEST_F(ReplayRun, RecordStoresPicksSoAnotherWindowReplaysTheSameAndOldFilesSaySo) {
