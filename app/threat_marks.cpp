@@ -11,6 +11,7 @@ namespace {
 constexpr float EDGE_INSET = 0.88f;       // arrows sit this far out toward the edge
 constexpr float ARROW_ARM_ANGLE = 2.5f;   // radians between the direction and each arm
 constexpr int ARROW_DOTS = 6;             // squares along each arm
+constexpr int ARROW_DOT_DIVISOR = 240;    // half a square's side: the window's height over this
 constexpr float BREATH_TINT_SECONDS = 0.4f;  // the tint lingers this long after the last breath
 constexpr int TINT_LAYERS = 8;
 
@@ -28,8 +29,9 @@ void edge_point(const ScreenBearing& b, int& x, int& y) {
 
 // A chevron of squares pointing along (dx, dy) with its tip at (x, y).
 void draw_arrow(int x, int y, float dx, float dy, D3dColor color) {
-  int s = get_text_scale();
-  int dot = 2 * s, step = 3 * s;
+  // Sized by the window, not by whatever text scale was set last: about
+  // 30 pixels an arm at 720 lines, never under 18.
+  int dot = std::max(2, d3d_ht / ARROW_DOT_DIVISOR), step = dot * 5 / 3;
   float a = std::atan2(dy, dx);
   for (int side = -1; side <= 1; side += 2) {
     float arm = a + float(side) * ARROW_ARM_ANGLE;
@@ -83,8 +85,9 @@ ScreenBearing screen_bearing(const vec4f& p, const Matrix44& m) {
     float x = cx / cw, y = cy / cw;
     return {x, y, std::fabs(x) <= 1.f && std::fabs(y) <= 1.f};
   }
-  // Behind the eye: the way to turn is away from where it projects.
-  float x = -cx, y = -cy;
+  // Behind the eye the division would mirror it: the clip-space x and y
+  // themselves say which side of the view it lies on, the way to turn.
+  float x = cx, y = cy;
   if (std::fabs(x) < 1e-6f && std::fabs(y) < 1e-6f) y = -1;
   return {x, y, false};
 }

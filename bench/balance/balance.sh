@@ -17,16 +17,12 @@ logs=${BALANCE_LOGS:-$(mktemp -d)}
 # Headless where the game offers it; otherwise a small low-quality window
 # (a display is needed) on the run's own clock, 200 steps a frame. The idle
 # player is then a replay of a record with no input.
-# The bot picks its spells with clicks on the panel, which a headless run
-# does not lay out: its runs take the window where a display is given.
 if "$game" -help | grep -q -- -headless; then mode="-headless"; else mode="-360 -gfx-low -frame-steps 200"; fi
-bot_mode="$mode"
-[ -n "${DISPLAY:-}" ] && bot_mode="-360 -gfx-low -frame-steps 200"
 
 run() {  # seed world bot|idle steps -> log file name
   log="$logs/seed$1-w$2-$3.log"
   if [ "$3" = bot ]; then
-    TOLVANE_NO_MSGBOX=1 "$game" $bot_mode -seed "$1" -world "$2" -steps "$4" -bot >"$log" 2>&1
+    TOLVANE_NO_MSGBOX=1 "$game" $mode -seed "$1" -world "$2" -steps "$4" -bot >"$log" 2>&1
   elif [ "$mode" = "-headless" ]; then
     TOLVANE_NO_MSGBOX=1 "$game" $mode -seed "$1" -world "$2" -steps "$4" >"$log" 2>&1
   else
@@ -53,7 +49,7 @@ printf '%-4s | %-10s %-10s | %-28s %-5s %-5s %-6s | %-28s %-5s %-5s %-6s\n' seed
 for seed in $(seq "$first" "$last"); do
   idle=$(run "$seed" 1 idle "$idle_steps")
   burn=$(first_at "$idle" "sets fire to the mana gatherer")
-  fall=$(first_at "$idle" "has fallen at step")
+  fall=$(first_at "$idle" "castle of world [0-9]* has fallen at step")
   [ "$fall" = "-" ] && fall=">$((idle_steps / 20))"
   line=""
   for world in 1 3; do

@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include "app/threat_marks.h"
 #include "app/window.h"
 #include "platform/globals.h"
 #include "platform/input.h"
@@ -288,4 +289,28 @@ TEST_F(CameraTest, HeldPointerTurnsByAnyMotionAndLetsGoForThePanelAndFocus) {
   set_spell_ui_mouse_claim(nullptr);
   clear_input_step();
   SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
+// The bearing an edge arrow points along, from the frame's own matrix: a
+// point in view is on screen; one off to a side, above or below, or behind
+// the eye points the way the player has to turn to see it.
+TEST_F(CameraTest, ThreatBearingPointsTheWayToTurn) {
+  camera.pos = camera.prev_pos = vec4f(100, 20, 100, 1);
+  camera.yaw = 0, camera.pitch = -0.5f;  // looking down toward +z, as a player over the castle
+  set_camera_frame(1);
+  auto bearing = [](float x, float y, float z) { return screen_bearing(vec4f(100 + x, 20 + y, 100 + z, 1), cur_glob_tm); };
+  EXPECT_TRUE(bearing(0, -5, 10).onScreen);
+  ScreenBearing right = bearing(40, -5, 10), left = bearing(-40, -5, 10);
+  EXPECT_FALSE(right.onScreen);
+  EXPECT_GT(right.x, 0);
+  EXPECT_LT(left.x, 0);
+  ScreenBearing above = bearing(0, 40, 5), below = bearing(0, -60, 1);
+  EXPECT_GT(above.y, std::fabs(above.x));
+  EXPECT_LT(below.y, -std::fabs(below.x));
+  // Behind the eye: behind and to the right turns right, behind and to the
+  // left turns left.
+  ScreenBearing behind_right = bearing(20, 0, -30), behind_left = bearing(-20, 0, -30);
+  EXPECT_FALSE(behind_right.onScreen);
+  EXPECT_GT(behind_right.x, 0);
+  EXPECT_LT(behind_left.x, 0);
 }
