@@ -26,7 +26,7 @@ namespace {
 constexpr uint32_t DIM_BG = 0x99000000, PANEL_BG = 0xE8161A22, ROW_BG = 0xC02C3440, ROW_SELECTED = 0xF0587CA8;
 constexpr uint32_t TEXT = 0xFFFFFFFF, TEXT_OFF = 0xFF8A92A0, TEXT_WARN = 0xFFFF7A66, TITLE_TEXT = 0xFFFFE2A0;
 constexpr float PANEL_W = 40, ROW_H = 1.5f, ROW_GAP = 0.25f, TOP = 2.5f;  // em
-constexpr int VISIBLE_ROWS = 12;
+constexpr int VISIBLE_ROWS = 10;  // the panel (about 25 em with its lines below) fits the design height
 constexpr int KEY_SCAN_FIRST = 1, KEY_SCAN_LAST = 255;
 
 const GuiLen ZERO = gui_em(0);

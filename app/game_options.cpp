@@ -9,10 +9,12 @@
 
 #include "app/camera.h"
 #include "app/spell_ui.h"
+#include "audio/sound.h"
 #include "device/font.h"
 #include "platform/globals.h"
 #include "platform/log.h"
 #include "platform/platform.h"
+#include "platform/sound_settings.h"
 
 namespace {
 // Stored flag bits, as the launcher writes them.
@@ -44,6 +46,32 @@ const char* on_off(bool on) { return on ? "on" : "off"; }
 void apply_ui_scale() {
   font_after_resize();
   relayout_spell_ui();
+}
+
+// The volume an option row stands for (null for the other rows).
+int* volume_of(SoundVolumes& v, int option) {
+  switch (option) {
+    case OPT_MASTER_VOLUME: return &v.master;
+    case OPT_EFFECTS_VOLUME: return &v.effects;
+    case OPT_AMBIENCE_VOLUME: return &v.ambience;
+    case OPT_MUSIC_VOLUME: return &v.music;
+  }
+  return nullptr;
+}
+
+const char* volume_label(int option) {
+  switch (option) {
+    case OPT_MASTER_VOLUME: return "Volume";
+    case OPT_EFFECTS_VOLUME: return "Effects volume";
+    case OPT_AMBIENCE_VOLUME: return "Ambience volume";
+    default: return "Music volume";
+  }
+}
+
+// Heard at once and stored with the other sound values.
+void apply_sound(const SoundVolumes& v) {
+  set_sound_volumes(v);
+  if (!save_sound_settings(v)) debug("can't save the settings to '%s'", get_config_file_path().c_str());
 }
 
 int quality_next_start() { return stored_quality >= 0 ? stored_quality : gfx_quality; }
@@ -83,6 +111,11 @@ std::string option_text(int option) {
       std::snprintf(text, sizeof(text), "Vertical sync: %s%s", on_off(vsync_next_start()),
                     vsync_next_start() != use_vsync ? " (at next start)" : "");
       break;
+    case OPT_SOUND: std::snprintf(text, sizeof(text), "Sound: %s", on_off(sound_volumes().enabled)); break;
+    default: {
+      SoundVolumes v = sound_volumes();
+      if (const int* volume = volume_of(v, option)) std::snprintf(text, sizeof(text), "%s: %d", volume_label(option), *volume);
+    }
   }
   return text;
 }
@@ -134,6 +167,18 @@ bool change_option(int option, int direction) {
       stored_vsync = !vsync_next_start();
       store_flag(FLAG_VSYNC, stored_vsync);
       return true;
+    case OPT_SOUND: {
+      SoundVolumes v = sound_volumes();
+      v.enabled = !v.enabled;
+      apply_sound(v);
+      return true;
+    }
+  }
+  SoundVolumes v = sound_volumes();
+  if (int* volume = volume_of(v, option)) {
+    *volume = stepped(*volume, direction, 0, 100, VOLUME_OPTION_STEP);
+    apply_sound(v);
+    return true;
   }
   return false;
 }

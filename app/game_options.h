@@ -4,6 +4,7 @@
 // settings file as the launcher's values ("flags", "land_shadows",
 // "gfx_quality") plus "mouse_sensitivity", "invert_mouse", "ui_scale"
 // (percent values) and "post_effects"; the launcher keeps what it does not edit.
+// The sound rows show and change the volumes the launcher and F7/F8/F10 use.
 #include <string>
 
 enum GameOption : int {
@@ -16,11 +17,17 @@ enum GameOption : int {
   OPT_LAND_SHADOWS,
   OPT_OBJECT_SHADOWS,
   OPT_VSYNC,
+  OPT_SOUND,
+  OPT_MASTER_VOLUME,
+  OPT_EFFECTS_VOLUME,
+  OPT_AMBIENCE_VOLUME,
+  OPT_MUSIC_VOLUME,
   OPT_COUNT
 };
 
 constexpr int MOUSE_SENSITIVITY_MIN = 25, MOUSE_SENSITIVITY_MAX = 400, MOUSE_SENSITIVITY_STEP = 25;  // percent
 constexpr int UI_SCALE_MIN = 75, UI_SCALE_MAX = 200, UI_SCALE_STEP = 25;                              // percent
+constexpr int VOLUME_OPTION_STEP = 10;  // of 0..100, as F7/F8 step
 
 // Reads the game's own options from the settings file (at start-up, with
 // the launcher's values); values out of range keep their defaults.

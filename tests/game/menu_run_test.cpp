@@ -84,3 +84,25 @@ TEST_F(MenuRun, ARebindingFromTheMenuIsStoredAndUsedAndTheOldKeyIsFree) {
   EXPECT_NE(hash(with_i), hash(still)) << "I flies the player forward";
   EXPECT_EQ(hash(with_w), hash(still)) << "W is no longer bound";
 }
+
+// The options page's sound rows: Enter turns the sound off, Left lowers the
+// volume by a step a press; both are stored where the launcher and the
+// F7/F8/F10 keys keep them, and the next start reads them.
+TEST_F(MenuRun, SoundRowsChangeAndStoreTheVolumes) {
+  constexpr int VK_LEFT_ARROW = 37;
+  std::string s = "tolvane-input 1\nseed 42\ngfx 0\nsteps\n";
+  s += step() + step("-", press(VK_ESC, 27));
+  for (int i = 0; i < 3; i++) s += step("-", press(VK_DOWN_ARROW));
+  s += step("-", press(VK_ENTER, 13));  // Options
+  for (int i = 0; i < 9; i++) s += step("-", press(VK_DOWN_ARROW));
+  s += step("-", press(VK_ENTER, 13));  // Sound: off
+  s += step("-", press(VK_DOWN_ARROW));
+  s += step("-", press(VK_LEFT_ARROW)) + step("-", press(VK_LEFT_ARROW));  // Volume: 80 -> 60
+  s += step("-", press(VK_ESC, 27)) + step("-", press(VK_ESC, 27)) + step();
+  replay("sound", s);
+  std::string settings = read_file(dir + "/sound/Mirevast Games/Tolvane/settings.reg");
+  EXPECT_TRUE(contains(settings, "\"sound_master_volume\"=dword:0000003c")) << settings;
+  EXPECT_TRUE(contains(settings, "\"sound_enabled\"=dword:00000000")) << settings;
+  // The other volumes keep their defaults.
+  EXPECT_TRUE(contains(settings, "\"sound_music_volume\"=dword:00000023")) << settings;
+}
