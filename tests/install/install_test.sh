@@ -163,6 +163,11 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v xprop >/
     if [ -z "$game_window" ]; then
       fail "the game's window did not appear"
     else
+      # The window gets its name before its icon: wait a little for the icon.
+      for _ in $(seq 40); do
+        xprop -id "$game_window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (' && break
+        sleep 0.25
+      done
       game_icon=$(xprop -id "$game_window" _NET_WM_ICON | md5sum)
       [ "$game_icon" = "$launcher_icon" ] || fail "the game's window icon differs from the launcher's"
       xprop -id "$game_window" _NET_WM_ICON | grep -q 'Icon (128 x 128)' || fail "the game's window has no 128-pixel icon"
