@@ -38,52 +38,29 @@ void wet_world() {
   for (int i = 0; i < 40; i++) simWater(0.05f);  // flows established
 }
 
-void BM_SimWater(benchmark::State& st) {
+// One water pass a step over the wet world, its flows set; wide = false keeps
+// it to the sweep CPUs without AVX2 run (four lanes for the water, plain for
+// the foam), for comparison where the eight-lane sweeps run.
+void time_water_pass(benchmark::State& st, void (*pass)(float), bool wide) {
   wet_world();
+  setWaterWideLanes(wide);
   for (auto _ : st) {
-    simWater(0.05f);
-    benchmark::ClobberMemory();
-  }
-  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
-}
-BENCHMARK(BM_SimWater)->Unit(benchmark::kMicrosecond);
-
-// The same step kept to the four-lane sweep, for comparison on CPUs where
-// BM_SimWater runs eight lanes.
-void BM_SimWaterFourLanes(benchmark::State& st) {
-  wet_world();
-  setWaterWideLanes(false);
-  for (auto _ : st) {
-    simWater(0.05f);
+    pass(0.05f);
     benchmark::ClobberMemory();
   }
   setWaterWideLanes(true);
   st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
 }
+
+void BM_SimWater(benchmark::State& st) { time_water_pass(st, simWater, true); }
+BENCHMARK(BM_SimWater)->Unit(benchmark::kMicrosecond);
+void BM_SimWaterFourLanes(benchmark::State& st) { time_water_pass(st, simWater, false); }
 BENCHMARK(BM_SimWaterFourLanes)->Unit(benchmark::kMicrosecond);
 
-// The foam's drift over the same wet world, once its flows are set.
-void BM_AdvectFoam(benchmark::State& st) {
-  wet_world();
-  for (auto _ : st) {
-    advectFoam(0.05f);
-    benchmark::ClobberMemory();
-  }
-  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
-}
+// The foam's drift.
+void BM_AdvectFoam(benchmark::State& st) { time_water_pass(st, advectFoam, true); }
 BENCHMARK(BM_AdvectFoam)->Unit(benchmark::kMicrosecond);
-
-// The same drift kept to the plain sweep, as on CPUs without AVX2.
-void BM_AdvectFoamPlain(benchmark::State& st) {
-  wet_world();
-  setWaterWideLanes(false);
-  for (auto _ : st) {
-    advectFoam(0.05f);
-    benchmark::ClobberMemory();
-  }
-  setWaterWideLanes(true);
-  st.SetItemsProcessed(st.iterations() * HMAP_CELLS);
-}
+void BM_AdvectFoamPlain(benchmark::State& st) { time_water_pass(st, advectFoam, false); }
 BENCHMARK(BM_AdvectFoamPlain)->Unit(benchmark::kMicrosecond);
 
 // The machine's copy bandwidth on the same arrays: water into tmpw (1 MiB each).
