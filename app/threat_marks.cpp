@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "device/font.h"
+#include "app/overlays.h"
 #include "objects/game_view.h"
 #include "platform/globals.h"
 
@@ -14,6 +15,7 @@ constexpr int ARROW_DOTS = 6;             // squares along each arm
 constexpr int ARROW_DOT_DIVISOR = 240;    // half a square's side: the window's height over this
 constexpr float BREATH_TINT_SECONDS = 0.4f;  // the tint lingers this long after the last breath
 constexpr int TINT_LAYERS = 8;
+constexpr int WAVE_CLOCK_WARNING_S = 5;   // a wave is announced this long before it comes
 
 vec4f wrapped_from(const vec4f& eye, const float* p) {
   return vec4f(eye.x + std::remainder(p[0] - eye.x, 256.f), p[1], eye.z + std::remainder(p[2] - eye.z, 256.f), 1);
@@ -56,6 +58,16 @@ void draw_wyvern_arrows(const vec4f& eye, const Matrix44& view_proj) {
   }
 }
 
+// The time to the next wave, small under the strip's middle; it turns
+// amber once the wave has been announced.
+void draw_wave_clock() {
+  if (!(game_view.nextWaveIn >= 0)) return;
+  int secs = int(std::ceil(game_view.nextWaveIn));
+  D3dColor color(secs <= WAVE_CLOCK_WARNING_S ? 0xE0FFC030u : 0x99FFFFFFu);
+  int y = d3d_ht - overlay_top_reserved() - get_text_scale() * get_font_cell_size();
+  draw_text_fmt(d3d_wd / 2, y, 0, 1, color, "Next wave in %d s", secs);
+}
+
 // Bands along one edge, strongest at the edge, none past a quarter of the screen.
 void draw_breath_tint(const vec4f& eye, const Matrix44& view_proj) {
   if (!(game_view.sinceAttacked < BREATH_TINT_SECONDS)) return;
@@ -95,4 +107,5 @@ ScreenBearing screen_bearing(const vec4f& p, const Matrix44& m) {
 void draw_threat_marks(const vec4f& eye, const Matrix44& view_proj) {
   draw_breath_tint(eye, view_proj);
   draw_wyvern_arrows(eye, view_proj);
+  draw_wave_clock();
 }

@@ -53,4 +53,6 @@ void publish_game_view(float dt) {
   put(v.attackerPos, attacker);
   v.sinceAttacked = since_attacked;
   v.playerProtected = run_state.player_protection > 0;
+  bool waves_come = monster_spawn_enabled && !world_is_won() && the_castle();
+  v.nextWaveIn = waves_come ? std::fmax(0.f, run_state.wave_until_next) : -1.f;
 }

@@ -28,8 +28,6 @@ float wyvern_speed() { return WYVERN_SPEED + WYVERN_SPEED_PER_WORLD * float(curr
 
 float wrap_angle(float a) { return std::remainder(a, 6.2831853f); }
 
-Monster* as_monster(WyvernMonster* w) { return reinterpret_cast<Monster*>(w); }
-
 // What a wyvern goes for.
 enum class Prey { NONE, PLAYER, GATHERER, CASTLE, RIM };
 struct Target {

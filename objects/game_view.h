@@ -34,5 +34,8 @@ struct GameView {
   float attackerPos[3] = {0, 0, 0};
   float sinceAttacked = 1e9f;
   bool playerProtected = false;
+  // Seconds until the next wave comes; negative when none will (the waves
+  // are off, or the world is won).
+  float nextWaveIn = -1;
 };
 extern GameView game_view;

@@ -185,9 +185,12 @@ TEST_F(WorldHost, ACalmStartThenWavesAnnouncedFromTheirSide) {
   call(gameobj_entry.toggle_monster_spawn);
   EXPECT_FALSE(monster_spawn_enabled);
   update(400);
+  EXPECT_LT(game_view.nextWaveIn, 0) << "no wave clock while the waves are off";
   call(gameobj_entry.toggle_monster_spawn);
-  // The wave clock ran only while spawning was on: 60 s of calm from here.
+  // The wave clock ran only while spawning was on: 60 s of calm from here,
+  // and the interface is told how long is left.
   update(20 * 54);
+  EXPECT_NEAR(game_view.nextWaveIn, 6.f, 0.1f);
   EXPECT_EQ(total_spawned_monsters, 0) << "nothing comes in the first minute of world 1";
   EXPECT_FALSE(logged("Wyverns from the"));
   update(20 * 2);
