@@ -139,6 +139,16 @@ if [ $status -ne 0 ]; then
   cat "$work/run1.log"
 fi
 
+# The window's icon property as xprop prints it. A window gets its name
+# (which the search waits for) a moment before its icon: wait up to 10 s.
+window_icon() {
+  for _ in $(seq 40); do
+    xprop -id "$1" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (' && break
+    sleep 0.25
+  done
+  xprop -id "$1" _NET_WM_ICON
+}
+
 # ---- the launcher's Start finds the installed game ----
 section launcher
 if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v xprop >/dev/null; then
@@ -149,7 +159,7 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v xprop >/
   if [ -z "$window" ]; then
     fail "the launcher's window did not appear: $(cat "$work/launcher.log")"
   else
-    launcher_icon=$(xprop -id "$window" _NET_WM_ICON | md5sum)
+    launcher_icon=$(window_icon "$window" | md5sum)
     sleep 0.5
     # Start, in the launcher's window.
     xdotool mousemove --window "$window" 536 440 sleep 0.2 click 1
@@ -163,14 +173,9 @@ if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v xprop >/
     if [ -z "$game_window" ]; then
       fail "the game's window did not appear"
     else
-      # The window gets its name before its icon: wait a little for the icon.
-      for _ in $(seq 40); do
-        xprop -id "$game_window" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (' && break
-        sleep 0.25
-      done
-      game_icon=$(xprop -id "$game_window" _NET_WM_ICON | md5sum)
+      game_icon=$(window_icon "$game_window" | md5sum)
       [ "$game_icon" = "$launcher_icon" ] || fail "the game's window icon differs from the launcher's"
-      xprop -id "$game_window" _NET_WM_ICON | grep -q 'Icon (128 x 128)' || fail "the game's window has no 128-pixel icon"
+      window_icon "$game_window" | grep -q 'Icon (128 x 128)' || fail "the game's window has no 128-pixel icon"
     fi
   fi
   kill_installed_games
