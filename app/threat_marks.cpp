@@ -11,8 +11,8 @@
 namespace {
 constexpr float EDGE_INSET = 0.88f;       // arrows sit this far out toward the edge
 constexpr float ARROW_ARM_ANGLE = 2.5f;   // radians between the direction and each arm
-constexpr int ARROW_DOTS = 6;             // squares along each arm
-constexpr int ARROW_DOT_DIVISOR = 240;    // half a square's side: the window's height over this
+constexpr int ARROW_DOTS = 7;             // squares along each arm
+constexpr int ARROW_DOT_DIVISOR = 180;    // half a square's side: the window's height over this
 constexpr float BREATH_TINT_SECONDS = 0.4f;  // the tint lingers this long after the last breath
 constexpr int TINT_LAYERS = 8;
 constexpr int WAVE_CLOCK_WARNING_S = 5;   // a wave is announced this long before it comes
@@ -32,17 +32,21 @@ void edge_point(const ScreenBearing& b, int& x, int& y) {
 // A chevron of squares pointing along (dx, dy) with its tip at (x, y).
 void draw_arrow(int x, int y, float dx, float dy, D3dColor color) {
   // Sized by the window, not by whatever text scale was set last: about
-  // 30 pixels an arm at 720 lines, never under 18.
+  // 40 pixels an arm at 720 lines, never under 21.
   int dot = std::max(2, d3d_ht / ARROW_DOT_DIVISOR), step = dot * 5 / 3;
   float a = std::atan2(dy, dx);
-  for (int side = -1; side <= 1; side += 2) {
-    float arm = a + float(side) * ARROW_ARM_ANGLE;
-    for (int k = 0; k < ARROW_DOTS; k++) {
-      int px = x + int(std::cos(arm) * float(k * step)), py = y + int(std::sin(arm) * float(k * step));
-      fill_rect(px - dot - 1, py - dot - 1, px + dot + 1, py + dot + 1, D3dColor(0x80000000u));
-      fill_rect(px - dot, py - dot, px + dot, py + dot, color);
+  // A dark rim half a square wide under the whole chevron first, so the
+  // arrow reads over red roofs and fire too, then the squares.
+  int rim = std::max(1, dot / 2);
+  for (int pass = 0; pass < 2; pass++)
+    for (int side = -1; side <= 1; side += 2) {
+      float arm = a + float(side) * ARROW_ARM_ANGLE;
+      for (int k = 0; k < ARROW_DOTS; k++) {
+        int px = x + int(std::cos(arm) * float(k * step)), py = y + int(std::sin(arm) * float(k * step));
+        if (pass == 0) fill_rect(px - dot - rim, py - dot - rim, px + dot + rim, py + dot + rim, D3dColor(0xA0000000u));
+        else fill_rect(px - dot, py - dot, px + dot, py + dot, color);
+      }
     }
-  }
 }
 
 void draw_wyvern_arrows(const vec4f& eye, const Matrix44& view_proj) {
