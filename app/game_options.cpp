@@ -8,13 +8,13 @@
 #include <cstring>
 
 #include "app/camera.h"
+#include "app/sound_glue.h"
 #include "app/spell_ui.h"
 #include "audio/sound.h"
 #include "device/font.h"
 #include "platform/globals.h"
 #include "platform/log.h"
 #include "platform/platform.h"
-#include "platform/sound_settings.h"
 
 namespace {
 // Stored flag bits, as the launcher writes them.
@@ -66,12 +66,6 @@ const char* volume_label(int option) {
     case OPT_AMBIENCE_VOLUME: return "Ambience volume";
     default: return "Music volume";
   }
-}
-
-// Heard at once and stored with the other sound values.
-void apply_sound(const SoundVolumes& v) {
-  set_sound_volumes(v);
-  if (!save_sound_settings(v)) debug("can't save the settings to '%s'", get_config_file_path().c_str());
 }
 
 int quality_next_start() { return stored_quality >= 0 ? stored_quality : gfx_quality; }
@@ -170,14 +164,14 @@ bool change_option(int option, int direction) {
     case OPT_SOUND: {
       SoundVolumes v = sound_volumes();
       v.enabled = !v.enabled;
-      apply_sound(v);
+      store_sound_volumes(v);
       return true;
     }
   }
   SoundVolumes v = sound_volumes();
   if (int* volume = volume_of(v, option)) {
-    *volume = stepped(*volume, direction, 0, 100, VOLUME_OPTION_STEP);
-    apply_sound(v);
+    *volume = stepped(*volume, direction, 0, 100, SOUND_VOLUME_STEP);
+    store_sound_volumes(v);
     return true;
   }
   return false;

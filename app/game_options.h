@@ -27,7 +27,6 @@ enum GameOption : int {
 
 constexpr int MOUSE_SENSITIVITY_MIN = 25, MOUSE_SENSITIVITY_MAX = 400, MOUSE_SENSITIVITY_STEP = 25;  // percent
 constexpr int UI_SCALE_MIN = 75, UI_SCALE_MAX = 200, UI_SCALE_STEP = 25;                              // percent
-constexpr int VOLUME_OPTION_STEP = 10;  // of 0..100, as F7/F8 step
 
 // Reads the game's own options from the settings file (at start-up, with
 // the launcher's values); values out of range keep their defaults.

@@ -24,7 +24,6 @@ constexpr float OPEN_WATER_DEPTH = 0.5f;
 // sampled every SURF_SAMPLE_STEP cells.
 constexpr int SURF_RADIUS = 32;
 constexpr int SURF_SAMPLE_STEP = 8;
-constexpr int VOLUME_KEY_STEP = 10;
 
 vec4f last_listener{0, 0, 0, 1};
 bool have_listener = false;
@@ -55,11 +54,12 @@ void change_volume(int& volume, int delta, const char* what) {
   visual_log("%s volume %d", what, volume);
 }
 
-void store(const SoundVolumes& v) {
+}  // namespace
+
+void store_sound_volumes(const SoundVolumes& v) {
   set_sound_volumes(v);
   if (!save_sound_settings(v)) debug("sound: can't save the volumes to the settings file");
 }
-}  // namespace
 
 void sound_init() {
   set_sound_volumes(load_sound_settings());
@@ -106,16 +106,16 @@ void sound_handle_keys() {
   bool f7 = keyDown(VK_F7), f8 = keyDown(VK_F8);
   SoundVolumes v = sound_volumes();
   if (f7 || f8) {
-    int delta = f8 ? VOLUME_KEY_STEP : -VOLUME_KEY_STEP;
+    int delta = f8 ? SOUND_VOLUME_STEP : -SOUND_VOLUME_STEP;
     if (keyDownModifiers(f8 ? VK_F8 : VK_F7) & IF_SHIFT)
       change_volume(v.music, delta, "Music");
     else
       change_volume(v.master, delta, "Sound");
-    store(v);
+    store_sound_volumes(v);
   }
   if (keyDown(VK_F10)) {
     v.enabled = !v.enabled;
     visual_log("Sound %s", v.enabled ? "on" : "off");
-    store(v);
+    store_sound_volumes(v);
   }
 }

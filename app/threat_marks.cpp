@@ -15,7 +15,6 @@ constexpr int ARROW_DOTS = 7;             // squares along each arm
 constexpr int ARROW_DOT_DIVISOR = 180;    // half a square's side: the window's height over this
 constexpr float BREATH_TINT_SECONDS = 0.4f;  // the tint lingers this long after the last breath
 constexpr int TINT_LAYERS = 8;
-constexpr int WAVE_CLOCK_WARNING_S = 5;   // a wave is announced this long before it comes
 
 vec4f wrapped_from(const vec4f& eye, const float* p) {
   return vec4f(eye.x + std::remainder(p[0] - eye.x, 256.f), p[1], eye.z + std::remainder(p[2] - eye.z, 256.f), 1);
@@ -67,8 +66,10 @@ void draw_wyvern_arrows(const vec4f& eye, const Matrix44& view_proj) {
 void draw_wave_clock() {
   if (!(game_view.nextWaveIn >= 0)) return;
   int secs = int(std::ceil(game_view.nextWaveIn));
-  D3dColor color(secs <= WAVE_CLOCK_WARNING_S ? 0xE0FFC030u : 0x99FFFFFFu);
+  D3dColor color(game_view.waveAnnounced ? 0xF0FFC030u : 0xD0FFFFFFu);
   int y = d3d_ht - overlay_top_reserved() - get_text_scale() * get_font_cell_size();
+  // A dark copy a pixel down and right keeps it legible over sky and snow.
+  draw_text_fmt(d3d_wd / 2 + 1, y - 1, 0, 1, D3dColor(0xA0000000u), "Next wave in %d s", secs);
   draw_text_fmt(d3d_wd / 2, y, 0, 1, color, "Next wave in %d s", secs);
 }
 

@@ -55,4 +55,5 @@ void publish_game_view(float dt) {
   v.playerProtected = run_state.player_protection > 0;
   bool waves_come = monster_spawn_enabled && !world_is_won() && the_castle();
   v.nextWaveIn = waves_come ? std::fmax(0.f, run_state.wave_until_next) : -1.f;
+  v.waveAnnounced = waves_come && run_state.wave_announced;
 }

@@ -37,5 +37,6 @@ struct GameView {
   // Seconds until the next wave comes; negative when none will (the waves
   // are off, or the world is won).
   float nextWaveIn = -1;
+  bool waveAnnounced = false;  // the next wave has been announced
 };
 extern GameView game_view;

@@ -13,6 +13,9 @@ constexpr const char* SOUND_SETTING_AMBIENCE = "sound_ambience_volume";
 constexpr const char* SOUND_SETTING_MUSIC = "sound_music_volume";
 constexpr const char* SOUND_SETTING_ENABLED = "sound_enabled";
 
+// How far one press of a volume key, or one step of an option row, moves a volume.
+constexpr int SOUND_VOLUME_STEP = 10;
+
 struct SoundVolumes {
   int master = 80;
   int effects = 100;

@@ -14,8 +14,6 @@
 
 namespace HeightmapData {
 namespace {
-inline float prev_foam(int x, int z) { return tmpw[z & HMAP_MASK][x & HMAP_MASK].foam; }
-
 // Beyond this a coordinate is not sampled through the integer floor (an int
 // cannot hold every float's floor); the plain path below takes it.
 constexpr float PLAIN_FLOOR_LIMIT = 4194304.0f;  // 2^22

@@ -191,11 +191,13 @@ TEST_F(WorldHost, ACalmStartThenWavesAnnouncedFromTheirSide) {
   // and the interface is told how long is left.
   update(20 * 54);
   EXPECT_NEAR(game_view.nextWaveIn, 6.f, 0.1f);
+  EXPECT_FALSE(game_view.waveAnnounced);
   EXPECT_EQ(total_spawned_monsters, 0) << "nothing comes in the first minute of world 1";
   EXPECT_FALSE(logged("Wyverns from the"));
   update(20 * 2);
   EXPECT_EQ(total_spawned_monsters, 0);
   ASSERT_TRUE(logged("Wyverns from the")) << "the wave is announced five seconds ahead";
+  EXPECT_TRUE(game_view.waveAnnounced);
   std::string side;
   for (const VisualLogLine& l : get_visual_log())
     if (const char* p = std::strstr(l.text, "Wyverns from the ")) side = std::string(p + 17, std::strcspn(p + 17, "!"));
